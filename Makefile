@@ -1,0 +1,41 @@
+# Hourlink: `make run` starts the program, `make test` runs every test.
+# Both install what is missing and build first.
+BUILD   ?= build
+NATIVE  := $(BUILD)/native
+WINDOWS := $(BUILD)/windows
+BENCH   := $(BUILD)/bench
+JOBS    ?= $(shell nproc)
+
+.PHONY: all bootstrap native windows test run bench format clean
+
+all: native windows
+
+bootstrap:
+	@scripts/bootstrap
+
+native: bootstrap
+	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+
+windows: bootstrap
+	@cmake -S . -B $(WINDOWS) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake >/dev/null
+	@cmake --build $(WINDOWS) -j $(JOBS)
+
+test: native windows
+	@scripts/test-all $(NATIVE) $(WINDOWS)
+
+run: windows
+	@scripts/run $(WINDOWS)
+
+bench: bootstrap
+	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOURLINK_SANITIZE=OFF \
+	  -DHOURLINK_TESTS=OFF -DHOURLINK_BENCH=ON >/dev/null
+	@cmake --build $(BENCH) -j $(JOBS)
+	@$(BENCH)/bench/record_bench
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD)

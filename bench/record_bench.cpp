@@ -1,0 +1,149 @@
+// How fast a long history comes into memory and how fast a month of it is
+// summed, next to a plain read of the same bytes for scale.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/notifier.h"
+#include "base/posix_file_system.h"
+#include "base/session_record.h"
+#include "records/fix_len_rec_doc.h"
+#include "records/record_table.h"
+
+namespace hourlink {
+namespace {
+
+constexpr std::uint32_t kRecords = 100'000;
+constexpr std::uint32_t kFirstStart = 1'300'000'000;
+constexpr std::uint32_t kSpacing = 3 * 3600;  // a session every three hours: about 34 years
+constexpr std::uint32_t kMonth = 30 * 86400;
+
+// A record file of kRecords finished sessions in a temporary directory,
+// written once for all benchmarks and removed at exit.
+class HistoryFile {
+  public:
+    HistoryFile() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "hourlink-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) std::abort();
+        dir_ = pattern;
+        RecordFileHeader header;
+        header.purgeCountdown = 200;
+        header.recordCount = kRecords;
+        const HeaderBytes h = EncodeHeader(header);
+        std::ofstream out(dir_ / "adsl.bs", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(h.data()), h.size());
+        for (std::uint32_t i = 0; i < kRecords; ++i) {
+            SessionRecord r;
+            r.marker = kRecordMarker;
+            r.start = kFirstStart + i * kSpacing;
+            r.type = 2;
+            r.SetName("ADSL");
+            r.SetClientIp("10.0.0.2");
+            r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
+            const RecordBytes b = EncodeRecord(r);
+            out.write(reinterpret_cast<const char*>(b.data()), b.size());
+        }
+    }
+    ~HistoryFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::wstring Path() const { return (dir_ / "adsl.bs").wstring(); }
+    static std::int64_t DataBytes() { return std::int64_t{kRecords} * kRecordSize; }
+
+  private:
+    std::filesystem::path dir_;
+};
+
+HistoryFile& History() {
+    static HistoryFile file;
+    return file;
+}
+
+// The floor: the record bytes read into one buffer, nothing decoded.
+void BM_ReadBytesIntoBuffer(benchmark::State& state) {
+    PosixFileSystem files;
+    OpenResult opened = files.Open(History().Path(), OpenMode::ReadOnly, ShareMode::DenyNone);
+    if (!opened.file) {
+        state.SkipWithError("cannot open the history file");
+        return;
+    }
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(HistoryFile::DataBytes()));
+    for (auto _ : state) {
+        const auto got = opened.file->ReadAt(kHeaderSize, buffer.data(), buffer.size());
+        benchmark::DoNotOptimize(got);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(state.iterations() * HistoryFile::DataBytes());
+}
+BENCHMARK(BM_ReadBytesIntoBuffer)->Unit(benchmark::kMillisecond);
+
+// Reading and decoding the whole file into the record table, as at start-up.
+void BM_LoadTable(benchmark::State& state) {
+    PosixFileSystem files;
+    SilentNotifier notifier;
+    CFixLenRecDoc doc(files, SystemClock::Instance(), notifier);
+    if (!doc.OpenForUpdate(History().Path())) {
+        state.SkipWithError("cannot open the history file");
+        return;
+    }
+    RecordTable table;
+    for (auto _ : state) {
+        if (doc.LoadTable(table) != CFixLenRecDoc::LoadResult::Loaded) {
+            state.SkipWithError("load failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * HistoryFile::DataBytes());
+    state.counters["records"] = static_cast<double>(table.Size());
+}
+BENCHMARK(BM_LoadTable)->Unit(benchmark::kMillisecond);
+
+// One pass over the whole table under its lock, summing the durations of the
+// sessions that started in a 30-day window, as the month's history does.
+void BM_ScanMonthWindow(benchmark::State& state) {
+    PosixFileSystem files;
+    SilentNotifier notifier;
+    CFixLenRecDoc doc(files, SystemClock::Instance(), notifier);
+    RecordTable table;
+    if (!doc.OpenForUpdate(History().Path()) ||
+        doc.LoadTable(table) != CFixLenRecDoc::LoadResult::Loaded) {
+        state.SkipWithError("cannot load the history file");
+        return;
+    }
+    const std::uint32_t from = kFirstStart + (kRecords / 2) * kSpacing;
+    const std::uint32_t to = from + kMonth;
+    std::int64_t sessions = 0;
+    for (auto _ : state) {
+        const std::int64_t total = table.Read([&](std::span<const SessionRecord> rows) {
+            std::int64_t sum = 0;
+            sessions = 0;
+            for (const SessionRecord& r : rows) {
+                if (r.start >= from && r.start < to) {
+                    sum += r.duration;
+                    ++sessions;
+                }
+            }
+            return sum;
+        });
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t{kRecords} *
+                            static_cast<std::int64_t>(sizeof(SessionRecord)));
+    state.counters["sessions"] = static_cast<double>(sessions);
+}
+BENCHMARK(BM_ScanMonthWindow)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace hourlink
+
+BENCHMARK_MAIN();

@@ -1,0 +1,58 @@
+# Shared by the end-to-end scripts. Each script is called as
+#   script.sh HOURLINK_EXE WINTOOL_EXE WORK_DIR SCREENSHOT_DIR
+# and runs the program from a copy in WORK_DIR, so its data files start empty.
+set -euo pipefail
+
+e2e_exe_src=$1
+wintool=$2
+work=$3
+shots=$4
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env"
+wine_prefix_ready
+
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+cp "$e2e_exe_src" "$work/Hourlink.exe"
+exe="$work/Hourlink.exe"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Runs wintool on the shared desktop; its exit code is the answer.
+wintool() { wine "$wintool" "$@"; }
+
+# Removes the program's registry key so the program starts as on a new machine.
+reset_settings() { wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true; }
+
+# The DWORD stored under HKCU\Software\Hourlink\Hourlink\SECTION\KEY, in decimal,
+# or "absent".
+reg_dword() {
+  local out
+  out=$(wine reg query "HKCU\\Software\\Hourlink\\Hourlink\\$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v k="$2" '$1 == k && $2 == "REG_DWORD" { print $3 }') || true
+  if [[ -z "$out" ]]; then echo absent; else printf '%d\n' "$out"; fi
+}
+
+# Starts Hourlink with the given arguments in the background.
+start_program() {
+  wine "$exe" "$@" &
+  program_pid=$!
+}
+
+# Saves a PNG of the whole virtual screen and checks it is not blank.
+screenshot() {
+  local file="$shots/$1.png"
+  import -display "$DISPLAY" -window root "$file"
+  local colours
+  colours=$(convert "$file" -format %k info:)
+  ((colours > 8)) || fail "screenshot $file is nearly blank ($colours colours)"
+  echo "screenshot: $file"
+}
+
+stop_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+trap stop_wine EXIT
