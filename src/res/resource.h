@@ -15,6 +15,18 @@
 // The About box.
 #define IDD_ABOUTBOX 100
 
+// The ping probe's messages (a reply, then the failures), printf formats.
+#define IDS_PING_REPLY 106
+#define IDS_PING_SOCKET_FAILED 161
+#define IDS_PING_TIMEOUT_OPTION_FAILED 162
+#define IDS_PING_RESOLVE_FAILED 163
+#define IDS_PING_TOO_FEW_BYTES 164
+#define IDS_PING_NON_ECHO 165
+#define IDS_PING_OTHER_PROCESS 166
+#define IDS_PING_TIMED_OUT 167
+#define IDS_PING_SEND_FAILED 168
+#define IDS_PING_RECEIVE_FAILED 169
+
 // Application commands.
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665

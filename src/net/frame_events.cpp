@@ -1,0 +1,63 @@
+#include "net/frame_events.h"
+
+#include <mmsystem.h>
+// mmsystem.h maps PlaySound to PlaySoundW, which would rename our member.
+#undef PlaySound
+
+#include "res/resource.h"
+
+namespace hourlink {
+
+void FrameWatcherEvents::SessionStarted(const ConnectionStatus& status) {
+    auto copy = std::make_unique<ConnectionStatus>(status);
+    if (PostMessageW(frame_, WM_CONNECTION_EVENT, reinterpret_cast<WPARAM>(copy.get()), 0)) {
+        copy.release();  // the message owns it now
+    }
+}
+
+void FrameWatcherEvents::SessionEnded(const ConnectionStatus& status) {
+    // SendMessageW returns only after the frame's handler has run, and that
+    // handler takes the copy. When the window is gone nothing ran: the copy is
+    // still ours, and a handler that did not take it would leak it, so the
+    // window must exist for the send to hand it over.
+    auto copy = std::make_unique<ConnectionStatus>(status);
+    if (!IsWindow(frame_)) return;
+    SendMessageW(frame_, WM_CONNECTION_EVENT, reinterpret_cast<WPARAM>(copy.release()), 0);
+}
+
+void FrameWatcherEvents::RecordsLoaded() {
+    PostMessageW(frame_, WM_RECORDS_UPDATED, 1, 0);
+}
+
+void FrameWatcherEvents::Log(std::wstring text) {
+    auto copy = std::make_unique<std::wstring>(std::move(text));
+    if (PostMessageW(frame_, WM_LOG_TEXT, 0, reinterpret_cast<LPARAM>(copy.get()))) {
+        copy.release();
+    }
+}
+
+void FrameWatcherEvents::PlaySound(std::wstring_view file) {
+    // Asynchronous, and silent when the file is missing (no system default).
+    const std::wstring name(file);
+    sndPlaySoundW(name.c_str(), SND_ASYNC | SND_NODEFAULT);
+}
+
+// Programs started after connecting are not run yet.
+void FrameWatcherEvents::StartPrograms() {}
+
+// ...nor ended after a disconnect.
+void FrameWatcherEvents::EndPrograms() {}
+
+void FrameWatcherEvents::Pause(int milliseconds) {
+    if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
+}
+
+std::unique_ptr<ConnectionStatus> TakeConnectionStatus(WPARAM wp) {
+    return std::unique_ptr<ConnectionStatus>(reinterpret_cast<ConnectionStatus*>(wp));
+}
+
+std::unique_ptr<std::wstring> TakeLogText(LPARAM lp) {
+    return std::unique_ptr<std::wstring>(reinterpret_cast<std::wstring*>(lp));
+}
+
+}  // namespace hourlink

@@ -1,0 +1,48 @@
+// FrameWatcherEvents: how the watcher thread reaches the frame window. The
+// thread never touches a window; it posts or sends the frame's messages:
+//
+//   WM_CONNECTION_EVENT  wParam = a heap copy of the ConnectionStatus, lParam 0;
+//                        posted at a session start, sent (the thread waits for
+//                        the frame) at a session end
+//   WM_RECORDS_UPDATED   wParam 1, posted once the record table is loaded
+//   WM_LOG_TEXT          lParam = a heap std::wstring, posted for every report
+//
+// Every copy belongs to its message: the receiver takes it with
+// TakeConnectionStatus / TakeLogText, which free it when the unique_ptr goes.
+// When a post fails the copy never left the sender, so the sender frees it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "net/connection_watcher.h"
+
+namespace hourlink {
+
+class FrameWatcherEvents final : public WatcherEvents {
+  public:
+    explicit FrameWatcherEvents(HWND frame) : frame_(frame) {}
+
+    void SessionStarted(const ConnectionStatus& status) override;
+    void SessionEnded(const ConnectionStatus& status) override;
+    void RecordsLoaded() override;
+    void Log(std::wstring text) override;
+    void PlaySound(std::wstring_view file) override;
+    void StartPrograms() override;
+    void EndPrograms() override;
+    void Pause(int milliseconds) override;
+
+    HWND Frame() const { return frame_; }
+
+  private:
+    HWND frame_;
+};
+
+// The receiver's side: takes ownership of what a message carries. A zero
+// argument gives an empty pointer.
+std::unique_ptr<ConnectionStatus> TakeConnectionStatus(WPARAM wp);
+std::unique_ptr<std::wstring> TakeLogText(LPARAM lp);
+
+}  // namespace hourlink
