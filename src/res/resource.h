@@ -14,6 +14,12 @@
 
 // The About box.
 #define IDD_ABOUTBOX 100
+// Its version line, the web page and mail address (link labels later), and the
+// status line.
+#define IDC_ABOUT_VERSION 1037
+#define IDC_ABOUT_MAIL 1038
+#define IDC_ABOUT_STATUS 1039
+#define IDC_ABOUT_WEB 1043
 
 // The ping probe's messages (a reply, then the failures), printf formats.
 #define IDS_PING_REPLY 106
@@ -31,6 +37,45 @@
 #define ID_APP_ABOUT 57664
 #define ID_APP_EXIT 57665
 #define ID_HELP_TOPICS 57671
+
+// Main menu (IDR_MAINFRAME), tray menu, history list menu; month bar commands.
+#define IDR_TRAY_MENU 130
+#define IDR_LIST_MENU 136
+#define ID_SHOW_MAIN_WINDOW 32771
+#define ID_CONNECT 32772
+#define ID_EDIT_ENTRY 32778
+#define ID_HANG_UP 32779
+#define ID_OPTIONS 32780
+#define ID_SUM_SELECTION 32789
+#define ID_SHOW_DROP_WINDOW 32790
+#define ID_HTML_REPORT 32792
+#define ID_DROP_TRANSLUCENT 32793
+#define ID_SCHEDULE 32794
+#define ID_SHUTDOWN 32795
+#define ID_PING 32796
+#define ID_THEME_FIRST 32797
+#define ID_THEME_LAST 32803
+#define ID_RUN_PROGRAMS 32805
+#define ID_PROTECT 1013
+
+// The month bar (tool bar control id) and its month picker, which shares the id;
+// string 110 is the picker's prompt and tool tip.
+#define ID_MONTH_BAR 110
+#define IDC_MONTH_PICKER 110
+
+// Tray and window icons: a traffic light, red lamp (offline) or green (online).
+#define IDI_OFFLINE 140
+#define IDI_ONLINE 141
+
+// Status bar panes sized by these blank strings: counting-since text, bytes
+// received, bytes sent, line speed, accumulated and today's time.
+// The history list's column names, separated by commas.
+#define IDS_LIST_COLUMNS 129
+#define IDS_PANE_SINCE 130
+#define IDS_PANE_RECEIVED 131
+#define IDS_PANE_SENT 132
+#define IDS_PANE_SPEED 133
+#define IDS_PANE_TOTALS 134
 
 // Messages to the main frame. WM_USER is 0x0400.
 #define WM_CONNECTION_EVENT (WM_USER + 1)

@@ -1,6 +1,16 @@
 #include "tracker/main_frame.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "app/about_dialog.h"
+#include "app/hourlink_app.h"
 #include "app/settings.h"
+#include "base/file_system.h"
+#include "base/time_format.h"
+#include "net/connection_type.h"
 #include "res/resource.h"
 #include "win/text.h"
 
@@ -10,9 +20,16 @@
 
 namespace hourlink {
 
+std::atomic<RasHandle> g_rasConnection = 0;
+
 namespace {
 
 constexpr wchar_t kClassName[] = L"Hourlink.MainFrame";
+constexpr int kStatusBarId = 0xE801;  // the framework's standard status bar id
+constexpr int kTreeId = 0xE900;
+constexpr int kListId = 0xE901;
+constexpr int kTextPaneId = 0xE902;
+constexpr int kTreeWidth = 200;
 
 HICON LoadProgramIcon(int sizeMetricX, int sizeMetricY) {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
@@ -20,7 +37,38 @@ HICON LoadProgramIcon(int sizeMetricX, int sizeMetricY) {
                                          GetSystemMetrics(sizeMetricY), LR_SHARED));
 }
 
+std::wstring FromGbk(std::string_view gbk) {
+    return win::GbkToWide(gbk);
+}
+
 }  // namespace
+
+// Message boxes for the core's failure reports; log lines go to the text pane.
+class CMainFrame::FrameNotifier final : public Notifier {
+  public:
+    explicit FrameNotifier(CMainFrame& frame) : frame_(frame) {}
+    void ShowMessage(std::wstring_view text) override {
+        const std::wstring copy(text);
+        MessageBoxW(frame_.Hwnd(), copy.c_str(), L"Hourlink", MB_OK);
+    }
+    void ReportError(std::wstring_view what, int code) override {
+        if (frame_.watcher_) frame_.watcher_->Report(what, code);
+    }
+
+  private:
+    CMainFrame& frame_;
+};
+
+CMainFrame::CMainFrame()
+    : notifier_(std::make_unique<FrameNotifier>(*this)),
+      network_(platform_, *notifier_, SystemClock::Instance()),
+      records_(files_, SystemClock::Instance(), *notifier_) {}
+
+CMainFrame::~CMainFrame() {
+    // The thread talks to the window and the watcher: it goes first.
+    watcherThread_.reset();
+    if (font_) DeleteObject(font_);
+}
 
 std::wstring CMainFrame::Title() {
     std::wstring title(win::Field(win::LoadResourceString(IDR_MAINFRAME), 0));
@@ -34,38 +82,339 @@ bool CMainFrame::Create(SettingsStore& settings) {
     wc.icon = LoadProgramIcon(SM_CXICON, SM_CYICON);
     wc.smallIcon = LoadProgramIcon(SM_CXSMICON, SM_CYSMICON);
     wc.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.menuName = MAKEINTRESOURCEW(IDR_MAINFRAME);
     const std::wstring title = Title();
     win::CreateArgs args;
     args.title = title.c_str();
+    args.width = 800;
+    args.height = 560;
+    // A saved placement is used only when all five values are there.
+    if (const auto saved = ReadWindowPlacement(settings, settings::kFrame)) {
+        const WindowRect r =
+            PlaceOnScreen(*saved, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+        if (r.width > 0 && r.height > 0) {
+            args.x = r.x;
+            args.y = r.y;
+            args.width = r.width;
+            args.height = r.height;
+        }
+    }
     return win::Window::Create(wc, args);
+}
+
+int CMainFrame::OnCreate() {
+    events_ = std::make_unique<FrameWatcherEvents>(Hwnd());
+    watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_,
+                                                   SystemClock::Instance(), *events_);
+    if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
+
+    CreateStatusBar();
+    // The month bar in the status bar's font, its picker on this accounting month.
+    if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
+    const std::time_t now = std::time(nullptr);
+    if (const auto tm = ToLocalTime(now)) monthBar_.SetMonth(tm->tm_year + 1900, tm->tm_mon + 1);
+    CreateViews();
+    translucent_ = NormalizeSettingsAtStartup(*settings_);
+    LayoutChildren();
+    return 0;
+}
+
+void CMainFrame::CreateStatusBar() {
+    statusBar_.Create(Hwnd(), kStatusBarId);
+    // Panes sized by the blank strings 130..134: counting since, totals,
+    // received, sent, speed.
+    std::vector<int> widths{100};
+    for (int id :
+         {IDS_PANE_SINCE, IDS_PANE_TOTALS, IDS_PANE_RECEIVED, IDS_PANE_SENT, IDS_PANE_SPEED}) {
+        widths.push_back(statusBar_.TextWidth(win::LoadResourceString(id)));
+    }
+    statusBar_.SetPaneWidths(std::move(widths));
+}
+
+void CMainFrame::CreateViews() {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    outerSplitter_.Create(Hwnd(), 1, 2, 0xE810);
+    innerSplitter_.Create(outerSplitter_.Hwnd(), 2, 1, 0xE811, WS_CHILD | WS_VISIBLE | WS_BORDER);
+    tree_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+        WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+        0, 0, 0, 0, outerSplitter_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)),
+        instance, nullptr);
+    list_ = CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS,
+        0, 0, 0, 0, innerSplitter_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
+        instance, nullptr);
+    // The history list's columns, named by string 129.
+    const std::wstring columns = win::LoadResourceString(IDS_LIST_COLUMNS);
+    std::size_t pos = 0;
+    for (int i = 0; pos <= columns.size(); ++i) {
+        const std::size_t comma = columns.find(L',', pos);
+        std::wstring name =
+            columns.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
+        name.erase(0, name.find_first_not_of(L' '));
+        if (name.empty()) break;
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = name.data();
+        column.cx = i < 2 ? 130 : 80;
+        ListView_InsertColumn(list_, i, &column);
+        if (comma == std::wstring::npos) break;
+        pos = comma + 1;
+    }
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
+    textPane_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
+
+    outerSplitter_.SetPane(0, 0, tree_);
+    outerSplitter_.SetPane(0, 1, innerSplitter_.Hwnd());
+    innerSplitter_.SetPane(0, 0, list_);
+    innerSplitter_.SetPane(1, 0, textPane_.Hwnd());
+    outerSplitter_.SetColumnWidth(0, kTreeWidth);
+}
+
+void CMainFrame::LayoutChildren() {
+    if (!statusBar_.Hwnd()) return;
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    monthBar_.AutoSize();
+    statusBar_.AutoSize();
+    RECT bar{};
+    GetWindowRect(monthBar_.Hwnd(), &bar);
+    const int top = bar.bottom - bar.top;
+    const int bottom = client.bottom - statusBar_.Height();
+    const int height = std::max(0, bottom - top);
+    MoveWindow(outerSplitter_.Hwnd(), 0, top, client.right, height, TRUE);
+    // The history list takes two thirds of the height, the text pane the rest.
+    const bool first = innerSplitter_.RowHeight(0) <= 0;
+    if (first) innerSplitter_.SetRowHeight(0, (client.bottom - client.top) * 2 / 3);
+}
+
+void CMainFrame::OnInitialUpdate() {
+    if (watcherThread_ || !watcher_) return;
+    const std::wstring directory =
+        ReadDataDirectory(*settings_, ProgramDirectory().value_or(std::wstring()));
+    watcherThread_ = std::make_unique<WatcherThread>(*watcher_, JoinPath(directory, L"adsl.bs"));
+    watcherThread_->Start(THREAD_PRIORITY_NORMAL);
+}
+
+void CMainFrame::AppendLog(std::wstring_view text) {
+    textPane_.Append(text);
+}
+
+std::uint32_t CMainFrame::SessionElapsed() const {
+    return sessionClock_.Elapsed(static_cast<std::uint32_t>(GetTickCount()));
 }
 
 LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_CREATE:
-            OnCreate();
+            return OnCreate();
+        case WM_SIZE:
+            LayoutChildren();
+            return 0;
+        case WM_CONNECTION_EVENT:
+            return OnConnectionEvent(TakeConnectionStatus(wp));
+        case WM_RECORDS_UPDATED:
+            OnRecordsUpdated(wp);
+            return 0;
+        case WM_LOG_TEXT:
+            if (auto text = TakeLogText(lp)) AppendLog(*text);
+            return 1;
+        case WM_DIAL_TEXT:
+            // The dialer hands its text in wParam, owned by the message too.
+            if (auto text = TakeLogText(static_cast<LPARAM>(wp))) AppendLog(*text);
+            return 1;
+        case WM_LIMIT_ALARM:
+            // The monthly-limit popup belongs to the accounting code.
+            return 0;
+        case WM_RAS_DIAL_STATE:
+            // Dial progress belongs to the dialer.
+            return 0;
+        case WM_POWERBROADCAST:
+            return TRUE;  // every power event, suspend requests included, is granted
+        case WM_TIMER:
+            if (wp == kSessionTimer) OnSessionTick();
+            // kScheduleTimer: the weekly schedule; kShutdownTimer: the shutdown check.
+            return 0;
+        case WM_SYSCOMMAND:
+            // Minimising and the close box hide the window; it lives on in the tray.
+            if ((wp & 0xFFF0) == SC_MINIMIZE || (wp & 0xFFF0) == SC_CLOSE) {
+                Show(SW_HIDE);
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if (lp == 0 || HIWORD(wp) == 0) {
+                OnCommand(LOWORD(wp));
+                return 0;
+            }
+            break;
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wp));
+            return 0;
+        case WM_CLOSE:
+            OnClose();
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            OnDestroy();
             return 0;
-        case WM_DPICHANGED:
-            OnDpiChanged(*reinterpret_cast<const RECT*>(lp));
+        case WM_DPICHANGED: {
+            const auto* r = reinterpret_cast<const RECT*>(lp);
+            SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
             return 0;
+        }
     }
     return Window::WndProc(msg, wp, lp);
 }
 
-// Creation: the month bar, status bar and drop window come first (not
-// built yet); then the defaults of missing settings are written.
-void CMainFrame::OnCreate() {
-    translucent_ = NormalizeSettingsAtStartup(*settings_);
+LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) {
+    if (!status) return 0;
+    // Common start: the status, its start time as a text.
+    status_ = *status;
+    haveStatus_ = true;
+    // The history list starts a new day here once it exists.
+    return status_.online != 0 ? OnConnect() : (OnDisconnect(), 0);
 }
 
-// Per-monitor DPI awareness (the manifest): take the size Windows suggests for
-// the new monitor's scale.
-void CMainFrame::OnDpiChanged(const RECT& suggested) {
-    SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+LRESULT CMainFrame::OnConnect() {
+    online_ = true;
+    KillTimer(Hwnd(), kShutdownTimer);
+    rasHandle_ = watcher_ ? watcher_->RasConnection() : 0;
+    g_rasConnection = rasHandle_;
+
+    const std::int64_t now = std::time(nullptr);
+    monthBar_.SetSessionStart(SessionStartText(status_.start, now));
+    connectionName_ = FromGbk(status_.Name());
+    AppendLog(connectionName_ + L"在线\r\n");
+    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"在线");
+    for (int pane : {kReceivedPane, kSentPane, kSpeedPane}) statusBar_.SetPaneText(pane, L" ");
+
+    const bool timed = IsTimedConnectionType(status_.type);
+    if (timed) {
+        if (SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
+        sessionTimerRunning_ = true;
+    }
+    sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(GetTickCount()));
+    if (timed) OnSessionTick();
+    CommonTail();
+    return 0;
+}
+
+void CMainFrame::OnDisconnect() {
+    if (IsTimedConnectionType(status_.type)) {
+        KillTimer(Hwnd(), kSessionTimer);
+        sessionTimerRunning_ = false;
+    }
+    rasHandle_ = 0;
+    g_rasConnection = 0;
+    AppendLog(connectionName_ + L"离线\r\n");
+    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
+    online_ = false;
+    CommonTail();
+}
+
+void CMainFrame::CommonTail() {
+    SavePlacement();
+}
+
+void CMainFrame::OnSessionTick() {
+    ++tickCounter_;
+    const std::uint32_t elapsed = SessionElapsed();
+    if (watcher_) watcher_->SetElapsed(elapsed);
+    monthBar_.SetSessionTime(FormatDuration(elapsed) + L"   ");
+    ++tickCounter_;
+}
+
+void CMainFrame::OnRecordsUpdated(WPARAM which) {
+    if (which == 1) {
+        // The history list relists the month from the file and then reports
+        // back with 0; until it exists, report back at once.
+        PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 0, 0);
+        return;
+    }
+    firstRecordsUpdate_ = false;
+}
+
+bool CMainFrame::IsCommandAvailable(UINT id) const {
+    switch (id) {
+        case ID_SHOW_MAIN_WINDOW:
+        case ID_APP_EXIT:
+        case ID_APP_ABOUT:
+        case ID_HELP_TOPICS:
+            return true;
+        default:
+            return false;  // the features behind the other commands come later
+    }
+}
+
+void CMainFrame::OnCommand(UINT id) {
+    switch (id) {
+        case ID_SHOW_MAIN_WINDOW:
+            ToggleMainWindow();
+            break;
+        case ID_APP_EXIT:
+            PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
+            break;
+        case ID_APP_ABOUT:
+            ShowAboutBox(Hwnd());
+            break;
+        case ID_HELP_TOPICS:
+            ShowHelpTopics(Hwnd());
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainFrame::OnInitMenuPopup(HMENU menu) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(menu, i);
+        if (id == 0 || id == static_cast<UINT>(-1)) continue;  // separators and submenus
+        EnableMenuItem(menu, id, MF_BYCOMMAND | (IsCommandAvailable(id) ? MF_ENABLED : MF_GRAYED));
+        if (id == ID_SHOW_MAIN_WINDOW) {
+            CheckMenuItem(menu, id,
+                          MF_BYCOMMAND | (IsWindowVisible(Hwnd()) ? MF_CHECKED : MF_UNCHECKED));
+        }
+    }
+}
+
+void CMainFrame::ToggleMainWindow() {
+    if (IsWindowVisible(Hwnd())) {
+        Show(SW_HIDE);
+        return;
+    }
+    Show(SW_SHOW);
+    SetForegroundWindow(Hwnd());
+    SetFocus(Hwnd());
+}
+
+void CMainFrame::OnClose() {
+    if (online_) {
+        wchar_t question[256];
+        swprintf(question, 256, L"现在%ls在线，确实要退出吗?", connectionName_.c_str());
+        if (MessageBoxW(Hwnd(), question, L"Hourlink", MB_YESNO | MB_ICONSTOP) != IDYES) return;
+    }
+    DestroyWindow(Hwnd());
+}
+
+void CMainFrame::SavePlacement() {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(Hwnd(), &wp)) return;
+    WriteWindowPlacement(
+        *settings_, settings::kFrame,
+        {static_cast<int>(wp.showCmd), wp.rcNormalPosition.top, wp.rcNormalPosition.left,
+         wp.rcNormalPosition.bottom, wp.rcNormalPosition.right});
+}
+
+void CMainFrame::OnDestroy() {
+    SavePlacement();
+    RemovePropW(Hwnd(), ProgramBaseName().c_str());
+    // Stop the watcher while the window still takes the messages it sends.
+    watcherThread_.reset();
+    PostQuitMessage(0);
 }
 
 }  // namespace hourlink

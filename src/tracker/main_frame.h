@@ -1,33 +1,142 @@
-// CMainFrame: the program's single top-level window. For now it is an empty
-// frame: title from the document template's string 128, the program icon, the
-// start-up normalisation of the settings while it is created, and the end of the
-// message loop when it is destroyed. The month bar, status bar, splitter, frame
-// messages and timers come later.
+// CMainFrame: the program's single top-level window and the owner of the running
+// state. It holds the network probes and the connection watcher with its thread,
+// follows the watcher's connect and disconnect events, logs them in the text
+// pane, times the running session once a second, and hides instead of closing.
+//
+// Layout: the month bar across the top, a six-pane status bar at the bottom, and
+// between them a splitter with the device tree on the left and, on the right, the
+// history list over the text pane.
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "app/settings_store.h"
+#include "base/clock.h"
+#include "base/win32_file_system.h"
+#include "net/connection_watcher.h"
+#include "net/frame_events.h"
+#include "net/network_info.h"
+#include "net/watcher_thread.h"
+#include "net/win32_network_platform.h"
+#include "records/fix_len_rec_doc.h"
+#include "records/record_table.h"
+#include "tracker/session_clock.h"
+#include "ui/month_bar.h"
+#include "ui/split_window.h"
+#include "ui/total_time_view.h"
+#include "win/status_bar.h"
 #include "win/window.h"
 
 namespace hourlink {
 
+// The RAS connection of the running session, for the dialing code and the
+// traffic figures; 0 while offline.
+extern std::atomic<RasHandle> g_rasConnection;
+
 class CMainFrame : public win::Window {
   public:
+    // Timer ids.
+    static constexpr UINT_PTR kScheduleTimer = 1;  // 10 s
+    static constexpr UINT_PTR kSessionTimer = 2;   // 1000 ms while a timed session is up
+    static constexpr UINT_PTR kShutdownTimer = 3;  // 5 s while offline
+
+    // Status bar panes.
+    enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
+
+    CMainFrame();
+    ~CMainFrame() override;
+
     // Creates the window, hidden, reading and writing settings through
     // `settings`, which must outlive the window. False when it could not be
     // created.
     bool Create(SettingsStore& settings);
 
+    // The history view's first update: starts the watcher thread on the record
+    // file in the data directory.
+    void OnInitialUpdate();
+
     // The main window's title: the first field of string resource 128 ("Hourlink").
     static std::wstring Title();
+
+    // Appends a text to the log pane.
+    void AppendLog(std::wstring_view text);
+
+    // State the tests and the other windows look at.
+    bool IsOnline() const { return online_; }
+    const std::wstring& ConnectionName() const { return connectionName_; }
+    std::wstring PaneText(int pane) const { return statusBar_.PaneText(pane); }
+    std::wstring LogText() const { return textPane_.Text(); }
+    ui::CMonthBar& MonthBar() { return monthBar_; }
+    ui::CTotalTimeView& TextPane() { return textPane_; }
+    ConnectionWatcher& Watcher() { return *watcher_; }
+    NetworkInfo& Network() { return network_; }
+    std::uint32_t SessionElapsed() const;
+    bool SessionTimerRunning() const { return sessionTimerRunning_; }
+    int TranslucencyState() const { return translucent_; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
-    void OnCreate();
-    void OnDpiChanged(const RECT& suggested);
+    class FrameNotifier;
+
+    int OnCreate();
+    void CreateStatusBar();
+    void CreateViews();
+    void RestorePlacement();
+    void SavePlacement();
+    void LayoutChildren();
+
+    LRESULT OnConnectionEvent(std::unique_ptr<ConnectionStatus> status);
+    LRESULT OnConnect();
+    void OnDisconnect();
+    void CommonTail();
+    void OnRecordsUpdated(WPARAM which);
+    void OnSessionTick();
+    void OnCommand(UINT id);
+    void OnInitMenuPopup(HMENU menu);
+    void OnClose();
+    void OnDestroy();
+    void ToggleMainWindow();
+    bool IsCommandAvailable(UINT id) const;
 
     SettingsStore* settings_ = nullptr;
+    std::unique_ptr<FrameNotifier> notifier_;
+    Win32NetworkPlatform platform_;
+    NetworkInfo network_;
+    Win32FileSystem files_;
+    CFixLenRecDoc records_;
+    RecordTable table_;
+    // Made with the window, which they talk to.
+    std::unique_ptr<FrameWatcherEvents> events_;
+    std::unique_ptr<ConnectionWatcher> watcher_;
+    std::unique_ptr<WatcherThread> watcherThread_;
+
+    ui::CMonthBar monthBar_;
+    win::StatusBar statusBar_;
+    ui::CViewExSplitWnd outerSplitter_;
+    ui::CViewExSplitWnd innerSplitter_;
+    HWND tree_ = nullptr;
+    HWND list_ = nullptr;
+    ui::CTotalTimeView textPane_;
+    HFONT font_ = nullptr;
+
+    // The running session.
+    ConnectionStatus status_;
+    bool haveStatus_ = false;
+    bool online_ = false;
+    std::wstring connectionName_;
+    RasHandle rasHandle_ = 0;
+    SessionClock sessionClock_;
+    bool sessionTimerRunning_ = false;
+    std::uint32_t tickCounter_ = 0;
+    bool firstRecordsUpdate_ = true;
     // Property/TranWindow as the normalisation left it: the drop window's
     // translucency.
     int translucent_ = 0;

@@ -5,6 +5,8 @@
 //   wintool wait-gone TITLE [TIMEOUT_MS]    no visible window titled TITLE any more
 //   wintool close TITLE                     posts WM_CLOSE to it
 //   wintool count TITLE                     prints how many top-level windows have it
+//   wintool count-visible TITLE             prints how many of them are visible
+//   wintool command TITLE ID                posts WM_COMMAND ID to the visible one
 //
 // Exit code 0 when the condition holds, 1 when it does not, 2 on bad usage.
 #include <windows.h>
@@ -73,6 +75,19 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"wait-gone") return WaitFor(timeout, false, title) ? 0 : 1;
     if (command == L"count") {
         std::printf("%zu\n", TopLevelWindows(title).size());
+        return 0;
+    }
+    if (command == L"count-visible") {
+        size_t visible = 0;
+        for (HWND hwnd : TopLevelWindows(title)) visible += IsWindowVisible(hwnd) ? 1 : 0;
+        std::printf("%zu\n", visible);
+        return 0;
+    }
+    if (command == L"command") {
+        HWND hwnd = VisibleWindow(title);
+        if (!hwnd || argc < 4) return argc < 4 ? 2 : 1;
+        const auto id = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 10));
+        PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
         return 0;
     }
     if (command == L"close") {

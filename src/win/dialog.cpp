@@ -1,0 +1,93 @@
+#include "win/dialog.h"
+
+#include "win/message_loop.h"
+
+namespace hourlink::win {
+
+Dialog::~Dialog() {
+    // Window's destructor would destroy the window too, but by then this part of
+    // the object is gone and WM_DESTROY would not reach the table.
+    Destroy();
+}
+
+INT_PTR Dialog::DoModal(HWND owner) {
+    if (Hwnd()) return -1;
+    modal_ = true;
+    const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_),
+                                           owner, DialogProc, reinterpret_cast<LPARAM>(this));
+    modal_ = false;
+    return result;
+}
+
+bool Dialog::CreateModeless(HWND owner) {
+    if (Hwnd()) return false;
+    modal_ = false;
+    HWND hwnd = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), owner,
+                                   DialogProc, reinterpret_cast<LPARAM>(this));
+    if (!hwnd) return false;
+    MessageLoop::AddModeless(hwnd);
+    return true;
+}
+
+void Dialog::End(INT_PTR result) {
+    if (!Hwnd()) return;
+    if (modal_) {
+        EndDialog(Hwnd(), result);
+    } else {
+        Destroy();
+    }
+}
+
+std::wstring Dialog::ItemText(int id) const {
+    HWND item = Item(id);
+    if (!item) return {};
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+bool Dialog::OnCommand(WORD id, WORD, HWND) {
+    switch (id) {
+        case IDOK:
+            OnOK();
+            return true;
+        case IDCANCEL:  // also Esc and the close box
+            OnCancel();
+            return true;
+    }
+    return false;
+}
+
+LRESULT Dialog::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            return OnInitDialog() ? TRUE : FALSE;
+        case WM_COMMAND:
+            if (OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp))) return TRUE;
+            break;
+        case WM_DESTROY:
+            if (!modal_) MessageLoop::RemoveModeless(Hwnd());
+            break;
+    }
+    return Window::WndProc(msg, wp, lp);
+}
+
+LRESULT Dialog::SetResult(LRESULT result) {
+    SetWindowLongPtrW(Hwnd(), DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* window = FromHwnd(hwnd);
+    if (!window && msg == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<Dialog*>(lp);
+        dialog->Bind(hwnd);
+        window = dialog;
+    }
+    // Messages before WM_INITDIALOG (WM_SETFONT) go to the dialog manager.
+    if (!window) return FALSE;
+    return static_cast<Dialog*>(window)->Dispatch(msg, wp, lp);
+}
+
+}  // namespace hourlink::win

@@ -1,0 +1,815 @@
+// The main window's working surface under Wine: the splitter (initial sizes,
+// dragging a bar, resizing, the active pane), the text pane (read-only, appends
+// at the end, white), the month bar (slots, picker, labels and their colours,
+// month changes, tool tips) and the resources they use. A demo window with all
+// of them is saved as build/screenshots/ui_layout.png.
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "ui/month_bar.h"
+#include "ui/split_window.h"
+#include "ui/total_time_view.h"
+#include "win/message_loop.h"
+#include "win/text.h"
+#include "win/window.h"
+
+namespace hourlink::ui {
+namespace {
+
+using win::Window;
+
+void Pump() {
+    win::MessageLoop().RunPending();
+}
+
+HWND MakeControl(const wchar_t* className, HWND parent, DWORD style, const wchar_t* text = L"") {
+    return CreateWindowExW(WS_EX_CLIENTEDGE, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
+                           10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+// The client rectangle of `child` in its parent's coordinates.
+RECT RectInParent(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The main window's layout as the frame builds it: month bar on top, status
+// bar at the bottom, between them the splitter of tree | (list over text pane).
+class DemoFrame : public Window {
+  public:
+    bool Create(int width, int height) {
+        win::WindowClass wc;
+        wc.name = L"Hourlink.UiLayoutDemo";
+        wc.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        win::CreateArgs args;
+        args.title = L"Hourlink";
+        args.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        args.x = 0;
+        args.y = 0;
+        args.width = width;
+        args.height = height;
+        return Window::Create(wc, args);
+    }
+
+    HWND status = nullptr;
+    HFONT font = nullptr;
+    CMonthBar bar;
+    CViewExSplitWnd outer;
+    CViewExSplitWnd inner;
+    HWND tree = nullptr;
+    HWND list = nullptr;
+    CTotalTimeView text;
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        switch (msg) {
+            case WM_CREATE:
+                OnCreate();
+                return 0;
+            case WM_SIZE:
+                Layout();
+                return 0;
+        }
+        return Window::WndProc(msg, wp, lp);
+    }
+
+  private:
+    void OnCreate() {
+        status =
+            CreateWindowExW(0, STATUSCLASSNAMEW, L"就绪", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0,
+                            0, 0, 0, Hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
+        font = reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0));
+        if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        bar.Create(Hwnd(), font);
+
+        RECT client = Client();
+        outer.Create(Hwnd(), 1, 2, 0xE900);
+        outer.SetColumnWidth(0, 200);
+        tree = MakeControl(WC_TREEVIEWW, outer.Hwnd(),
+                           TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS);
+        outer.SetPane(0, 0, tree);
+        inner.Create(outer.Hwnd(), 2, 1, 0xE901, WS_CHILD | WS_VISIBLE | WS_BORDER);
+        inner.SetRowHeight(0, (client.bottom - client.top) * 2 / 3);
+        outer.SetPane(0, 1, inner.Hwnd());
+        list = MakeControl(WC_LISTVIEWW, inner.Hwnd(), LVS_REPORT | LVS_SHOWSELALWAYS);
+        inner.SetPane(0, 0, list);
+        text.Create(inner.Hwnd(), 0xE902, font);
+        inner.SetPane(1, 0, text.Hwnd());
+        Layout();
+    }
+
+    // The client area between the month bar and the status bar.
+    RECT Client() const {
+        RECT r{};
+        GetClientRect(Hwnd(), &r);
+        if (bar.Hwnd()) r.top = RectInParent(bar.Hwnd()).bottom;
+        if (status) r.bottom -= RectInParent(status).bottom - RectInParent(status).top;
+        return r;
+    }
+
+    void Layout() {
+        bar.AutoSize();
+        if (status) SendMessageW(status, WM_SIZE, 0, 0);
+        if (!outer.Hwnd()) return;
+        RECT r = Client();
+        MoveWindow(outer.Hwnd(), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    }
+};
+
+class UiLayout : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls{};
+        controls.dwSize = sizeof controls;
+        controls.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES;
+        InitCommonControlsEx(&controls);
+    }
+    void SetUp() override {
+        ASSERT_TRUE(demo.Create(1040, 600));
+        demo.Show(SW_SHOWNOACTIVATE);
+        Pump();
+    }
+    DemoFrame demo;
+};
+
+// --- the splitter ---
+
+TEST_F(UiLayout, SplitterStartsWithTheTreeColumnAndTwoThirdsForTheList) {
+    RECT client{};
+    GetClientRect(demo.outer.Hwnd(), &client);
+    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
+    EXPECT_EQ(demo.outer.ColumnWidth(1), client.right - 200 - CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(demo.tree).right - RectInParent(demo.tree).left, 200);
+    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 200 + CViewExSplitWnd::kBarSize);
+
+    // The list gets two thirds of the frame's client height, the text pane the
+    // rest, which is about a third.
+    const int height = client.bottom;
+    EXPECT_EQ(demo.inner.RowHeight(0), height * 2 / 3);
+    RECT innerClient{};
+    GetClientRect(demo.inner.Hwnd(), &innerClient);
+    EXPECT_EQ(demo.inner.RowHeight(1),
+              innerClient.bottom - height * 2 / 3 - CViewExSplitWnd::kBarSize);
+    EXPECT_NEAR(demo.inner.RowHeight(1), height / 3, 12);
+    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, height * 2 / 3 + CViewExSplitWnd::kBarSize);
+}
+
+TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
+    HWND splitter = demo.outer.Hwnd();
+    // Take the bar 2 pixels into it, move right by 100, let go.
+    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(202, 50));
+    EXPECT_EQ(GetCapture(), splitter);
+    SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(302, 60));
+    EXPECT_EQ(demo.outer.ColumnWidth(0), 300);  // live, before the button is up
+    SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(302, 60));
+    EXPECT_NE(GetCapture(), splitter);
+    EXPECT_EQ(RectInParent(demo.tree).right, 300);
+    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 300 + CViewExSplitWnd::kBarSize);
+
+    // Moving the mouse without the bar held changes nothing.
+    SendMessageW(splitter, WM_MOUSEMOVE, 0, MAKELPARAM(500, 60));
+    EXPECT_EQ(demo.outer.ColumnWidth(0), 300);
+
+    // Far past the right edge: the right pane keeps its minimum.
+    RECT client{};
+    GetClientRect(splitter, &client);
+    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 50));
+    SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.right + 400, 60));
+    SendMessageW(splitter, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(demo.outer.ColumnWidth(1), CViewExSplitWnd::kMinPaneSize);
+
+    // A click in a pane's room (not on a bar) does not start a drag.
+    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_NE(GetCapture(), demo.inner.Hwnd());
+
+    // The row bar of the inner splitter drags up and down.
+    const int bar = demo.inner.RowHeight(0);
+    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, bar + 1));
+    SendMessageW(demo.inner.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, bar - 49));
+    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(demo.inner.RowHeight(0), bar - 50);
+    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, bar - 50 + CViewExSplitWnd::kBarSize);
+}
+
+TEST_F(UiLayout, ResizingKeepsTheTreeWidthAndTheRowProportions) {
+    const int listBefore = demo.inner.RowHeight(0);
+    const int textBefore = demo.inner.RowHeight(1);
+    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 900, 800, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
+    const double before = static_cast<double>(listBefore) / (listBefore + textBefore);
+    const double after = static_cast<double>(demo.inner.RowHeight(0)) /
+                         (demo.inner.RowHeight(0) + demo.inner.RowHeight(1));
+    EXPECT_GT(demo.inner.RowHeight(0), listBefore);
+    EXPECT_NEAR(after, before, 0.01);
+
+    // Too small for the tree's width: the last column keeps its minimum and
+    // the tree gives way; growing again gives the tree its width back.
+    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 150, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    RECT client{};
+    GetClientRect(demo.outer.Hwnd(), &client);
+    if (client.right > CViewExSplitWnd::kMinPaneSize * 2 + CViewExSplitWnd::kBarSize) {
+        EXPECT_EQ(demo.outer.ColumnWidth(1), CViewExSplitWnd::kMinPaneSize);
+        EXPECT_EQ(demo.outer.ColumnWidth(0) + CViewExSplitWnd::kBarSize + demo.outer.ColumnWidth(1),
+                  client.right);
+    }
+    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
+}
+
+TEST_F(UiLayout, ActivePaneIsThePaneHoldingTheFocus) {
+    SetFocus(demo.text.Hwnd());
+    int row = -1;
+    int column = -1;
+    EXPECT_EQ(demo.inner.ActivePane(&row, &column), demo.text.Hwnd());
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(column, 0);
+    // The outer splitter reports the pane that contains the focused window.
+    EXPECT_EQ(demo.outer.ActivePane(&row, &column), demo.inner.Hwnd());
+    EXPECT_EQ(column, 1);
+    SetFocus(demo.tree);
+    EXPECT_EQ(demo.outer.ActivePane(), demo.tree);
+    EXPECT_EQ(demo.inner.ActivePane(), nullptr);
+}
+
+// --- the text pane ---
+
+std::wstring TextOf(HWND hwnd) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+TEST_F(UiLayout, TextPaneAppendsAtTheEndWhereverTheCaretIs) {
+    HWND edit = demo.text.Hwnd();
+    demo.text.Append(L"ADSL在线\r\n");
+    demo.text.Append(L"拨号失败有错误 691\n");  // a bare "\n" still breaks the line
+    EXPECT_EQ(TextOf(edit), L"ADSL在线\r\n拨号失败有错误 691\r\n");
+    EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 3);
+
+    // The user selected something at the start: the text still goes at the end
+    // and the selection text is kept.
+    SendMessageW(edit, EM_SETSEL, 0, 4);
+    demo.text.Append(L"ADSL离线\r\n");
+    EXPECT_EQ(TextOf(edit), L"ADSL在线\r\n拨号失败有错误 691\r\nADSL离线\r\n");
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, static_cast<DWORD>(GetWindowTextLengthW(edit)));
+    EXPECT_EQ(end, start);
+}
+
+TEST_F(UiLayout, TextPaneIsReadOnlyButCopies) {
+    HWND edit = demo.text.Hwnd();
+    EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE);
+    demo.text.Append(L"总时间: 1:02:03\r\n");
+    SetFocus(edit);
+    SendMessageW(edit, WM_CHAR, L'x', 0);
+    SendMessageW(edit, WM_KEYDOWN, VK_BACK, 0);
+    SendMessageW(edit, WM_CHAR, VK_BACK, 0);
+    SendMessageW(edit, WM_PASTE, 0, 0);
+    EXPECT_EQ(TextOf(edit), L"总时间: 1:02:03\r\n");
+
+    SendMessageW(edit, EM_SETSEL, 0, 3);
+    SendMessageW(edit, WM_COPY, 0, 0);
+    ASSERT_TRUE(OpenClipboard(demo.Hwnd()));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    std::wstring copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
+    if (data) GlobalUnlock(data);
+    CloseClipboard();
+    EXPECT_EQ(copied, L"总时间");
+}
+
+TEST_F(UiLayout, TextPaneKeepsGrowingAndShowsTheNewestLine) {
+    HWND edit = demo.text.Hwnd();
+    EXPECT_GE(static_cast<DWORD>(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
+    // Past an edit control's default limit of 32767 characters.
+    const std::wstring line = L"2004/03/01 12:00:00 ADSL在线 0123456789\r\n";
+    constexpr int kLines = 900;
+    for (int i = 0; i < kLines; ++i) demo.text.Append(line);
+    EXPECT_EQ(GetWindowTextLengthW(edit), static_cast<int>(line.size() * kLines));
+    EXPECT_GT(GetWindowTextLengthW(edit), 32767);
+    const int lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+    EXPECT_EQ(lines, kLines + 1);
+    // The last line is on screen.
+    RECT client{};
+    GetClientRect(edit, &client);
+    TEXTMETRICW tm{};
+    HDC dc = GetDC(edit);
+    HGDIOBJ old = SelectObject(dc, demo.font);
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(edit, dc);
+    const int visible = client.bottom / tm.tmHeight;
+    const int first = static_cast<int>(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0));
+    EXPECT_GT(first, 0);
+    EXPECT_GE(first + visible, lines - 1);
+}
+
+TEST_F(UiLayout, TextPaneIsWhiteAndInTheStatusBarFont) {
+    HWND edit = demo.text.Hwnd();
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), demo.font);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetBkColor(dc, RGB(1, 2, 3));
+    // What the read-only edit asks its parent (the inner splitter) for.
+    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(GetParent(edit), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(edit)));
+    LOGBRUSH lb{};
+    ASSERT_TRUE(GetObjectW(brush, sizeof lb, &lb));
+    EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
+    EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
+    DeleteDC(dc);
+
+    // Another font set on the control is replaced at the next update.
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(SYSTEM_FIXED_FONT)),
+                 FALSE);
+    demo.text.Append(L"x");
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), demo.font);
+}
+
+// --- the month bar ---
+
+TEST_F(UiLayout, MonthBarHasItsSixteenSlots) {
+    HWND bar = demo.bar.Hwnd();
+    EXPECT_EQ(GetDlgCtrlID(bar), ID_MONTH_BAR);
+    EXPECT_TRUE(GetWindowLongW(bar, GWL_STYLE) & TBSTYLE_TOOLTIPS);
+    ASSERT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 16);
+    const struct {
+        int id;
+        bool separator;
+        int image;
+    } expected[16] = {
+        {110, true, -1},   {0, true, -1},     {32772, false, 0}, {32778, false, 1},
+        {32780, false, 2}, {0, true, -1},     {32779, false, 3}, {32789, false, 4},
+        {32792, false, 5}, {57664, false, 6}, {10, true, -1},    {11, true, -1},
+        {12, true, -1},    {13, true, -1},    {14, true, -1},    {15, true, -1},
+    };
+    for (int i = 0; i < 16; ++i) {
+        TBBUTTON b{};
+        ASSERT_TRUE(SendMessageW(bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&b)));
+        EXPECT_EQ(b.idCommand, expected[i].id) << "slot " << i;
+        EXPECT_EQ((b.fsStyle & BTNS_SEP) != 0, expected[i].separator) << "slot " << i;
+        if (!expected[i].separator) {
+            EXPECT_EQ(b.iBitmap, expected[i].image) << "slot " << i;
+        }
+    }
+    auto width = [&](int slot) {
+        RECT r{};
+        SendMessageW(bar, TB_GETITEMRECT, slot, reinterpret_cast<LPARAM>(&r));
+        return static_cast<int>(r.right - r.left);
+    };
+    EXPECT_EQ(width(0), 110);
+    EXPECT_EQ(width(1), 6);
+    EXPECT_EQ(width(5), 7);
+
+    auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(bar, TB_GETIMAGELIST, 0, 0));
+    ASSERT_NE(images, nullptr);
+    EXPECT_EQ(ImageList_GetImageCount(images), 7);
+    int cx = 0;
+    int cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    EXPECT_EQ(cx, 16);
+    EXPECT_EQ(cy, 16);
+}
+
+SYSTEMTIME PickerValue(HWND picker) {
+    SYSTEMTIME st{};
+    SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st));
+    return st;
+}
+
+TEST_F(UiLayout, MonthPickerShowsMonthsFrom1981To2037) {
+    HWND picker = demo.bar.Picker();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(GetParent(picker), demo.bar.Hwnd());
+    EXPECT_EQ(GetDlgCtrlID(picker), IDC_MONTH_PICKER);
+    EXPECT_TRUE(GetWindowLongW(picker, GWL_STYLE) & DTS_UPDOWN);
+    wchar_t className[64]{};
+    GetClassNameW(picker, className, 64);
+    EXPECT_STREQ(className, DATETIMEPICK_CLASSW);
+
+    SYSTEMTIME range[2]{};
+    const auto flags = SendMessageW(picker, DTM_GETRANGE, 0, reinterpret_cast<LPARAM>(range));
+    EXPECT_EQ(flags, GDTR_MIN | GDTR_MAX);
+    EXPECT_EQ(range[0].wYear, 1981);
+    EXPECT_EQ(range[0].wMonth, 1);
+    EXPECT_EQ(range[0].wDay, 1);
+    EXPECT_EQ(range[1].wYear, 2037);
+    EXPECT_EQ(range[1].wMonth, 12);
+    EXPECT_EQ(range[1].wDay, 31);
+
+    // It starts at this month.
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    SYSTEMTIME value = PickerValue(picker);
+    EXPECT_EQ(value.wYear, now.wYear);
+    EXPECT_EQ(value.wMonth, now.wMonth);
+
+    demo.bar.SetMonth(2004, 3);
+    value = PickerValue(picker);
+    EXPECT_EQ(value.wYear, 2004);
+    EXPECT_EQ(value.wMonth, 3);
+    EXPECT_EQ(demo.bar.Year(), 2004);
+    EXPECT_EQ(demo.bar.Month(), 3);
+    // Records of years to come can be shown.
+    demo.bar.SetMonth(2035, 7);
+    EXPECT_EQ(PickerValue(picker).wYear, 2035);
+}
+
+TEST_F(UiLayout, PickingAMonthTellsWhoListens) {
+    std::vector<std::pair<int, int>> picked;
+    demo.bar.OnMonthChanged([&](int year, int month) { picked.emplace_back(year, month); });
+    HWND picker = demo.bar.Picker();
+    demo.bar.SetMonth(2004, 2);
+    EXPECT_TRUE(picked.empty());  // setting it from the program is not a pick
+
+    // The user changes the month: the control announces its new value.
+    SYSTEMTIME st{};
+    st.wYear = 2004;
+    st.wMonth = 3;
+    st.wDay = 1;
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+    NMDATETIMECHANGE change{};
+    change.nmhdr.hwndFrom = picker;
+    change.nmhdr.idFrom = IDC_MONTH_PICKER;
+    change.nmhdr.code = DTN_DATETIMECHANGE;
+    change.dwFlags = GDT_VALID;
+    change.st = st;
+    SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
+    ASSERT_EQ(picked.size(), 1u);
+    EXPECT_EQ(picked[0], std::make_pair(2004, 3));
+    EXPECT_EQ(demo.bar.Month(), 3);
+
+    // "No date" is not a month.
+    change.dwFlags = GDT_NONE;
+    SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(picked.size(), 1u);
+}
+
+TEST_F(UiLayout, LabelsAreGreenOnBlackAndSizedToTheirFirstTexts) {
+    const wchar_t* first[6] = {L"本月用时:",   L"000:00:00   ",  L"本次用时:",
+                               L"00:00:00   ", L"本次开始时间:", L"  "};
+    HWND bar = demo.bar.Hwnd();
+    HDC screen = GetDC(bar);
+    HGDIOBJ old = SelectObject(screen, demo.font);
+    for (int i = 0; i < 6; ++i) {
+        HWND label = demo.bar.Label(i);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(TextOf(label), first[i]);
+        EXPECT_EQ(GetDlgCtrlID(label), 10 + i);
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), demo.font);
+        RECT slot{};
+        SendMessageW(bar, TB_GETITEMRECT, 10 + i, reinterpret_cast<LPARAM>(&slot));
+        const RECT r = RectInParent(label);
+        EXPECT_EQ(r.left, slot.left) << i;
+        if (i < 5) {
+            SIZE size{};
+            GetTextExtentPoint32W(screen, first[i], static_cast<int>(wcslen(first[i])), &size);
+            EXPECT_EQ(r.right - r.left, size.cx) << i;
+            EXPECT_EQ(slot.right - slot.left, size.cx) << i;
+        } else {
+            EXPECT_EQ(r.right, CMonthBar::kLabelsRight);
+        }
+    }
+    SelectObject(screen, old);
+    ReleaseDC(bar, screen);
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto brush =
+        reinterpret_cast<HBRUSH>(SendMessageW(bar, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(demo.bar.Label(3))));
+    LOGBRUSH lb{};
+    ASSERT_TRUE(GetObjectW(brush, sizeof lb, &lb));
+    EXPECT_EQ(lb.lbColor, RGB(0, 0, 0));
+    EXPECT_EQ(GetTextColor(dc), RGB(0, 255, 0));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    DeleteDC(dc);
+
+    demo.bar.SetMonthTotal(L"123:04:05");
+    demo.bar.SetSessionTime(L"0:10:00");
+    demo.bar.SetSessionStart(L"2004/03/01 08:00:00");
+    EXPECT_EQ(TextOf(demo.bar.Label(1)), L"123:04:05");
+    EXPECT_EQ(TextOf(demo.bar.Label(3)), L"0:10:00");
+    EXPECT_EQ(TextOf(demo.bar.Label(5)), L"2004/03/01 08:00:00");
+    EXPECT_EQ(TextOf(demo.bar.Label(0)), L"本月用时:");
+}
+
+TEST_F(UiLayout, ButtonToolTipsComeFromTheStringResources) {
+    const struct {
+        UINT id;
+        const wchar_t* tip;
+    } cases[] = {{32772, L"连接..."},      {32778, L"编辑..."},    {32780, L"选项..."},
+                 {32779, L"挂断"},         {32789, L"计算总时间"}, {32792, L"生成HTML报表"},
+                 {57664, L"关于 Hourlink"}};
+    HWND tips = reinterpret_cast<HWND>(SendMessageW(demo.bar.Hwnd(), TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tips, nullptr);
+    for (const auto& c : cases) {
+        NMTTDISPINFOW info{};
+        info.hdr.hwndFrom = tips;
+        info.hdr.idFrom = c.id;
+        info.hdr.code = TTN_GETDISPINFOW;
+        SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        ASSERT_NE(info.lpszText, nullptr) << c.id;
+        EXPECT_STREQ(info.lpszText, c.tip) << c.id;
+    }
+    EXPECT_EQ(win::LoadResourceString(IDC_MONTH_PICKER), L"按月份显示历史纪录\n按月份显示历史纪录");
+}
+
+// --- resources ---
+
+void CollectIds(HMENU menu, std::set<UINT>& ids) {
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            CollectIds(sub, ids);
+        } else {
+            ids.insert(GetMenuItemID(menu, i));
+        }
+    }
+}
+
+std::wstring MenuText(HMENU menu, UINT id) {
+    wchar_t text[128]{};
+    GetMenuStringW(menu, id, text, 128, MF_BYCOMMAND);
+    return text;
+}
+
+TEST(UiResources, MainMenuHasEveryCommand) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(GetMenuItemCount(menu), 5);
+    std::set<UINT> ids;
+    CollectIds(menu, ids);
+    for (UINT id : {57665u, 32772u, 32779u, 32778u, 32794u, 32795u, 32805u, 32789u, 32792u, 32790u,
+                    32793u, 32780u, 32796u, 1013u, 57671u, 57664u}) {
+        EXPECT_TRUE(ids.count(id)) << id;
+    }
+    for (UINT id = 32797; id <= 32803; ++id) EXPECT_TRUE(ids.count(id)) << id;
+    EXPECT_EQ(MenuText(menu, 57665), L"退出(&X)");
+    EXPECT_EQ(MenuText(menu, 32796), L"测试主机可否到达(&Ping)");
+    EXPECT_EQ(MenuText(menu, 1013), L"密码保护本程序...");
+    EXPECT_EQ(MenuText(menu, 32797), L"正常颜色");
+    EXPECT_EQ(MenuText(menu, 32803), L"铿锵玫瑰");
+    EXPECT_EQ(MenuText(menu, 57664), L"关于 Hourlink(&A)...");
+    DestroyMenu(menu);
+}
+
+TEST(UiResources, TrayAndListMenusHaveTheirItemsInOrder) {
+    HMENU tray = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    ASSERT_NE(tray, nullptr);
+    HMENU popup = GetSubMenu(tray, 0);
+    ASSERT_NE(popup, nullptr);
+    // A left click on the tray icon runs the item at position 1.
+    const UINT order[] = {32790, 32771, 32772, 32779, 32793};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(GetMenuItemID(popup, i), order[i]) << i;
+    HMENU themes = GetSubMenu(popup, 5);
+    ASSERT_NE(themes, nullptr);
+    EXPECT_EQ(GetMenuItemCount(themes), 7);
+    EXPECT_EQ(GetMenuItemID(themes, 0), 32797u);
+    EXPECT_EQ(GetMenuItemID(themes, 6), 32803u);
+    DestroyMenu(tray);
+
+    HMENU list = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LIST_MENU));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(list, 0), 0), 32789u);
+    EXPECT_EQ(MenuText(list, 32789), L"计算总时间");
+    DestroyMenu(list);
+}
+
+// The colour at (x, y) of an icon's colour bitmap.
+COLORREF IconPixel(HICON icon, int size, int x, int y) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return CLR_INVALID;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = size;
+    bi.bmiHeader.biHeight = -size;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    std::vector<uint32_t> pixels(static_cast<size_t>(size * size));
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, info.hbmColor, 0, size, pixels.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    const uint32_t p = pixels[static_cast<size_t>(y * size + x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+TEST(UiResources, TrafficLightIconsShowRedOfflineAndGreenOnline) {
+    for (int size : {16, 32}) {
+        auto load = [&](int id) {
+            return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
+                                                 IMAGE_ICON, size, size, 0));
+        };
+        HICON offline = load(IDI_OFFLINE);
+        HICON online = load(IDI_ONLINE);
+        ASSERT_NE(offline, nullptr) << size;
+        ASSERT_NE(online, nullptr) << size;
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(offline, &info));
+        BITMAP bm{};
+        GetObjectW(info.hbmColor, sizeof bm, &bm);
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmHeight, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+
+        // The top lamp is lit red offline; the bottom one green online.
+        const int x = size / 2;
+        const int top = size * 19 / 100 + 1;
+        const int bottom = size * 81 / 100;
+        COLORREF red = IconPixel(offline, size, x, top);
+        COLORREF green = IconPixel(online, size, x, bottom);
+        EXPECT_GT(GetRValue(red), 200) << size;
+        EXPECT_LT(GetGValue(red), 120) << size;
+        EXPECT_GT(GetGValue(green), 200) << size;
+        EXPECT_LT(GetRValue(green), 120) << size;
+        // And the other state's lamp is dark.
+        EXPECT_LT(GetRValue(IconPixel(online, size, x, top)), 150) << size;
+        DestroyIcon(offline);
+        DestroyIcon(online);
+    }
+}
+
+TEST(UiResources, StatusPaneStringsAreBlanksOfTheirWidths) {
+    const struct {
+        UINT id;
+        size_t length;
+    } panes[] = {{130, 51}, {131, 10}, {132, 8}, {133, 16}};
+    for (const auto& pane : panes) {
+        EXPECT_EQ(win::LoadResourceString(pane.id), std::wstring(pane.length, L' ')) << pane.id;
+    }
+    const std::wstring totals = win::LoadResourceString(IDS_PANE_TOTALS);
+    EXPECT_FALSE(totals.empty());
+    EXPECT_EQ(totals.find_first_not_of(L' '), std::wstring::npos);
+}
+
+// --- the screenshot ---
+
+uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+    PutBig32(out, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    out.insert(out.end(), body.begin(), body.end());
+    PutBig32(out, Crc32(body.data(), body.size()));
+}
+
+// A PNG of top-down BGRA pixels, with stored (uncompressed) deflate blocks.
+std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height) {
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);  // no filter
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
+            raw.push_back(static_cast<uint8_t>(p >> 16));
+            raw.push_back(static_cast<uint8_t>(p >> 8));
+            raw.push_back(static_cast<uint8_t>(p));
+        }
+    }
+    std::vector<uint8_t> z = {0x78, 0x01};
+    for (size_t at = 0; at < raw.size() || at == 0;) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z.push_back(at + n == raw.size() ? 1 : 0);
+        z.push_back(static_cast<uint8_t>(n));
+        z.push_back(static_cast<uint8_t>(n >> 8));
+        z.push_back(static_cast<uint8_t>(~n));
+        z.push_back(static_cast<uint8_t>(~n >> 8));
+        z.insert(z.end(), raw.begin() + static_cast<long>(at),
+                 raw.begin() + static_cast<long>(at + n));
+        at += n;
+        if (n == 0) break;
+    }
+    uint32_t a = 1;
+    uint32_t b = 0;
+    for (uint8_t c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    PutBig32(z, (b << 16) | a);
+
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    PutBig32(header, static_cast<uint32_t>(width));
+    PutBig32(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", z);
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(UiLayout, DemoWindowScreenshot) {
+    // Something to look at in every pane.
+    HTREEITEM root = nullptr;
+    const wchar_t* items[] = {L"我的电脑", L"ADSL (PPPoE)", L"本地连接"};
+    for (int i = 0; i < 3; ++i) {
+        TVINSERTSTRUCTW insert{};
+        insert.hParent = i == 0 ? TVI_ROOT : root;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT;
+        insert.item.pszText = const_cast<wchar_t*>(items[i]);
+        HTREEITEM item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(demo.tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+        if (i == 0) root = item;
+    }
+    SendMessageW(demo.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+    const wchar_t* columns[] = {L"开始时间", L"结束时间", L"在线时间", L"连接名称"};
+    for (int i = 0; i < 4; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.cx = 140;
+        column.pszText = const_cast<wchar_t*>(columns[i]);
+        SendMessageW(demo.list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+    LVITEMW row{};
+    row.mask = LVIF_TEXT;
+    row.pszText = const_cast<wchar_t*>(L"2004/03/01 08:00:00");
+    SendMessageW(demo.list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+    demo.text.Append(L"ADSL在线\r\n");
+    demo.text.Append(L"ADSL离线\r\n选中 1 条记录, 总时间 0:10:00\r\n");
+    demo.bar.SetMonthTotal(L"12:34:56");
+    demo.bar.SetSessionTime(L"0:10:00");
+    demo.bar.SetSessionStart(L"2004/03/01 08:00:00");
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    SetMenu(demo.Hwnd(), menu);
+    SetWindowPos(demo.Hwnd(), HWND_TOP, 0, 0, 1024, 600, SWP_SHOWWINDOW);
+    SendMessageW(demo.Hwnd(), WM_SIZE, 0, 0);
+    RedrawWindow(demo.Hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        Sleep(50);
+    }
+
+    RECT r{};
+    GetWindowRect(demo.Hwnd(), &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> pixels(p, p + static_cast<size_t>(width) * height);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    SetMenu(demo.Hwnd(), nullptr);
+    DestroyMenu(menu);
+
+    std::set<uint32_t> colours;
+    for (uint32_t c : pixels) colours.insert(c & 0xFFFFFF);
+    EXPECT_GT(colours.size(), 8u) << "the screenshot is nearly blank";
+
+    std::string dir = HOURLINK_SCREENSHOT_DIR;
+    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;  // a Unix path, seen from Wine
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string path = dir + "/ui_layout.png";
+    const std::vector<uint8_t> png = EncodePng(pixels, width, height);
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    fwrite(png.data(), 1, png.size(), file);
+    fclose(file);
+}
+
+}  // namespace
+}  // namespace hourlink::ui
