@@ -67,6 +67,8 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame() {
     // The thread talks to the window and the watcher: it goes first.
     watcherThread_.reset();
+    // While this class still handles WM_DESTROY (the placement is saved there).
+    Destroy();
     if (font_) DeleteObject(font_);
 }
 
@@ -99,6 +101,9 @@ bool CMainFrame::Create(SettingsStore& settings) {
             args.width = r.width;
             args.height = r.height;
         }
+        // The saved show command: a window closed maximised comes back maximised
+        // (when it is shown; the command line decides that).
+        if (saved->status == SW_SHOWMAXIMIZED) args.style |= WS_MAXIMIZE;
     }
     return win::Window::Create(wc, args);
 }

@@ -7,6 +7,14 @@
 //   wintool count TITLE                     prints how many top-level windows have it
 //   wintool count-visible TITLE             prints how many of them are visible
 //   wintool command TITLE ID                posts WM_COMMAND ID to the visible one
+//   wintool child-text TITLE CLASS [ID]     prints (UTF-8) the text of the first
+//                                           descendant of class CLASS (with control
+//                                           id ID) of the visible window TITLE that
+//                                           is not a dialog box
+//   wintool dialog-text TITLE [TIMEOUT_MS]  waits for a visible dialog box titled
+//                                           TITLE and prints its static texts
+//   wintool dialog-press TITLE ID           presses button ID (6 = IDYES, 7 = IDNO)
+//                                           of the visible dialog box TITLE
 //
 // Exit code 0 when the condition holds, 1 when it does not, 2 on bad usage.
 #include <windows.h>
@@ -38,6 +46,52 @@ std::vector<HWND> TopLevelWindows(const std::wstring& title) {
 HWND VisibleWindow(const std::wstring& title) {
     for (HWND hwnd : TopLevelWindows(title)) {
         if (IsWindowVisible(hwnd)) return hwnd;
+    }
+    return nullptr;
+}
+
+bool IsDialogBox(HWND hwnd) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    return std::wstring(cls) == L"#32770";
+}
+
+// The visible window titled `title` that is (or is not) a dialog box: a message
+// box carries the same title as the main window it belongs to.
+HWND VisibleWindowOfKind(const std::wstring& title, bool dialog) {
+    for (HWND hwnd : TopLevelWindows(title)) {
+        if (IsWindowVisible(hwnd) && IsDialogBox(hwnd) == dialog) return hwnd;
+    }
+    return nullptr;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    // WM_GETTEXT rather than GetWindowText: the controls belong to another process.
+    const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+void PrintUtf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+// The first descendant of `parent` (depth first) of class `cls`, with control
+// id `id` unless it is negative.
+HWND FindDescendant(HWND parent, const std::wstring& cls, long id) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        if (_wcsicmp(name, cls.c_str()) == 0 && (id < 0 || GetDlgCtrlID(child) == id)) return child;
+        if (HWND found = FindDescendant(child, cls, id)) return found;
     }
     return nullptr;
 }
@@ -88,6 +142,43 @@ int wmain(int argc, wchar_t** argv) {
         if (!hwnd || argc < 4) return argc < 4 ? 2 : 1;
         const auto id = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 10));
         PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        return 0;
+    }
+    if (command == L"child-text") {
+        if (argc < 4) return 2;
+        HWND top = VisibleWindowOfKind(title, false);
+        if (!top) return 1;
+        const long id = argc > 4 ? static_cast<long>(std::wcstoul(argv[4], nullptr, 0)) : -1;
+        HWND child = FindDescendant(top, argv[3], id);
+        if (!child) return 1;
+        PrintUtf8(TextOf(child));
+        return 0;
+    }
+    if (command == L"dialog-text") {
+        const DWORD start = GetTickCount();
+        HWND box = nullptr;
+        while (!(box = VisibleWindowOfKind(title, true)) && GetTickCount() - start < timeout) {
+            Sleep(100);
+        }
+        if (!box) return 1;
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t name[64] = {};
+            GetClassNameW(child, name, 64);
+            if (_wcsicmp(name, L"Static") == 0) {
+                const std::wstring text = TextOf(child);
+                if (!text.empty()) PrintUtf8(text);
+            }
+        }
+        return 0;
+    }
+    if (command == L"dialog-press") {
+        if (argc < 4) return 2;
+        HWND box = VisibleWindowOfKind(title, true);
+        if (!box) return 1;
+        const int id = static_cast<int>(std::wcstoul(argv[3], nullptr, 10));
+        HWND button = GetDlgItem(box, id);
+        if (!button) return 1;
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         return 0;
     }
     if (command == L"close") {

@@ -1,0 +1,440 @@
+// The main frame in-process under Wine, fed the connection events the watcher
+// thread sends (heap copies of the status block, posted at a connect and sent at
+// a disconnect) without starting the thread: the log pane and status bar, the
+// session tick and its label, untimed connection types, log texts from other
+// threads, the saved window placement, hiding instead of closing, the exit
+// question and power events.
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/memory_settings_store.h"
+#include "app/settings.h"
+#include "base/time_format.h"
+#include "net/connection_watcher.h"
+#include "res/resource.h"
+#include "tracker/main_frame.h"
+#include "win/message_loop.h"
+
+namespace hourlink {
+namespace {
+
+// "宽带连接" as the watcher stores it: GBK bytes.
+constexpr std::string_view kBroadbandGbk = "\xbf\xed\xb4\xf8\xc1\xac\xbd\xd3";
+constexpr std::wstring_view kBroadband = L"宽带连接";
+
+void Pump() {
+    win::MessageLoop().RunPending();
+}
+
+// Pumps messages, timers included, for about `ms` milliseconds.
+void PumpFor(DWORD ms) {
+    const DWORD begin = GetTickCount();
+    do {
+        Pump();
+        Sleep(20);
+    } while (GetTickCount() - begin < ms);
+}
+
+// The frame posts WM_QUIT when it is destroyed; the next test must not see it.
+void DropQuit() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+std::uint32_t Now() {
+    return static_cast<std::uint32_t>(std::time(nullptr));
+}
+
+ConnectionStatus MakeStatus(std::string_view gbkName, int type, std::uint32_t start) {
+    ConnectionStatus status;
+    status.SetName(gbkName);
+    status.SetClientIp("10.0.0.2");
+    status.type = static_cast<std::uint8_t>(type);
+    status.start = start;
+    status.online = 1;
+    status.active = 1;
+    return status;
+}
+
+// As the watcher thread does: a connect is posted, a disconnect sent; each
+// carries its own heap copy, which the frame takes.
+void PostConnect(HWND frame, const ConnectionStatus& status) {
+    auto copy = std::make_unique<ConnectionStatus>(status);
+    ASSERT_TRUE(PostMessageW(frame, WM_CONNECTION_EVENT, reinterpret_cast<WPARAM>(copy.get()), 0));
+    copy.release();
+    Pump();
+}
+
+void SendDisconnect(HWND frame, ConnectionStatus status) {
+    status.online = 0;
+    status.active = 0;
+    status.end = Now();
+    SendMessageW(frame, WM_CONNECTION_EVENT, reinterpret_cast<WPARAM>(new ConnectionStatus(status)),
+                 0);
+}
+
+std::wstring WindowText(HWND hwnd) {
+    std::array<wchar_t, 512> text{};
+    GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+// Seconds of an "H:MM:SS" text (trailing blanks allowed); nothing when it is
+// not one.
+std::optional<long> ParseDuration(const std::wstring& text) {
+    long h = 0, m = 0, s = 0;
+    if (swscanf(text.c_str(), L"%ld:%ld:%ld", &h, &m, &s) != 3) return std::nullopt;
+    return h * 3600 + m * 60 + s;
+}
+
+RECT WindowRectOf(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+class MainFrameTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        if (frame_) frame_->Destroy();
+        frame_.reset();
+        DropQuit();
+    }
+
+    // Creates the frame on the settings planted so far.
+    CMainFrame& Open() {
+        frame_ = std::make_unique<CMainFrame>();
+        EXPECT_TRUE(frame_->Create(settings_));
+        return *frame_;
+    }
+    HWND Hwnd() const { return frame_->Hwnd(); }
+    std::wstring SessionLabel() const { return WindowText(frame_->MonthBar().Label(3)); }
+    std::wstring StartLabel() const { return WindowText(frame_->MonthBar().Label(5)); }
+
+    void PlantPlacement(int status, int top, int left, int bottom, int right) {
+        settings_.Put(settings::kFrame, L"Status", static_cast<std::uint32_t>(status));
+        settings_.Put(settings::kFrame, L"Top", static_cast<std::uint32_t>(top));
+        settings_.Put(settings::kFrame, L"Left", static_cast<std::uint32_t>(left));
+        settings_.Put(settings::kFrame, L"Bottom", static_cast<std::uint32_t>(bottom));
+        settings_.Put(settings::kFrame, L"Right", static_cast<std::uint32_t>(right));
+    }
+    int Saved(const wchar_t* key) { return settings_.ReadInt(settings::kFrame, key, -1); }
+    void ExpectSavedRect(const RECT& r) {
+        EXPECT_EQ(Saved(L"Left"), r.left);
+        EXPECT_EQ(Saved(L"Top"), r.top);
+        EXPECT_EQ(Saved(L"Right"), r.right);
+        EXPECT_EQ(Saved(L"Bottom"), r.bottom);
+    }
+
+    MemorySettingsStore settings_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(MainFrameTest, ConnectAndDisconnectAreLoggedUnderTheConnectionsName) {
+    Open();
+    const std::uint32_t start = Now();
+    const ConnectionStatus status = MakeStatus(kBroadbandGbk, 2, start);
+
+    PostConnect(Hwnd(), status);
+    EXPECT_TRUE(frame_->IsOnline());
+    EXPECT_EQ(frame_->ConnectionName(), kBroadband);
+    EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n");
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"宽带连接在线");
+    EXPECT_EQ(StartLabel(), FormatLocalTime(start));
+    EXPECT_TRUE(frame_->SessionTimerRunning());
+
+    SendDisconnect(Hwnd(), status);
+    EXPECT_FALSE(frame_->IsOnline());
+    EXPECT_FALSE(frame_->SessionTimerRunning());
+    EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n宽带连接离线\r\n");
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"宽带连接离线");
+
+    // A second session under another name follows on in the log.
+    const ConnectionStatus lan = MakeStatus("LAN", 2, Now());
+    PostConnect(Hwnd(), lan);
+    SendDisconnect(Hwnd(), lan);
+    EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n宽带连接离线\r\nLAN在线\r\nLAN离线\r\n");
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"LAN离线");
+}
+
+TEST_F(MainFrameTest, SessionAlreadyRunningForTenMinutesCountsOnFromThere) {
+    Open();
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 1, Now() - 600));
+
+    // The first tick runs with the event; a second boundary may pass meanwhile.
+    const auto first = ParseDuration(SessionLabel());
+    ASSERT_TRUE(first.has_value()) << testing::PrintToString(SessionLabel());
+    EXPECT_GE(*first, 600);
+    EXPECT_LE(*first, 601);
+    EXPECT_EQ(SessionLabel().rfind(L"0:10:0", 0), 0u);
+    // The watcher stores what the tick measured as the session's duration.
+    EXPECT_EQ(frame_->Watcher().Status().elapsed, static_cast<std::uint32_t>(*first));
+
+    // The timer keeps counting without further events.
+    PumpFor(2600);
+    const auto later = ParseDuration(SessionLabel());
+    ASSERT_TRUE(later.has_value());
+    EXPECT_GE(*later, *first + 2);
+    EXPECT_LE(*later, *first + 4);
+    EXPECT_EQ(frame_->Watcher().Status().elapsed, static_cast<std::uint32_t>(*later));
+
+    // After the disconnect the label stays where the session ended.
+    SendDisconnect(Hwnd(), MakeStatus(kBroadbandGbk, 1, Now() - 603));
+    const std::wstring ended = SessionLabel();
+    PumpFor(1300);
+    EXPECT_EQ(SessionLabel(), ended);
+}
+
+TEST_F(MainFrameTest, OnlyConnectionTypesOneToThreeAreTimed) {
+    Open();
+    for (int type : {1, 2, 3}) {
+        SCOPED_TRACE(type);
+        const ConnectionStatus status = MakeStatus("PPPoE", type, Now());
+        PostConnect(Hwnd(), status);
+        EXPECT_TRUE(frame_->SessionTimerRunning());
+        SendDisconnect(Hwnd(), status);
+        EXPECT_FALSE(frame_->SessionTimerRunning());
+    }
+
+    frame_.reset();
+    DropQuit();
+    Open();
+    const std::wstring untimed = SessionLabel();
+    const ConnectionStatus office = MakeStatus(kBroadbandGbk, 4, Now() - 600);
+    PostConnect(Hwnd(), office);
+    // Shown as online...
+    EXPECT_TRUE(frame_->IsOnline());
+    EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n");
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"宽带连接在线");
+    // ...but never timed.
+    EXPECT_FALSE(frame_->SessionTimerRunning());
+    PumpFor(1300);
+    EXPECT_EQ(SessionLabel(), untimed);
+    EXPECT_EQ(frame_->Watcher().Status().elapsed, 0u);
+
+    SendDisconnect(Hwnd(), office);
+    EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n宽带连接离线\r\n");
+}
+
+TEST_F(MainFrameTest, LogAndDialTextsAreAppendedAtTheEnd) {
+    Open();
+    PostConnect(Hwnd(), MakeStatus("LAN", 2, Now()));
+    // The user put the caret at the start and selected something.
+    HWND pane = frame_->TextPane().Hwnd();
+    SendMessageW(pane, EM_SETSEL, 0, 2);
+
+    auto* report = new std::wstring(L"DNS = 10.0.0.1\r\n");
+    ASSERT_TRUE(PostMessageW(Hwnd(), WM_LOG_TEXT, 0, reinterpret_cast<LPARAM>(report)));
+    Pump();
+    EXPECT_EQ(frame_->LogText(), L"LAN在线\r\nDNS = 10.0.0.1\r\n");
+
+    SendMessageW(pane, EM_SETSEL, 0, 0);
+    auto* dial = new std::wstring(L"正在拨号...\r\n");
+    EXPECT_EQ(SendMessageW(Hwnd(), WM_DIAL_TEXT, reinterpret_cast<WPARAM>(dial), 0), 1);
+    auto* more = new std::wstring(L"已连接\r\n");
+    EXPECT_EQ(SendMessageW(Hwnd(), WM_LOG_TEXT, 0, reinterpret_cast<LPARAM>(more)), 1);
+    EXPECT_EQ(frame_->LogText(), L"LAN在线\r\nDNS = 10.0.0.1\r\n正在拨号...\r\n已连接\r\n");
+}
+
+TEST_F(MainFrameTest, SavedPlacementIsAppliedOnlyWhenComplete) {
+    PlantPlacement(SW_SHOWNORMAL, 100, 50, 400, 650);
+    Open();
+    RECT r = WindowRectOf(Hwnd());
+    EXPECT_EQ(r.left, 50);
+    EXPECT_EQ(r.top, 100);
+    EXPECT_EQ(r.right, 650);
+    EXPECT_EQ(r.bottom, 400);
+
+    for (const wchar_t* missing : {L"Status", L"Top", L"Left", L"Bottom", L"Right"}) {
+        SCOPED_TRACE(testing::Message() << "without " << missing);
+        frame_.reset();
+        DropQuit();
+        PlantPlacement(SW_SHOWNORMAL, 100, 50, 400, 650);
+        settings_.Remove(settings::kFrame, missing);
+        Open();
+        r = WindowRectOf(Hwnd());
+        EXPECT_NE(r.right - r.left, 600);
+        EXPECT_NE(r.bottom - r.top, 300);
+    }
+}
+
+TEST_F(MainFrameTest, PlacementBeyondTheScreenIsPulledBack) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    PlantPlacement(SW_SHOWNORMAL, screenHeight + 500, screenWidth + 800, screenHeight + 800,
+                   screenWidth + 1200);
+    Open();
+    const RECT r = WindowRectOf(Hwnd());
+    EXPECT_EQ(r.left, screenWidth - GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(r.top, screenHeight - GetSystemMetrics(SM_CYICON));
+    // The size is kept.
+    EXPECT_EQ(r.right - r.left, 400);
+    EXPECT_EQ(r.bottom - r.top, 300);
+}
+
+TEST_F(MainFrameTest, PlacementIsSavedAtConnectionEventsAndAtDestruction) {
+    Open();
+    EXPECT_FALSE(settings_.Contains(settings::kFrame, L"Left"));
+
+    SetWindowPos(Hwnd(), nullptr, 30, 40, 500, 300, SWP_NOZORDER | SWP_NOACTIVATE);
+    const ConnectionStatus status = MakeStatus("LAN", 2, Now());
+    PostConnect(Hwnd(), status);
+    ExpectSavedRect(WindowRectOf(Hwnd()));
+    EXPECT_EQ(Saved(L"Left"), 30);
+    EXPECT_EQ(Saved(L"Status"), SW_SHOWNORMAL);
+
+    SetWindowPos(Hwnd(), nullptr, 60, 70, 420, 260, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendDisconnect(Hwnd(), status);
+    ExpectSavedRect(WindowRectOf(Hwnd()));
+
+    // A maximised window saves its normal rectangle and its state.
+    SetWindowPos(Hwnd(), nullptr, 90, 80, 440, 280, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT normal = WindowRectOf(Hwnd());
+    ShowWindow(Hwnd(), SW_SHOWMAXIMIZED);
+    Pump();
+    // The object goes with its window still there.
+    frame_.reset();
+    DropQuit();
+    ExpectSavedRect(normal);
+    EXPECT_EQ(Saved(L"Status"), SW_SHOWMAXIMIZED);
+
+    // What was saved is where the next start puts the window.
+    // Shown as the program shows it at start.
+    Open().Show(SW_SHOW);
+    EXPECT_TRUE(IsZoomed(Hwnd()));
+    ShowWindow(Hwnd(), SW_RESTORE);
+    const RECT restored = WindowRectOf(Hwnd());
+    EXPECT_EQ(restored.left, normal.left);
+    EXPECT_EQ(restored.top, normal.top);
+    EXPECT_EQ(restored.right, normal.right);
+    EXPECT_EQ(restored.bottom, normal.bottom);
+}
+
+TEST_F(MainFrameTest, MinimisingAndTheCloseBoxHideTheWindow) {
+    Open().Show(SW_SHOW);
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(IsWindow(Hwnd()));
+    EXPECT_FALSE(IsWindowVisible(Hwnd()));
+
+    frame_->Show(SW_SHOW);
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_FALSE(IsWindowVisible(Hwnd()));
+    EXPECT_FALSE(IsIconic(Hwnd()));
+
+    // Other system commands keep their usual meaning.
+    frame_->Show(SW_SHOW);
+    SendMessageW(Hwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    EXPECT_TRUE(IsWindowVisible(Hwnd()));
+    EXPECT_TRUE(IsZoomed(Hwnd()));
+}
+
+TEST_F(MainFrameTest, EveryPowerEventIsGranted) {
+    Open();
+    for (WPARAM event :
+         {PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMPOWERSTATUSCHANGE}) {
+        EXPECT_EQ(SendMessageW(Hwnd(), WM_POWERBROADCAST, event, 0), TRUE) << event;
+    }
+}
+
+// The exit question is a modal message box: a timer of this thread answers it
+// from inside the box's own message loop.
+struct ExitQuestion {
+    static inline int answer = IDNO;
+    static inline int seen = 0;
+    static inline std::wstring caption, text;
+    static inline bool hasYes = false, hasNo = false, hasOk = false;
+
+    static inline UINT_PTR timer = 0;
+
+    static void Arm(int button) {
+        answer = button;
+        seen = 0;
+        caption.clear();
+        text.clear();
+        timer = SetTimer(nullptr, 0, 100, &Answer);
+    }
+    static void Disarm() { KillTimer(nullptr, timer); }
+    static void CALLBACK Answer(HWND, UINT, UINT_PTR id, DWORD) {
+        HWND box = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                wchar_t cls[32] = {};
+                GetClassNameW(hwnd, cls, 32);
+                if (std::wstring_view(cls) != L"#32770" || !IsWindowVisible(hwnd)) return TRUE;
+                *reinterpret_cast<HWND*>(lp) = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&box));
+        if (!box) return;
+        ++seen;
+        caption = WindowText(box);
+        // The question is the static control with text (the icon has none).
+        for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (_wcsicmp(cls, L"Static") == 0 && GetWindowTextLengthW(child) > 0) {
+                text = WindowText(child);
+            }
+        }
+        hasYes = GetDlgItem(box, IDYES) != nullptr;
+        hasNo = GetDlgItem(box, IDNO) != nullptr;
+        hasOk = GetDlgItem(box, IDOK) != nullptr;
+        KillTimer(nullptr, id);
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(box, answer)));
+    }
+};
+
+TEST_F(MainFrameTest, ClosingWhileOnlineAsksFirstAndStaysOnNo) {
+    Open().Show(SW_SHOW);
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 2, Now()));
+
+    ExitQuestion::Arm(IDNO);
+    SendMessageW(Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitQuestion::seen, 1);
+    EXPECT_EQ(ExitQuestion::caption, L"Hourlink");
+    EXPECT_EQ(ExitQuestion::text, L"现在宽带连接在线，确实要退出吗?");
+    EXPECT_TRUE(ExitQuestion::hasYes);
+    EXPECT_TRUE(ExitQuestion::hasNo);
+    EXPECT_FALSE(ExitQuestion::hasOk);
+    EXPECT_TRUE(IsWindow(Hwnd()));
+    EXPECT_TRUE(frame_->IsOnline());
+
+    ExitQuestion::Arm(IDYES);
+    const HWND hwnd = Hwnd();
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(ExitQuestion::seen, 1);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MainFrameTest, ClosingWhileOfflineEndsAtOnce) {
+    Open();
+    const ConnectionStatus status = MakeStatus("LAN", 2, Now());
+    PostConnect(Hwnd(), status);
+    SendDisconnect(Hwnd(), status);
+
+    ExitQuestion::Arm(IDNO);
+    const HWND hwnd = Hwnd();
+    SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    PumpFor(300);
+    ExitQuestion::Disarm();
+    EXPECT_EQ(ExitQuestion::seen, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    // Destruction ends the message loop.
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+}  // namespace
+}  // namespace hourlink
