@@ -199,7 +199,10 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
         firstCheckPending_ = false;
         const ConnectionStatus s = Status();
         if (recordFileOpen_) {
-            if (recovery_) recovery_(records_, table_, s.active != 0, rasSession_);
+            // The RAS rule of the recovery holds on the NT family only.
+            if (recovery_) {
+                recovery_(records_, table_, s.active != 0, rasSession_ && network_.IsNtFamily());
+            }
             records_.AfterSessionCheck(table_);
         }
         effects.push_back([this] { events_.RecordsLoaded(); });

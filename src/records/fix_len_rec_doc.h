@@ -90,7 +90,9 @@ class CFixLenRecDoc {
     // stand in the way of replacing the file.
     bool OpenForRead(const std::wstring& path);
 
-    // Closes the file; record operations fail until it is opened again.
+    // Closes the file; record operations fail until it is opened again. The
+    // purge (record_maintenance.h) closes the writer this way to swap the new
+    // file in, then opens it again with OpenForUpdate.
     void Close();
 
     bool IsOpenForUpdate() const { return file_ != nullptr; }
@@ -145,6 +147,12 @@ class CFixLenRecDoc {
     // Sets the header copy's purge countdown back to its start; the file gets it
     // with the next header write.
     void RestartPurgeCountdown() { header_.purgeCountdown = kPurgeCountdownStart; }
+
+    // Sets the header copy's count of leading records to drop: the purge check
+    // stores how many records the purge is to remove here, and the purge reads
+    // it. Only the header copy changes; the purge writes a new file whose header
+    // holds 0 again.
+    void SetDropCount(std::int32_t count) { header_.dropCount = count; }
 
   private:
     // The number of complete records in the file, from its length; nothing when

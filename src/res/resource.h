@@ -71,6 +71,9 @@
 // received, bytes sent, line speed, accumulated and today's time.
 // The history list's column names, separated by commas.
 #define IDS_LIST_COLUMNS 129
+// The image strip of the history list and the device tree: sixteen 16 x 16
+// pictures, magenta transparent.
+#define IDB_HISTORY_IMAGES 134
 #define IDS_PANE_SINCE 130
 #define IDS_PANE_RECEIVED 131
 #define IDS_PANE_SENT 132
@@ -85,6 +88,18 @@
 #define WM_DIAL_TEXT (WM_USER + 5)
 #define WM_LIMIT_ALARM (WM_USER + 6)
 #define WM_RAS_DIAL_STATE 0x4CA
+
+// The limit popup (dialog 151) and its text.
+#define IDD_LIMIT_POPUP 151
+#define IDC_LIMIT_TEXT 1000
+
+// The countdown dialogs before an automatic hang-up (153) and shutdown (159):
+// message, progress bar, seconds line.
+#define IDD_HANGUP_COUNTDOWN 153
+#define IDD_SHUTDOWN_COUNTDOWN 159
+#define IDC_COUNTDOWN_MESSAGE 1000
+#define IDC_COUNTDOWN_PROGRESS 1016
+#define IDC_COUNTDOWN_SECONDS 1066
 
 // The version resource's numbers (CMakeLists.txt's project version is the same).
 #define HOURLINK_VERSION_MAJOR 2

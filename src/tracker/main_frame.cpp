@@ -12,6 +12,7 @@
 #include "base/time_format.h"
 #include "net/connection_type.h"
 #include "res/resource.h"
+#include "tracker/limit_popup.h"
 #include "win/text.h"
 
 #ifndef WM_DPICHANGED
@@ -112,13 +113,28 @@ int CMainFrame::OnCreate() {
     events_ = std::make_unique<FrameWatcherEvents>(Hwnd());
     watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_,
                                                    SystemClock::Instance(), *events_);
+    maintenance_ = std::make_unique<RecordMaintenance>(files_, SystemClock::Instance(), *settings_,
+                                                       *notifier_);
+    watcher_->SetStartupRecovery(maintenance_->StartupRecovery());
+    records_.SetPurgeCheck(maintenance_->PurgeCheck());
+    // The program lock is asked here once it exists; until then nothing is locked.
+    limits_ = std::make_unique<LimitMonitor>(*settings_, [] { return false; });
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
 
     CreateStatusBar();
     // The month bar in the status bar's font, its picker on this accounting month.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
-    const std::time_t now = std::time(nullptr);
-    if (const auto tm = ToLocalTime(now)) monthBar_.SetMonth(tm->tm_year + 1900, tm->tm_mon + 1);
+    if (const auto tm = ToLocalTime(std::time(nullptr))) {
+        currentMonth_ = AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday,
+                                             ReadSetting(*settings_, settings::kStartDate));
+    }
+    displayedMonth_ = currentMonth_;
+    monthBar_.SetMonth(currentMonth_.year, currentMonth_.month);
+    monthBar_.OnMonthChanged([this](int year, int month) { OnMonthPicked(year, month); });
+    // Buttons whose features are not there yet are shown disabled.
+    for (UINT id : {ID_CONNECT, ID_EDIT_ENTRY, ID_OPTIONS, ID_HANG_UP, ID_HTML_REPORT}) {
+        SendMessageW(monthBar_.Hwnd(), TB_ENABLEBUTTON, id, MAKELPARAM(IsCommandAvailable(id), 0));
+    }
     CreateViews();
     translucent_ = NormalizeSettingsAtStartup(*settings_);
     LayoutChildren();
@@ -146,33 +162,23 @@ void CMainFrame::CreateViews() {
         WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
         0, 0, 0, 0, outerSplitter_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)),
         instance, nullptr);
-    list_ = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS,
-        0, 0, 0, 0, innerSplitter_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListId)),
-        instance, nullptr);
-    // The history list's columns, named by string 129.
-    const std::wstring columns = win::LoadResourceString(IDS_LIST_COLUMNS);
-    std::size_t pos = 0;
-    for (int i = 0; pos <= columns.size(); ++i) {
-        const std::size_t comma = columns.find(L',', pos);
-        std::wstring name =
-            columns.substr(pos, comma == std::wstring::npos ? std::wstring::npos : comma - pos);
-        name.erase(0, name.find_first_not_of(L' '));
-        if (name.empty()) break;
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.pszText = name.data();
-        column.cx = i < 2 ? 130 : 80;
-        ListView_InsertColumn(list_, i, &column);
-        if (comma == std::wstring::npos) break;
-        pos = comma + 1;
-    }
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT);
+    ui::CHourlinkView::Args view;
+    view.parent = innerSplitter_.Hwnd();
+    view.id = kListId;
+    view.frame = Hwnd();
+    view.table = &table_;
+    view.settings = settings_;
+    view.files = &files_;
+    view.notifier = notifier_.get();
+    view.clock = &SystemClock::Instance();
+    view.recordPath = RecordPath();
+    view.appendText = [this](std::wstring_view text) { textPane_.Append(text); };
+    historyView_.Create(std::move(view));
     textPane_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
 
     outerSplitter_.SetPane(0, 0, tree_);
     outerSplitter_.SetPane(0, 1, innerSplitter_.Hwnd());
-    innerSplitter_.SetPane(0, 0, list_);
+    innerSplitter_.SetPane(0, 0, historyView_.Hwnd());
     innerSplitter_.SetPane(1, 0, textPane_.Hwnd());
     outerSplitter_.SetColumnWidth(0, kTreeWidth);
 }
@@ -196,10 +202,16 @@ void CMainFrame::LayoutChildren() {
 
 void CMainFrame::OnInitialUpdate() {
     if (watcherThread_ || !watcher_) return;
-    const std::wstring directory =
-        ReadDataDirectory(*settings_, ProgramDirectory().value_or(std::wstring()));
-    watcherThread_ = std::make_unique<WatcherThread>(*watcher_, JoinPath(directory, L"adsl.bs"));
+    watcherThread_ = std::make_unique<WatcherThread>(*watcher_, RecordPath());
     watcherThread_->Start(THREAD_PRIORITY_NORMAL);
+    // The running session's length goes to "adsl.bak" beside the record file
+    // every full minute, so a crash loses at most the last minute.
+    backup_.Open(BackupFile::PathBeside(RecordPath()));
+}
+
+std::wstring CMainFrame::RecordPath() const {
+    return JoinPath(ReadDataDirectory(*settings_, ProgramDirectory().value_or(std::wstring())),
+                    L"adsl.bs");
 }
 
 void CMainFrame::AppendLog(std::wstring_view text) {
@@ -230,7 +242,7 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             if (auto text = TakeLogText(static_cast<LPARAM>(wp))) AppendLog(*text);
             return 1;
         case WM_LIMIT_ALARM:
-            // The monthly-limit popup belongs to the accounting code.
+            if (limits_) RunLimitDecision(limits_->MonthPopup());
             return 0;
         case WM_RAS_DIAL_STATE:
             // Dial progress belongs to the dialer.
@@ -316,28 +328,69 @@ void CMainFrame::OnDisconnect() {
     AppendLog(connectionName_ + L"离线\r\n");
     statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
     online_ = false;
+    if (limits_) limits_->OnDisconnect();
     CommonTail();
 }
 
 void CMainFrame::CommonTail() {
+    // The history list adds the live row or completes it (and rolls the day).
+    historyView_.OnConnectionEvent(status_);
     SavePlacement();
 }
 
 void CMainFrame::OnSessionTick() {
     ++tickCounter_;
-    const std::uint32_t elapsed = SessionElapsed();
-    if (watcher_) watcher_->SetElapsed(elapsed);
-    monthBar_.SetSessionTime(FormatDuration(elapsed) + L"   ");
+    const std::uint32_t session = SessionElapsed();
+    const TickTexts texts = MakeTickTexts(figures_, session, displayedMonth_ == currentMonth_);
+    monthBar_.SetSessionTime(texts.session + L"   ");
+    monthBar_.SetMonthTotal(texts.month + L"   ");
+    // A popup or countdown of an earlier tick is still open: no second one.
+    if (!inLimitDialog_ && limits_) RunLimitDecision(limits_->CheckMonth(texts.accumulatedMinutes));
+    if (watcher_) watcher_->SetElapsed(session);
+    if (!inLimitDialog_ && limits_)
+        RunLimitDecision(limits_->CheckDay(figures_.todayTotal, session));
+    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
+    backup_.WriteAtFullMinute(session);
     ++tickCounter_;
+}
+
+void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
+    inLimitDialog_ = true;
+    // The drop window shows the alarm state once it exists.
+    const bool hangUp = CarryOutLimitDecision(Hwnd(), decision, [](DropAlarmState) {});
+    inLimitDialog_ = false;
+    if (hangUp) HangUpConnection();
+}
+
+void CMainFrame::HangUpConnection() {
+    // RAS hang-up is the dialer's; a LAN or the PPPoE client cannot be hung up
+    // from here, so the limit is only shown.
+}
+
+void CMainFrame::ShowOfflineTexts() {
+    const OfflineTexts texts = MakeOfflineTexts(figures_);
+    monthBar_.SetMonthTotal(texts.month + L"   ");
+    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
+    statusBar_.SetPaneText(
+        kSincePane,
+        CountingSinceText(displayedMonth_, ReadSetting(*settings_, settings::kStartDate)));
+}
+
+void CMainFrame::OnMonthPicked(int year, int month) {
+    displayedMonth_ = YearMonth{year, month};
+    // The list reports back with WM_RECORDS_UPDATED 0 once it has listed it.
+    historyView_.ShowMonth(year, month);
 }
 
 void CMainFrame::OnRecordsUpdated(WPARAM which) {
     if (which == 1) {
-        // The history list relists the month from the file and then reports
-        // back with 0; until it exists, report back at once.
-        PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 0, 0);
+        // The history list relists the month from the table the watcher has
+        // loaded, and reports back with 0.
+        historyView_.LoadRecords();
         return;
     }
+    figures_ = historyView_.Figures();
+    ShowOfflineTexts();
     firstRecordsUpdate_ = false;
 }
 
@@ -348,6 +401,8 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_APP_ABOUT:
         case ID_HELP_TOPICS:
             return true;
+        case ID_SUM_SELECTION:
+            return historyView_.CanSumSelection();
         default:
             return false;  // the features behind the other commands come later
     }
@@ -366,6 +421,9 @@ void CMainFrame::OnCommand(UINT id) {
             break;
         case ID_HELP_TOPICS:
             ShowHelpTopics(Hwnd());
+            break;
+        case ID_SUM_SELECTION:
+            if (historyView_.CanSumSelection()) historyView_.SumSelection();
             break;
         default:
             break;

@@ -24,9 +24,14 @@
 #include "net/network_info.h"
 #include "net/watcher_thread.h"
 #include "net/win32_network_platform.h"
+#include "records/backup_file.h"
 #include "records/fix_len_rec_doc.h"
+#include "records/record_maintenance.h"
 #include "records/record_table.h"
+#include "tracker/accounting.h"
+#include "tracker/limits.h"
 #include "tracker/session_clock.h"
+#include "ui/history_view.h"
 #include "ui/month_bar.h"
 #include "ui/split_window.h"
 #include "ui/total_time_view.h"
@@ -79,6 +84,12 @@ class CMainFrame : public win::Window {
     std::uint32_t SessionElapsed() const;
     bool SessionTimerRunning() const { return sessionTimerRunning_; }
     int TranslucencyState() const { return translucent_; }
+    YearMonth CurrentMonth() const { return currentMonth_; }
+    YearMonth DisplayedMonth() const { return displayedMonth_; }
+    const AccountingFigures& Figures() const { return figures_; }
+    LimitMonitor& Limits() { return *limits_; }
+
+    ui::CHourlinkView& HistoryView() { return historyView_; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -92,6 +103,8 @@ class CMainFrame : public win::Window {
     void RestorePlacement();
     void SavePlacement();
     void LayoutChildren();
+    // "adsl.bs" in the data directory.
+    std::wstring RecordPath() const;
 
     LRESULT OnConnectionEvent(std::unique_ptr<ConnectionStatus> status);
     LRESULT OnConnect();
@@ -99,6 +112,11 @@ class CMainFrame : public win::Window {
     void CommonTail();
     void OnRecordsUpdated(WPARAM which);
     void OnSessionTick();
+    void RunLimitDecision(const LimitDecision& decision);
+    void ShowOfflineTexts();
+    void OnMonthPicked(int year, int month);
+    // Hangs up the current connection; the dialer does it for RAS connections.
+    void HangUpConnection();
     void OnCommand(UINT id);
     void OnInitMenuPopup(HMENU menu);
     void OnClose();
@@ -117,13 +135,16 @@ class CMainFrame : public win::Window {
     std::unique_ptr<FrameWatcherEvents> events_;
     std::unique_ptr<ConnectionWatcher> watcher_;
     std::unique_ptr<WatcherThread> watcherThread_;
+    std::unique_ptr<RecordMaintenance> maintenance_;
+    BackupFile backup_{files_};
+    std::unique_ptr<LimitMonitor> limits_;
 
     ui::CMonthBar monthBar_;
     win::StatusBar statusBar_;
     ui::CViewExSplitWnd outerSplitter_;
     ui::CViewExSplitWnd innerSplitter_;
     HWND tree_ = nullptr;
-    HWND list_ = nullptr;
+    ui::CHourlinkView historyView_;
     ui::CTotalTimeView textPane_;
     HFONT font_ = nullptr;
 
@@ -137,6 +158,13 @@ class CMainFrame : public win::Window {
     bool sessionTimerRunning_ = false;
     std::uint32_t tickCounter_ = 0;
     bool firstRecordsUpdate_ = true;
+    // Accounting: the month of today, the month the picker shows, and the
+    // history list's sums of the listed month, corrected by Property/Adjust.
+    YearMonth currentMonth_{};
+    YearMonth displayedMonth_{};
+    AccountingFigures figures_;
+    // A limit popup or countdown is open: later ticks update the texts only.
+    bool inLimitDialog_ = false;
     // Property/TranWindow as the normalisation left it: the drop window's
     // translucency.
     int translucent_ = 0;

@@ -9,6 +9,8 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include "base/session_record.h"
+
 #include <array>
 #include <ctime>
 #include <memory>
@@ -165,6 +167,40 @@ TEST_F(MainFrameTest, ConnectAndDisconnectAreLoggedUnderTheConnectionsName) {
     SendDisconnect(Hwnd(), lan);
     EXPECT_EQ(frame_->LogText(), L"宽带连接在线\r\n宽带连接离线\r\nLAN在线\r\nLAN离线\r\n");
     EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"LAN离线");
+}
+
+TEST_F(MainFrameTest, HistoryListShowsTheLiveRowAndTheFinishedSession) {
+    // A data directory with an empty record file, as the watcher leaves it.
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring dir = std::wstring(temp) + L"hourlink-frame-history";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const std::wstring file = dir + L"\\adsl.bs";
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    const auto header = EncodeHeader(RecordFileHeader{});
+    DWORD written = 0;
+    WriteFile(h, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+    CloseHandle(h);
+    settings_.WriteString(L"", L"Directory", dir);
+    Open();
+    // The watcher has loaded an empty record table.
+    PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 1, 0);
+    Pump();
+    EXPECT_EQ(frame_->HistoryView().RowCount(), 0);
+    ConnectionStatus status = MakeStatus(kBroadbandGbk, 2, Now() - 30);
+    PostConnect(Hwnd(), status);
+    EXPECT_EQ(frame_->HistoryView().RowCount(), 1);
+    status.elapsed = status.duration = 95;
+    status.billed = 120;
+    SendDisconnect(Hwnd(), status);
+    Pump();
+    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
+    // The finished session counts into the month and today.
+    EXPECT_EQ(frame_->Figures().monthTotal, 95);
+    EXPECT_EQ(frame_->Figures().todayTotal, 95);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 TEST_F(MainFrameTest, SessionAlreadyRunningForTenMinutesCountsOnFromThere) {

@@ -1,0 +1,149 @@
+// Listing a month of a long history: the record file of 100,000 sessions loaded
+// into the table, the month window found and the rows' texts made, next to a
+// plain read of the same bytes for scale.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/notifier.h"
+#include "base/posix_file_system.h"
+#include "base/session_record.h"
+#include "records/fix_len_rec_doc.h"
+#include "records/record_table.h"
+#include "ui/history_list.h"
+
+namespace hourlink {
+namespace {
+
+constexpr std::uint32_t kRecords = 100'000;
+constexpr std::uint32_t kSpacing = 3 * 3600;  // a session every three hours: about 34 years
+
+std::uint32_t FirstStart() {
+    std::tm tm{};
+    tm.tm_year = 1995 - 1900;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    return static_cast<std::uint32_t>(std::mktime(&tm));
+}
+
+class HistoryFile {
+  public:
+    HistoryFile() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "hourlink-history-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) std::abort();
+        dir_ = pattern;
+        RecordFileHeader header;
+        header.purgeCountdown = 200;
+        header.recordCount = kRecords;
+        const HeaderBytes h = EncodeHeader(header);
+        std::ofstream out(dir_ / "adsl.bs", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(h.data()), h.size());
+        for (std::uint32_t i = 0; i < kRecords; ++i) {
+            SessionRecord r;
+            r.marker = kRecordMarker;
+            r.start = FirstStart() + i * kSpacing;
+            r.type = static_cast<std::uint8_t>(1 + i % 3);
+            r.SetName("ADSL");
+            r.SetClientIp("10.0.0.2");
+            r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
+            r.bytesSent = i;
+            const RecordBytes b = EncodeRecord(r);
+            out.write(reinterpret_cast<const char*>(b.data()), b.size());
+        }
+    }
+    ~HistoryFile() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    std::wstring Path() const { return (dir_ / "adsl.bs").wstring(); }
+    std::string NativePath() const { return (dir_ / "adsl.bs").string(); }
+
+  private:
+    std::filesystem::path dir_;
+};
+
+HistoryFile& File() {
+    static HistoryFile file;
+    return file;
+}
+
+// The month of the last sessions, so the window scan runs to the table's end.
+YearMonth LastMonth() {
+    const std::time_t last = FirstStart() + (kRecords - 1) * kSpacing;
+    std::tm tm{};
+    localtime_r(&last, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1};
+}
+
+void PlainRead(benchmark::State& state) {
+    std::vector<char> buffer(kHeaderSize + static_cast<std::size_t>(kRecords) * kRecordSize);
+    for (auto _ : state) {
+        std::ifstream in(File().NativePath(), std::ios::binary);
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        benchmark::DoNotOptimize(buffer.data());
+    }
+}
+BENCHMARK(PlainRead)->Unit(benchmark::kMillisecond);
+
+// What a listing costs on WM_RECORDS_UPDATED 1: load, window, fill.
+void LoadAndListMonth(benchmark::State& state) {
+    PosixFileSystem files;
+    SilentNotifier notifier;
+    ManualClock clock(FirstStart() + (kRecords - 1) * kSpacing);
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        RecordTable table;
+        CFixLenRecDoc doc(files, clock, notifier);
+        if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
+        doc.LoadTable(table);
+        HistoryList list(table, clock);
+        list.SetStartDay(21);
+        list.SetMonth(LastMonth());
+        list.ComputeWindow();
+        rows = list.Fill({}).rows.size();
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+}
+BENCHMARK(LoadAndListMonth)->Unit(benchmark::kMillisecond);
+
+// A month picked in the month bar: window and fill over a loaded table.
+void ListMonth(benchmark::State& state) {
+    PosixFileSystem files;
+    SilentNotifier notifier;
+    ManualClock clock(FirstStart() + (kRecords - 1) * kSpacing);
+    RecordTable table;
+    CFixLenRecDoc doc(files, clock, notifier);
+    if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
+    doc.LoadTable(table);
+    HistoryList list(table, clock);
+    list.SetStartDay(21);
+    list.SetMonth(LastMonth());
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        list.ComputeWindow();
+        rows = list.Fill({}).rows.size();
+        benchmark::DoNotOptimize(rows);
+    }
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["table_bytes"] = static_cast<double>(table.Capacity() * sizeof(SessionRecord));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_kb"] = static_cast<double>(usage.ru_maxrss);
+}
+BENCHMARK(ListMonth)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace hourlink
+
+BENCHMARK_MAIN();

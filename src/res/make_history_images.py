@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Draws the image strip of the history list and the device tree.
+
+  images.bmp  sixteen 16 x 16 pictures side by side, 24-bit, magenta where
+              transparent. The history rows use 2 (a green smiling face: a
+              session) and 3 (a red frowning face: a continued or recovered
+              record); the device tree the others:
+              0 computer, 1 modem, 2 smiling face, 3 frowning face, 4 globe,
+              5 padlock, 6 network card, 7 folder, 8 telephone, 9 plug,
+              10 infrared, 11 parallel cable, 12 clock, 13 question mark,
+              14 check mark, 15 cross
+
+Standard library only. The file is checked in; run this to redraw it:
+    python3 src/res/make_history_images.py src/res
+"""
+import math
+import os
+import struct
+import sys
+
+SAMPLES = 4
+SIZE = 16
+MAGENTA = (255, 0, 255)
+
+
+def circle(cx, cy, r):
+    return lambda x, y: math.hypot(x - cx, y - cy) <= r
+
+
+def ring(cx, cy, ro, ri):
+    return lambda x, y: ri <= math.hypot(x - cx, y - cy) <= ro
+
+
+def rect(x0, y0, x1, y1):
+    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+
+
+def segment(ax, ay, bx, by, w):
+    dx, dy = bx - ax, by - ay
+    n = dx * dx + dy * dy
+
+    def inside(x, y):
+        t = 0.0 if n == 0 else max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / n))
+        return math.hypot(x - (ax + t * dx), y - (ay + t * dy)) <= w
+
+    return inside
+
+
+def arc(cx, cy, r, w, a0, a1):
+    """A stroke along a circle from angle a0 to a1 (degrees, y down)."""
+
+    def inside(x, y):
+        d = math.hypot(x - cx, y - cy)
+        a = math.degrees(math.atan2(y - cy, x - cx)) % 360
+        return abs(d - r) <= w and (a0 <= a <= a1 if a0 <= a1 else (a >= a0 or a <= a1))
+
+    return inside
+
+
+def face(colour, smile):
+    dark = tuple(c // 3 for c in colour)
+    mouth = arc(0.5, 0.42, 0.24, 0.045, 30, 150) if smile else arc(0.5, 0.86, 0.22, 0.045, 215, 325)
+    return [
+        (circle(0.5, 0.5, 0.47), dark),
+        (circle(0.5, 0.5, 0.41), colour),
+        (circle(0.36, 0.38, 0.065), (0, 0, 0)),
+        (circle(0.64, 0.38, 0.065), (0, 0, 0)),
+        (mouth, (0, 0, 0)),
+    ]
+
+
+BLACK = (0, 0, 0)
+GREY = (128, 128, 128)
+LIGHT = (200, 200, 200)
+BLUE = (40, 90, 200)
+GREEN = (40, 190, 60)
+RED = (220, 40, 40)
+YELLOW = (240, 200, 40)
+
+PICTURES = [
+    # 0 computer
+    [(rect(0.1, 0.1, 0.9, 0.68), GREY), (rect(0.18, 0.18, 0.82, 0.6), BLUE),
+     (rect(0.42, 0.68, 0.58, 0.8), GREY), (rect(0.22, 0.8, 0.78, 0.9), GREY)],
+    # 1 modem
+    [(rect(0.08, 0.4, 0.92, 0.8), GREY), (rect(0.12, 0.44, 0.88, 0.76), LIGHT),
+     (circle(0.25, 0.6, 0.06), GREEN), (circle(0.42, 0.6, 0.06), GREEN),
+     (circle(0.59, 0.6, 0.06), RED), (segment(0.8, 0.4, 0.8, 0.12, 0.04), BLACK)],
+    face(GREEN, True),
+    face(RED, False),
+    # 4 globe
+    [(circle(0.5, 0.5, 0.44), BLUE), (ring(0.5, 0.5, 0.44, 0.38), (20, 50, 130)),
+     (segment(0.08, 0.5, 0.92, 0.5, 0.035), LIGHT), (segment(0.5, 0.07, 0.5, 0.93, 0.035), LIGHT),
+     (arc(0.5, 0.5, 0.22, 0.035, 0, 360), LIGHT)],
+    # 5 padlock
+    [(arc(0.5, 0.42, 0.22, 0.06, 180, 360), GREY), (segment(0.28, 0.42, 0.28, 0.5, 0.06), GREY),
+     (segment(0.72, 0.42, 0.72, 0.5, 0.06), GREY), (rect(0.18, 0.48, 0.82, 0.9), YELLOW),
+     (circle(0.5, 0.65, 0.07), BLACK), (rect(0.47, 0.65, 0.53, 0.8), BLACK)],
+    # 6 network card
+    [(rect(0.06, 0.25, 0.94, 0.7), GREEN), (rect(0.15, 0.7, 0.85, 0.82), YELLOW),
+     (rect(0.2, 0.35, 0.45, 0.55), BLACK), (rect(0.58, 0.35, 0.82, 0.6), LIGHT)],
+    # 7 folder
+    [(rect(0.08, 0.2, 0.45, 0.32), YELLOW), (rect(0.08, 0.3, 0.92, 0.85), YELLOW),
+     (rect(0.08, 0.3, 0.92, 0.36), (190, 150, 20))],
+    # 8 telephone
+    [(segment(0.2, 0.3, 0.8, 0.3, 0.1), BLACK), (rect(0.25, 0.45, 0.75, 0.88), GREY),
+     (circle(0.5, 0.66, 0.12), LIGHT)],
+    # 9 plug
+    [(rect(0.3, 0.3, 0.7, 0.7), GREY), (rect(0.36, 0.1, 0.42, 0.3), BLACK),
+     (rect(0.58, 0.1, 0.64, 0.3), BLACK), (segment(0.5, 0.7, 0.5, 0.95, 0.06), BLACK)],
+    # 10 infrared
+    [(circle(0.2, 0.5, 0.12), RED), (arc(0.2, 0.5, 0.35, 0.04, 300, 60), RED),
+     (arc(0.2, 0.5, 0.6, 0.04, 310, 50), RED)],
+    # 11 parallel cable
+    [(rect(0.1, 0.35, 0.6, 0.65), GREY), (rect(0.15, 0.42, 0.55, 0.58), LIGHT),
+     (segment(0.6, 0.5, 0.95, 0.5, 0.07), BLACK)],
+    # 12 clock
+    [(circle(0.5, 0.5, 0.45), BLACK), (circle(0.5, 0.5, 0.38), (255, 255, 255)),
+     (segment(0.5, 0.5, 0.5, 0.22, 0.05), BLACK), (segment(0.5, 0.5, 0.7, 0.6, 0.05), BLACK)],
+    # 13 question mark
+    [(arc(0.5, 0.33, 0.2, 0.07, 180, 90), BLUE), (segment(0.5, 0.53, 0.5, 0.65, 0.07), BLUE),
+     (circle(0.5, 0.84, 0.08), BLUE)],
+    # 14 check mark
+    [(segment(0.15, 0.55, 0.4, 0.8, 0.09), GREEN), (segment(0.4, 0.8, 0.88, 0.2, 0.09), GREEN)],
+    # 15 cross
+    [(segment(0.2, 0.2, 0.8, 0.8, 0.09), RED), (segment(0.8, 0.2, 0.2, 0.8, 0.09), RED)],
+]
+
+
+def render(shapes):
+    pixels = []
+    for py in range(SIZE):
+        row = []
+        for px in range(SIZE):
+            acc = [0, 0, 0]
+            covered = 0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    x = (px + (sx + 0.5) / SAMPLES) / SIZE
+                    y = (py + (sy + 0.5) / SAMPLES) / SIZE
+                    colour = None
+                    for inside, c in shapes:
+                        if inside(x, y):
+                            colour = c
+                    if colour is not None:
+                        covered += 1
+                        for i in range(3):
+                            acc[i] += colour[i]
+            # Mostly uncovered pixels stay magenta so the mask stays crisp.
+            if covered * 2 < SAMPLES * SAMPLES:
+                row.append(MAGENTA)
+            else:
+                row.append(tuple(a // covered for a in acc))
+        pixels.append(row)
+    return pixels
+
+
+def write_bmp(path, images):
+    width = SIZE * len(images)
+    stride = (width * 3 + 3) & ~3
+    data = bytearray()
+    for y in reversed(range(SIZE)):
+        line = bytearray()
+        for image in images:
+            for r, g, b in image[y]:
+                line += bytes((b, g, r))
+        line += b"\0" * (stride - len(line))
+        data += line
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, SIZE, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + data)
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    assert len(PICTURES) == 16
+    write_bmp(os.path.join(out, "images.bmp"), [render(p) for p in PICTURES])
+
+
+if __name__ == "__main__":
+    main()

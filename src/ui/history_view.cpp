@@ -1,0 +1,242 @@
+#include "ui/history_view.h"
+
+#include <utility>
+
+#include "app/settings.h"
+#include "res/resource.h"
+#include "win/text.h"
+
+namespace hourlink::ui {
+
+namespace {
+
+// Each column is as wide as its title plus this many pixels.
+constexpr std::array<int, kHistoryColumnCount> kExtraWidth{110, 90, 10, 50, 15, 50, 50, 50, 50};
+
+// The system's locale-aware, case-sensitive comparison of plain texts.
+int LocaleCompare(std::wstring_view a, std::wstring_view b) {
+    const int r = CompareStringW(LOCALE_USER_DEFAULT, 0, a.data(), static_cast<int>(a.size()),
+                                 b.data(), static_cast<int>(b.size()));
+    return r == 0 ? a.compare(b) : r - CSTR_EQUAL;
+}
+
+}  // namespace
+
+CHourlinkView::~CHourlinkView() {
+    Destroy();
+    if (images_) ImageList_Destroy(images_);
+}
+
+bool CHourlinkView::Create(Args args) {
+    if (!args.table || !args.settings || !args.files || !args.notifier || !args.clock) return false;
+    args_ = std::move(args);
+    if (!CListViewEx::Create(args_.parent, args_.id, LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS)) {
+        return false;
+    }
+    ListView_SetExtendedListViewStyle(Hwnd(),
+                                      LVS_EX_GRIDLINES | LVS_EX_FLATSB | LVS_EX_UNDERLINEHOT);
+
+    // The image strip: sixteen 16 x 16 pictures, magenta transparent.
+    images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 0);
+    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                        MAKEINTRESOURCEW(IDB_HISTORY_IMAGES),
+                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+        ImageList_AddMasked(images_, strip, RGB(255, 0, 255));
+        DeleteObject(strip);
+    }
+    ImageList_SetBkColor(images_, GetSysColor(COLOR_WINDOW));
+    ListView_SetImageList(Hwnd(), images_, LVSIL_SMALL);
+
+    if (HWND header = ListView_GetHeader(Hwnd())) header_.Attach(header);
+    CreateColumns();
+
+    reader_ = std::make_unique<CFixLenRecDoc>(*args_.files, *args_.clock, *args_.notifier);
+    model_ = std::make_unique<HistoryList>(*args_.table, *args_.clock);
+    int startDay = ReadSetting(*args_.settings, settings::kStartDate);
+    model_->Start(startDay == 0 ? kDefaultStartDay : startDay);
+    return true;
+}
+
+void CHourlinkView::CreateColumns() {
+    const std::wstring titles = win::LoadResourceString(IDS_LIST_COLUMNS);
+    for (int i = 0; i < kHistoryColumnCount; ++i) {
+        std::wstring title(win::Field(titles, static_cast<size_t>(i), L','));
+        LVCOLUMNW column{};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.pszText = title.data();
+        column.iSubItem = i;
+        column.cx = ListView_GetStringWidth(Hwnd(), title.c_str()) + kExtraWidth[i];
+        ListView_InsertColumn(Hwnd(), i, &column);
+    }
+}
+
+void CHourlinkView::LoadRecords() {
+    if (!model_) return;
+    notLoaded_ = false;
+    // The header tells whether the file can be read at all; the rows come
+    // from the record table the watcher loaded.
+    if (!reader_->OpenForRead(args_.recordPath)) {
+        args_.notifier->ShowMessage(L"打开OpenForRead()失败");
+    }
+    const int startDay = ReadSetting(*args_.settings, settings::kStartDate);
+    if (startDay != 0) model_->SetStartDay(startDay);
+    model_->ComputeWindow();
+    Fill({});
+}
+
+void CHourlinkView::ShowMonth(int year, int month) {
+    if (!model_) return;
+    const int startDay = ReadSetting(*args_.settings, settings::kStartDate);
+    if (startDay != 0) model_->SetStartDay(startDay);
+    model_->SetMonth({year, month});
+    model_->ComputeWindow();
+    Fill(treeFilter_);
+}
+
+void CHourlinkView::ApplyTreeSelection(std::wstring_view text) {
+    if (notLoaded_ || !model_) return;
+    treeFilter_ = TreeSelectionFilter(text, win::WideToGbk(text));
+    Fill(treeFilter_);
+}
+
+void CHourlinkView::OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received,
+                                      std::uint32_t sent) {
+    if (!model_) return;
+    model_->RollDay();
+    if (status.online != 0) {
+        if (auto row = model_->OnSessionStart(status)) {
+            AddRow(std::move(*row));
+            ListView_EnsureVisible(Hwnd(), ListView_GetItemCount(Hwnd()) - 1, FALSE);
+        }
+        return;
+    }
+    model_->OnSessionEnd(status, received, sent);
+    Fill({});
+}
+
+void CHourlinkView::RollDay() {
+    if (model_) model_->RollDay();
+}
+
+YearMonth CHourlinkView::Month() const {
+    return model_ ? model_->Month() : YearMonth{};
+}
+
+MonthWindow CHourlinkView::Window() const {
+    return model_ ? model_->Window() : MonthWindow{};
+}
+
+int CHourlinkView::RowCount() const {
+    return ListView_GetItemCount(Hwnd());
+}
+
+void CHourlinkView::Fill(const HistoryFilter& filter) {
+    SendMessageW(Hwnd(), WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(Hwnd());
+    rows_.clear();
+    HistoryList::Listing listing = model_->Fill(filter);
+    rows_.reserve(listing.rows.size());
+    ListView_SetItemCount(Hwnd(), static_cast<int>(listing.rows.size()));
+    for (HistoryRow& row : listing.rows) AddRow(std::move(row));
+    SendMessageW(Hwnd(), WM_SETREDRAW, TRUE, 0);
+    const int count = ListView_GetItemCount(Hwnd());
+    if (count > 0) ListView_EnsureVisible(Hwnd(), count - 1, FALSE);
+    InvalidateRect(Hwnd(), nullptr, TRUE);
+
+    figures_ = model_->AdjustedFigures(*args_.settings, model_->Month().month);
+    firstRecordStart_ = listing.firstStart;
+    if (args_.frame) PostMessageW(args_.frame, WM_RECORDS_UPDATED, 0, 0);
+}
+
+void CHourlinkView::AddRow(HistoryRow row) {
+    auto texts = std::move(row.texts);
+    texts[kColumnName] = win::GbkToWide(row.name);
+    const LPARAM key = static_cast<LPARAM>(rows_.size());
+    rows_.push_back(std::move(texts));
+    auto& cells = rows_.back();
+
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = ListView_GetItemCount(Hwnd());
+    item.pszText = cells[kColumnStart].data();
+    item.iImage = row.image;
+    item.lParam = key;
+    const int at = ListView_InsertItem(Hwnd(), &item);
+    if (at < 0) return;
+    for (int column = 1; column < kHistoryColumnCount; ++column) {
+        ListView_SetItemText(Hwnd(), at, column, cells[static_cast<size_t>(column)].data());
+    }
+}
+
+bool CHourlinkView::CanSumSelection() const {
+    return SelectionTotals::Enabled(static_cast<int>(ListView_GetSelectedCount(Hwnd())));
+}
+
+void CHourlinkView::SumSelection() {
+    SelectionTotals totals;
+    for (int i = ListView_GetNextItem(Hwnd(), -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(Hwnd(), i, LVNI_SELECTED)) {
+        totals.Add(ItemText(i, kColumnDuration), ItemText(i, kColumnMinutes));
+    }
+    if (!args_.appendText) return;
+    for (const std::wstring& text : totals.Texts()) args_.appendText(text);
+}
+
+void CHourlinkView::SortByColumn(int column) {
+    if (column < 0 || column >= kHistoryColumnCount) return;
+    const bool swapped = sort_.Click(column);
+    header_.SetSortImage(column, swapped);
+    ListView_SortItems(Hwnd(), CompareRows, reinterpret_cast<LPARAM>(this));
+}
+
+int CALLBACK CHourlinkView::CompareRows(LPARAM a, LPARAM b, LPARAM self) {
+    const auto* view = reinterpret_cast<const CHourlinkView*>(self);
+    if (view->sort_.Swapped()) std::swap(a, b);
+    const auto column = static_cast<size_t>(view->sort_.Column());
+    const auto& rows = view->rows_;
+    const auto ia = static_cast<size_t>(a);
+    const auto ib = static_cast<size_t>(b);
+    if (ia >= rows.size() || ib >= rows.size()) return 0;
+    return CompareSortTexts(rows[ia][column], rows[ib][column], LocaleCompare);
+}
+
+void CHourlinkView::ShowContextMenu() {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LIST_MENU));
+    if (!menu) return;
+    HMENU popup = GetSubMenu(menu, 0);
+    EnableMenuItem(popup, ID_SUM_SELECTION,
+                   MF_BYCOMMAND | (CanSumSelection() ? MF_ENABLED : MF_GRAYED));
+    POINT at{};
+    GetCursorPos(&at);
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Hwnd(), nullptr);
+    DestroyMenu(menu);
+}
+
+LRESULT CHourlinkView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && LOWORD(wp) == ID_SUM_SELECTION && lp == 0) {
+        if (CanSumSelection()) SumSelection();
+        return 0;
+    }
+    return CListViewEx::WndProc(msg, wp, lp);
+}
+
+bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lp);
+        if (header->code == LVN_COLUMNCLICK) {
+            SortByColumn(reinterpret_cast<const NMLISTVIEW*>(lp)->iSubItem);
+            result = 0;
+            return true;
+        }
+        if (header->code == NM_RCLICK) {
+            ShowContextMenu();
+            result = 0;
+            return true;
+        }
+        return false;
+    }
+    return CListViewEx::OnReflected(msg, wp, lp, result);
+}
+
+}  // namespace hourlink::ui

@@ -1,0 +1,120 @@
+// CHourlinkView: the history list. One row per session of the accounting month
+// shown, plus a live row for the session that runs now; sums the month's and
+// today's time for the frame, sorts by a column on a header click and totals
+// the selected rows into the text pane ("计算总时间").
+//
+// The frame's part:
+//  - Create() when it builds its views, then OnInitialUpdate-time work of its own;
+//  - LoadRecords() on WM_RECORDS_UPDATED with wParam 1;
+//  - ShowMonth() when the month bar's picker changes (and after the options);
+//  - OnConnectionEvent() on WM_CONNECTION_EVENT;
+//  - on WM_RECORDS_UPDATED with wParam 0 (posted by the view after every
+//    listing), Figures() and FirstRecordStart() for its texts and limits;
+//  - SumSelection() and CanSumSelection() for command 32789 of its own menu.
+#pragma once
+
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "base/clock.h"
+#include "base/file_system.h"
+#include "base/notifier.h"
+#include "net/connection_watcher.h"
+#include "records/fix_len_rec_doc.h"
+#include "records/record_table.h"
+#include "tracker/accounting.h"
+#include "ui/arrow_header.h"
+#include "ui/history_list.h"
+#include "ui/list_view_ex.h"
+
+namespace hourlink::ui {
+
+class CHourlinkView : public CListViewEx {
+  public:
+    struct Args {
+        HWND parent = nullptr;
+        int id = 0;
+        HWND frame = nullptr;  // receives WM_RECORDS_UPDATED 0 after each listing
+        RecordTable* table = nullptr;
+        SettingsStore* settings = nullptr;
+        FileSystem* files = nullptr;
+        Notifier* notifier = nullptr;  // "打开OpenForRead()失败"
+        const Clock* clock = nullptr;
+        std::wstring recordPath;  // "adsl.bs" in the data directory
+        // Appends a text to the text pane.
+        std::function<void(std::wstring_view)> appendText;
+    };
+
+    CHourlinkView() = default;
+    ~CHourlinkView() override;
+
+    // Creates the list with its columns, image strip and sorting header, and
+    // chooses the month shown at start from today and Property/StartDate.
+    bool Create(Args args);
+
+    // The record table has been (re)loaded: reads the file's header and lists
+    // the month shown with no filter.
+    void LoadRecords();
+    // Lists the accounting month (year, month) with the current tree filter.
+    void ShowMonth(int year, int month);
+    // The device tree's selection; ignored until the records are loaded.
+    void ApplyTreeSelection(std::wstring_view text);
+    // A session began (live row) or ended (completed, month listed again);
+    // `received` and `sent` are the last traffic figures of the session.
+    void OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received = 0,
+                           std::uint32_t sent = 0);
+    // Starts a new day when one has passed since today's midnight.
+    void RollDay();
+
+    // "计算总时间": appends the count, time and minutes of the selected rows to
+    // the text pane. Available with more than one row selected.
+    void SumSelection();
+    bool CanSumSelection() const;
+
+    // The figures of the last listing, corrected by Property/Adjust.
+    const AccountingFigures& Figures() const { return figures_; }
+    std::int64_t FirstRecordStart() const { return firstRecordStart_; }
+    YearMonth Month() const;
+    MonthWindow Window() const;
+    bool Loaded() const { return !notLoaded_; }
+    int RowCount() const;
+    // Sorts by `column` as a click on its header does.
+    void SortByColumn(int column);
+    CArrowHeaderCtrl& Header() { return header_; }
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+  private:
+    void CreateColumns();
+    void Fill(const HistoryFilter& filter);
+    void AddRow(HistoryRow row);
+    void ShowContextMenu();
+    static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM self);
+
+    Args args_;
+    std::unique_ptr<CFixLenRecDoc> reader_;
+    std::unique_ptr<HistoryList> model_;  // made by Create
+    CArrowHeaderCtrl header_;
+    HIMAGELIST images_ = nullptr;
+    ColumnSortState sort_;
+    HistoryFilter treeFilter_;
+    bool notLoaded_ = true;
+    AccountingFigures figures_;
+    std::int64_t firstRecordStart_ = 0;
+    // The texts of the rows, the name converted; an item's lParam indexes it.
+    std::vector<std::array<std::wstring, kHistoryColumnCount>> rows_;
+};
+
+}  // namespace hourlink::ui

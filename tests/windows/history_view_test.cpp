@@ -1,0 +1,423 @@
+// The history list in a window of its own, on a record file written for the
+// test: the month's rows and totals, sorting by header clicks, the selection
+// totals in the text pane, the live row. One month is saved as
+// build/screenshots/history_view.png.
+#include "ui/history_view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/memory_settings_store.h"
+#include "app/settings.h"
+#include "base/win32_file_system.h"
+#include "records/fix_len_rec_doc.h"
+#include "res/resource.h"
+
+namespace hourlink::ui {
+namespace {
+
+class RecordingNotifier final : public Notifier {
+  public:
+    void ShowMessage(std::wstring_view text) override { messages.emplace_back(text); }
+    void ReportError(std::wstring_view, int) override {}
+    std::vector<std::wstring> messages;
+};
+
+// The frame stand-in: parent of the list, receiver of WM_RECORDS_UPDATED.
+class TestFrame : public win::Window {
+  public:
+    bool Open() {
+        win::WindowClass wc;
+        wc.name = L"HourlinkHistoryTestFrame";
+        wc.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        win::CreateArgs args;
+        args.title = L"Hourlink";
+        args.x = 0;
+        args.y = 0;
+        args.width = 1000;
+        args.height = 420;
+        return Create(wc, args);
+    }
+    int recordsUpdated = 0;
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_RECORDS_UPDATED && wp == 0) {
+            ++recordsUpdated;
+            return 0;
+        }
+        return Window::WndProc(msg, wp, lp);
+    }
+};
+
+std::uint32_t At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    tm.tm_isdst = -1;
+    return static_cast<std::uint32_t>(std::mktime(&tm));
+}
+
+SessionRecord Session(std::uint32_t start, std::int32_t seconds, int type, const char* name,
+                      const char* ip, std::uint32_t sent = 0) {
+    SessionRecord r;
+    r.marker = kRecordMarker;
+    r.start = start;
+    r.type = static_cast<std::uint8_t>(type);
+    r.SetName(name);
+    r.SetClientIp(ip);
+    r.Complete(seconds);
+    r.bytesSent = sent;
+    r.bytesReceived = sent * 8;
+    return r;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+class HistoryView : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        wchar_t name[32];
+        swprintf(name, 32, L"hourlink-history-%lu", GetCurrentProcessId());
+        dir_ = std::wstring(temp) + name;
+        CreateDirectoryW(dir_.c_str(), nullptr);
+        path_ = dir_ + L"\\adsl.bs";
+        DeleteFileW(path_.c_str());
+
+        // March 2004 with start day 1, after a February session.
+        records_ = {
+            Session(At(2004, 2, 20, 9), 1800, 2, "ADSL", "10.0.0.2"),
+            Session(At(2004, 3, 2, 8), 3600, 2, "ADSL", "10.0.0.2", 52000),
+            // "拨号连接" in GBK, as the record file stores names.
+            Session(At(2004, 3, 5, 20), 35999, 1, "\xB2\xA6\xBA\xC5\xC1\xAC\xBD\xD3", "10.0.0.9"),
+            Session(At(2004, 3, 9, 7), 36000, 3, "Office VPN", "192.168.10.4", 4096),
+            Session(At(2004, 3, 12, 19), 3600, 2, "ADSL", "10.0.0.2"),
+            Session(At(2004, 3, 25, 8), 3600, 2, "ADSL", "10.0.0.10", 777),
+        };
+        CFixLenRecDoc writer(files_, clock_, notifier_);
+        ASSERT_TRUE(writer.OpenForUpdate(path_));
+        for (const SessionRecord& r : records_) ASSERT_TRUE(writer.Append(r));
+        ASSERT_EQ(writer.LoadTable(table_), CFixLenRecDoc::LoadResult::Loaded);
+        writer.Close();
+
+        WriteSetting(settings_, settings::kStartDate, 1);
+        ASSERT_TRUE(frame_.Open());
+        ShowWindow(frame_.Hwnd(), SW_SHOWNOACTIVATE);
+        CHourlinkView::Args args;
+        args.parent = frame_.Hwnd();
+        args.id = 0xE900;
+        args.frame = frame_.Hwnd();
+        args.table = &table_;
+        args.settings = &settings_;
+        args.files = &files_;
+        args.notifier = &notifier_;
+        args.clock = &clock_;
+        args.recordPath = path_;
+        args.appendText = [this](std::wstring_view text) { pane_.emplace_back(text); };
+        ASSERT_TRUE(view_.Create(std::move(args)));
+        RECT client{};
+        GetClientRect(frame_.Hwnd(), &client);
+        MoveWindow(view_.Hwnd(), 0, 0, client.right, client.bottom, TRUE);
+    }
+
+    void TearDown() override {
+        view_.Destroy();
+        frame_.Destroy();
+        DeleteFileW(path_.c_str());
+        RemoveDirectoryW(dir_.c_str());
+    }
+
+    std::vector<std::wstring> Column(int column) {
+        std::vector<std::wstring> texts;
+        for (int i = 0; i < view_.RowCount(); ++i) texts.push_back(view_.ItemText(i, column));
+        return texts;
+    }
+
+    void ClickHeader(int column) {
+        HWND header = ListView_GetHeader(view_.Hwnd());
+        RECT r{};
+        ASSERT_TRUE(Header_GetItemRect(header, column, &r));
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(header, WM_LBUTTONUP, 0, at);
+        Pump();
+    }
+
+    void Select(std::initializer_list<int> rows) {
+        ListView_SetItemState(view_.Hwnd(), -1, 0, LVIS_SELECTED);
+        for (int row : rows) ListView_SetItemState(view_.Hwnd(), row, LVIS_SELECTED, LVIS_SELECTED);
+    }
+
+    std::wstring dir_;
+    std::wstring path_;
+    std::vector<SessionRecord> records_;
+    Win32FileSystem files_;
+    ManualClock clock_{At(2004, 3, 25, 12)};
+    RecordingNotifier notifier_;
+    RecordTable table_;
+    MemorySettingsStore settings_;
+    TestFrame frame_;
+    CHourlinkView view_;
+    std::vector<std::wstring> pane_;
+};
+
+TEST_F(HistoryView, ListsTheMonthFromTheRecordFileWithItsTotals) {
+    EXPECT_EQ(view_.Month(), (YearMonth{2004, 3}));
+    EXPECT_EQ(view_.RowCount(), 0);
+    view_.ApplyTreeSelection(L"ADSL上网");  // ignored before the records are loaded
+    EXPECT_EQ(view_.RowCount(), 0);
+
+    view_.LoadRecords();
+    EXPECT_TRUE(notifier_.messages.empty());
+    ASSERT_EQ(view_.RowCount(), 5);
+    const std::int64_t total = 3600 + 35999 + 36000 + 3600 + 3600;
+    const std::int64_t billed = 3600 + 36000 + 36000 + 3600 + 3600;
+    EXPECT_EQ(view_.Figures(), (AccountingFigures{total, billed, 3600}));
+    EXPECT_EQ(view_.FirstRecordStart(), At(2004, 3, 2, 8));
+    Pump();
+    EXPECT_EQ(frame_.recordsUpdated, 1);
+
+    // The cells of a row, the GBK name shown as text.
+    EXPECT_EQ(view_.ItemText(1, kColumnStart), L"2004/03/05 20:00:00");
+    EXPECT_EQ(view_.ItemText(1, kColumnEnd), L"2004/03/06 05:59:59");
+    EXPECT_EQ(view_.ItemText(1, kColumnDuration), L"9:59:59");
+    EXPECT_EQ(view_.ItemText(1, kColumnName), L"拨号连接");
+    EXPECT_EQ(view_.ItemText(1, kColumnMinutes), L"600");
+    EXPECT_EQ(view_.ItemText(1, kColumnType), L"拨号上网");
+    EXPECT_EQ(view_.ItemText(0, kColumnSent), L"52000");
+    EXPECT_EQ(view_.ItemText(0, kColumnReceived), L"416000");
+    EXPECT_EQ(view_.ItemText(1, kColumnSent), L"");
+
+    // The tree's choices filter the month; the month bar's picks change it.
+    view_.ApplyTreeSelection(L"虚拟专用网");
+    EXPECT_EQ(view_.RowCount(), 1);
+    EXPECT_EQ(view_.Figures().monthTotal, 36000);
+    view_.ShowMonth(2004, 2);
+    EXPECT_EQ(view_.RowCount(), 0);  // the VPN filter still holds
+    view_.ApplyTreeSelection(L"计算机上网设备列表");
+    EXPECT_EQ(view_.RowCount(), 1);
+    EXPECT_EQ(view_.Figures(), (AccountingFigures{1800, 1800, 0}));
+    view_.ShowMonth(2004, 5);
+    EXPECT_EQ(view_.RowCount(), 0);
+    EXPECT_EQ(view_.FirstRecordStart(), 0);
+    Pump();
+    EXPECT_EQ(frame_.recordsUpdated, 5);
+}
+
+TEST_F(HistoryView, AFileThatCannotBeOpenedIsReportedAndTheTableStillListed) {
+    DeleteFileW(path_.c_str());
+    view_.LoadRecords();
+    ASSERT_EQ(notifier_.messages.size(), 1u);
+    EXPECT_EQ(notifier_.messages[0], L"打开OpenForRead()失败");
+    EXPECT_EQ(view_.RowCount(), 5);
+}
+
+TEST_F(HistoryView, HeaderClicksSortAscendingThenDescending) {
+    view_.LoadRecords();
+    ClickHeader(kColumnDuration);
+    EXPECT_EQ(view_.Header().SortColumn(), kColumnDuration);
+    EXPECT_FALSE(view_.Header().Descending());
+    EXPECT_EQ(
+        Column(kColumnDuration),
+        (std::vector<std::wstring>{L"1:00:00", L"1:00:00", L"1:00:00", L"9:59:59", L"10:00:00"}));
+    ClickHeader(kColumnDuration);
+    EXPECT_TRUE(view_.Header().Descending());
+    EXPECT_EQ(Column(kColumnDuration).front(), L"10:00:00");
+    EXPECT_EQ(Column(kColumnDuration)[1], L"9:59:59");
+
+    // Another column starts ascending: addresses part by part.
+    ClickHeader(kColumnClientIp);
+    EXPECT_FALSE(view_.Header().Descending());
+    EXPECT_EQ(Column(kColumnClientIp),
+              (std::vector<std::wstring>{L"10.0.0.2", L"10.0.0.2", L"10.0.0.9", L"10.0.0.10",
+                                         L"192.168.10.4"}));
+    ClickHeader(kColumnStart);
+    ClickHeader(kColumnStart);
+    EXPECT_EQ(Column(kColumnStart).front(), L"2004/03/25 08:00:00");
+    EXPECT_EQ(Column(kColumnStart).back(), L"2004/03/02 08:00:00");
+    // The header draws the sorted column itself.
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(ListView_GetHeader(view_.Hwnd()), kColumnStart, &item);
+    EXPECT_TRUE(item.fmt & HDF_OWNERDRAW);
+}
+
+TEST_F(HistoryView, SelectionTotalsOfThreeRowsOfAnHour) {
+    view_.LoadRecords();
+    Select({});
+    EXPECT_FALSE(view_.CanSumSelection());
+    Select({0});
+    EXPECT_FALSE(view_.CanSumSelection());
+    Select({0, 3, 4});  // the three sessions of 1:00:00
+    ASSERT_TRUE(view_.CanSumSelection());
+    // The context menu's command, as the menu sends it to the view.
+    SendMessageW(view_.Hwnd(), WM_COMMAND, ID_SUM_SELECTION, 0);
+    ASSERT_EQ(pane_.size(), 3u);
+    EXPECT_EQ(pane_[0], L"所选3项");
+    EXPECT_EQ(pane_[1], L"用时: 0天\r\n03小时00分00秒\r\n");
+    EXPECT_EQ(pane_[2], L"所选项使用分钟: 180分钟\r\n");
+}
+
+TEST_F(HistoryView, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
+    view_.LoadRecords();
+    ConnectionStatus status;
+    status.online = 1;
+    status.start = At(2004, 3, 25, 11, 30);
+    status.type = 2;
+    status.SetName("ADSL");
+    status.SetClientIp("10.0.0.10");
+    view_.OnConnectionEvent(status);
+    ASSERT_EQ(view_.RowCount(), 6);
+    EXPECT_EQ(view_.ItemText(5, kColumnStart), L"2004/03/25 11:30:00");
+    EXPECT_EQ(view_.ItemText(5, kColumnName), L"ADSL");
+    EXPECT_EQ(view_.ItemText(5, kColumnType), L"ADSL上网");
+    EXPECT_EQ(view_.ItemText(5, kColumnClientIp), L"10.0.0.10");
+    EXPECT_EQ(table_.Size(), records_.size() + 1);
+    // A refill shows the blanks of the running session.
+    view_.ShowMonth(2004, 3);
+    ASSERT_EQ(view_.RowCount(), 6);
+    EXPECT_EQ(view_.ItemText(5, kColumnDuration), std::wstring(kOpenCell));
+
+    status.online = 0;
+    status.duration = 1800;
+    status.end = status.start + 1800;
+    status.billed = 1800;
+    view_.OnConnectionEvent(status, 100, 200);
+    ASSERT_EQ(view_.RowCount(), 6);
+    EXPECT_EQ(view_.ItemText(5, kColumnDuration), L"0:30:00");
+    EXPECT_EQ(view_.ItemText(5, kColumnSent), L"200");
+    EXPECT_EQ(view_.Figures().todayTotal, 3600 + 1800);
+}
+
+// PNG with stored (uncompressed) deflate blocks: enough for a screenshot.
+void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+uint32_t Crc32(const uint8_t* data, size_t n, uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < n; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void PutChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    PutBig32(png, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    PutBig32(png, Crc32(body.data(), body.size()));
+}
+
+std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height) {
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = pixels[static_cast<size_t>(y) * width + x];
+            raw.insert(raw.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                   static_cast<uint8_t>(c)});
+        }
+    }
+    std::vector<uint8_t> z = {0x78, 0x01};
+    for (size_t at = 0;;) {
+        const size_t n = std::min<size_t>(65535, raw.size() - at);
+        z.push_back(at + n == raw.size() ? 1 : 0);
+        z.insert(z.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
+                           static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
+        z.insert(z.end(), raw.begin() + static_cast<long>(at),
+                 raw.begin() + static_cast<long>(at + n));
+        at += n;
+        if (at == raw.size()) break;
+    }
+    uint32_t a = 1;
+    uint32_t b = 0;
+    for (uint8_t c : raw) {
+        a = (a + c) % 65521;
+        b = (b + a) % 65521;
+    }
+    PutBig32(z, (b << 16) | a);
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header;
+    PutBig32(header, static_cast<uint32_t>(width));
+    PutBig32(header, static_cast<uint32_t>(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", z);
+    PutChunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(HistoryView, Screenshot) {
+    view_.LoadRecords();
+    ClickHeader(kColumnStart);
+    Select({1, 2});
+    SetForegroundWindow(frame_.Hwnd());
+    SetFocus(view_.Hwnd());
+    SetWindowPos(frame_.Hwnd(), HWND_TOP, 0, 0, 1000, 420, SWP_SHOWWINDOW);
+    RedrawWindow(frame_.Hwnd(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        Sleep(50);
+    }
+    RECT r{};
+    GetWindowRect(frame_.Hwnd(), &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> pixels(p, p + static_cast<size_t>(width) * height);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    std::set<uint32_t> colours;
+    for (uint32_t c : pixels) colours.insert(c & 0xFFFFFF);
+    EXPECT_GT(colours.size(), 8u) << "the screenshot is nearly blank";
+    std::string dir = HOURLINK_SCREENSHOT_DIR;
+    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+    CreateDirectoryA(dir.c_str(), nullptr);
+    const std::string path = dir + "/history_view.png";
+    const std::vector<uint8_t> png = EncodePng(pixels, width, height);
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    fwrite(png.data(), 1, png.size(), file);
+    fclose(file);
+}
+
+}  // namespace
+}  // namespace hourlink::ui
