@@ -11,11 +11,15 @@ Standard library only. The files are checked in; run this to redraw them:
 """
 import math
 import os
-import struct
 import sys
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from picture_files import side_by_side, write_bmp24, write_ico  # noqa: E402  (the writer beside this script)
 
 SAMPLES = 4  # supersampling per axis
 MAGENTA = (255, 0, 255)
+ICON_SIZES = (16, 32)
 
 # --- shapes: functions of (x, y) in the unit square, y down, true when inside ---
 
@@ -219,24 +223,8 @@ def render_masked(layers, size):
     return rows
 
 
-def write_bmp24(path, rows):
-    height, width = len(rows), len(rows[0])
-    stride = (width * 3 + 3) & ~3
-    pixels = bytearray()
-    for row in reversed(rows):
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        pixels += line + bytes(stride - len(line))
-    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(pixels), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + pixels)
-
-
 def toolbar_strip():
-    pictures = [render_masked(p(), 16) for p in TOOLBAR]
-    return [sum((pic[y] for pic in pictures), []) for y in range(16)]
+    return side_by_side([render_masked(p(), 16) for p in TOOLBAR])
 
 
 # --- the traffic light ---
@@ -288,36 +276,10 @@ def render_alpha(layers, size):
     return rows
 
 
-def icon_image(layers, size):
-    rows = render_alpha(layers, size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b"".join(bytes(c for p in row for c in p) for row in reversed(rows))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        bits = bytearray(mask_stride)
-        for x, p in enumerate(row):
-            if p[3] == 0:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    return header + pixels + bytes(mask)
-
-
-def write_ico(path, layers, sizes=(16, 32)):
-    images = [icon_image(layers, s) for s in sizes]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for size, data in zip(sizes, images):
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
-        offset += len(data)
-    with open(path, "wb") as f:
-        f.write(out + b"".join(images))
-
-
 def main(directory):
     write_bmp24(os.path.join(directory, "toolbar.bmp"), toolbar_strip())
-    write_ico(os.path.join(directory, "offline.ico"), traffic_light(0))
-    write_ico(os.path.join(directory, "online.ico"), traffic_light(2))
+    for name, lit in (("offline.ico", 0), ("online.ico", 2)):
+        write_ico(os.path.join(directory, name), [render_alpha(traffic_light(lit), s) for s in ICON_SIZES])
 
 
 if __name__ == "__main__":

@@ -6,8 +6,12 @@ Standard library only. The .ico is checked in; run this to redraw it:
     python3 src/res/make_icon.py src/res/hourlink.ico
 """
 import math
-import struct
+import os
 import sys
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from picture_files import write_ico  # noqa: E402  (the writer beside this script)
 
 SIZES = (16, 20, 24, 32, 40, 48, 64)
 SAMPLES = 4  # supersampling per axis
@@ -76,32 +80,8 @@ def render(size):
     return rows
 
 
-def dib(size):
-    """A 32-bit icon image: BITMAPINFOHEADER, XOR pixels bottom-up, AND mask."""
-    rows = render(size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
-    pixels = b"".join(bytes(c for p in row for c in p) for row in reversed(rows))
-    mask_stride = ((size + 31) // 32) * 4
-    mask = bytearray()
-    for row in reversed(rows):
-        bits = bytearray(mask_stride)
-        for x, p in enumerate(row):
-            if p[3] == 0:
-                bits[x // 8] |= 0x80 >> (x % 8)
-        mask += bits
-    return header + pixels + bytes(mask)
-
-
 def main(path):
-    images = [dib(s) for s in SIZES]
-    out = struct.pack("<HHH", 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for size, data in zip(SIZES, images):
-        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
-        offset += len(data)
-    out += b"".join(images)
-    with open(path, "wb") as f:
-        f.write(out)
+    write_ico(path, [render(s) for s in SIZES])
 
 
 if __name__ == "__main__":

@@ -350,6 +350,7 @@ void CMainFrame::OnSessionTick() {
     if (!inLimitDialog_ && limits_)
         RunLimitDecision(limits_->CheckDay(figures_.todayTotal, session));
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
+    trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
     backup_.WriteAtFullMinute(session);
     ++tickCounter_;
 }
@@ -370,6 +371,7 @@ void CMainFrame::HangUpConnection() {
 void CMainFrame::ShowOfflineTexts() {
     const OfflineTexts texts = MakeOfflineTexts(figures_);
     monthBar_.SetMonthTotal(texts.month + L"   ");
+    trayTip_ = texts.trayTip;
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
     statusBar_.SetPaneText(
         kSincePane,

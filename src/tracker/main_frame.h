@@ -88,6 +88,7 @@ class CMainFrame : public win::Window {
     YearMonth DisplayedMonth() const { return displayedMonth_; }
     const AccountingFigures& Figures() const { return figures_; }
     LimitMonitor& Limits() { return *limits_; }
+    const std::wstring& TrayTip() const { return trayTip_; }
 
     ui::CHourlinkView& HistoryView() { return historyView_; }
 
@@ -163,6 +164,8 @@ class CMainFrame : public win::Window {
     YearMonth currentMonth_{};
     YearMonth displayedMonth_{};
     AccountingFigures figures_;
+    // The notification-area tip, kept current for the tray icon.
+    std::wstring trayTip_;
     // A limit popup or countdown is open: later ticks update the texts only.
     bool inLimitDialog_ = false;
     // Property/TranWindow as the normalisation left it: the drop window's

@@ -24,14 +24,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 0
-}
-[[ $(id -u) -eq 0 ]] || skip "network namespaces need root"
-command -v ip >/dev/null || skip "no ip command (iproute2)"
-ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
-command -v python3 >/dev/null || skip "python3 is needed to decode the record file"
+source "$here/netns.sh"
+netns_require
 
 if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
 
@@ -41,94 +35,17 @@ source "$here/lib.sh"
 
 records="$work/adsl.bs"
 backup="$work/adsl.bak"
-ns=hl-crash-$$
-veth_host=hlc$$h
-veth_ns=hlc$$n
-host_ip=10.215.0.1
-ns_ip=10.215.0.2
 launcher_pid=
 
-cleanup() {
-  set +e
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
-  if [[ -n "$launcher_pid" ]]; then wait "$launcher_pid" 2>/dev/null; fi
-  if ip netns list 2>/dev/null | grep -qw "$ns"; then
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill "$pid" 2>/dev/null; done
-    ip netns del "$ns"
-  fi
-  ip link del "$veth_host" >/dev/null 2>&1
-  rm -rf "/etc/netns/$ns"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-in_ns() { ip netns exec "$ns" "$@"; }
-wt() { in_ns wine "$wintool" "$@" | tr -d '\r'; }
-
 # --- The LAN -------------------------------------------------------------------
-if [[ -n $(ip -4 -o addr show to 10.215.0.0/24) ]]; then
-  fail "10.215.0.0/24 is already used on this machine: $(ip -4 -o addr show to 10.215.0.0/24)"
-fi
-ip netns add "$ns" || skip "cannot create a network namespace"
-ip link add "$veth_host" type veth peer name "$veth_ns" || skip "cannot create a veth pair"
-ip link set "$veth_ns" netns "$ns"
-ip addr add "$host_ip/24" dev "$veth_host"
-sysctl -q -w "net.ipv4.conf.$veth_host.forwarding=0"
-ip link set "$veth_host" up
-in_ns ip link set lo up
-in_ns ip link set "$veth_ns" up
-mkdir -p "/etc/netns/$ns"
-echo "nameserver $host_ip" >"/etc/netns/$ns/resolv.conf"
-
-lan_up() {
-  in_ns ip addr add "$ns_ip/24" dev "$veth_ns"
-  in_ns ip route replace default via "$host_ip"
-}
-lan_down() { in_ns ip addr del "$ns_ip/24" dev "$veth_ns"; }
-
-lan_up
-in_ns ping -c 1 -W 2 "$host_ip" >/dev/null || fail "the host end $host_ip does not answer from inside $ns"
+netns_open 10.215 crash launcher_pid
 
 # --- Helpers -------------------------------------------------------------------
-
-log_text() { wt child-text Hourlink Edit || true; }
-session_label() { wt child-text Hourlink Static 13 || true; }
-
-wait_log_lines() {
-  local word=$1 n=$2 i
-  for ((i = 0; i < 60; i++)); do
-    if (($(log_text | grep -c "${word}\$" || true) >= n)); then return 0; fi
-    sleep 0.5
-  done
-  fail "the text pane has no $n lines ending in '$word':$(echo; log_text)"
-}
-
-seconds_of() {
-  [[ "$1" =~ ^[[:space:]]*([0-9]+):([0-9]{2}):([0-9]{2}) ]] || fail "'$1' is no running time"
-  echo $((10#${BASH_REMATCH[1]} * 3600 + 10#${BASH_REMATCH[2]} * 60 + 10#${BASH_REMATCH[3]}))
-}
 
 # The records of adsl.bs, one line each:
 #   marker start end duration billed type continuation ip name
 # after checking that the header's count matches the file's length.
-records_list() {
-  PYTHONIOENCODING=utf-8 python3 - "$records" <<'PY'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-tag, _, _, _, count, hsize, rsize = struct.unpack_from("<4sIB3xiIII", data, 0)
-assert tag == b"12\0\0" and (hsize, rsize) == (32, 84), (tag, hsize, rsize)
-assert len(data) == 32 + 84 * count, f"{len(data)} bytes for {count} records"
-for i in range(count):
-    r = data[32 + 84 * i: 32 + 84 * (i + 1)]
-    marker, start, end, duration, name, billed, speed, rtype, ip = \
-        struct.unpack_from("<B3xIIi24siIB19s", r)
-    continuation = r[80]
-    name = name.split(b"\0")[0].decode("gbk")
-    ip = ip.split(b"\0")[0].decode("ascii")
-    print(marker, start, end, duration, billed, rtype, continuation, ip, name)
-PY
-}
+records_list() { adsl_records "$records" exact; }
 record_count() { records_list | wc -l; }
 # The 84 bytes of record I, in hex.
 record_bytes() {
@@ -171,8 +88,7 @@ start_in_ns() {
 }
 
 # --- A short session that ends normally -------------------------------------------
-stop_wine
-in_ns wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true
+netns_start_wine
 start_in_ns
 wait_log_lines "在线" 1
 online_line=$(log_text | grep "在线\$" | head -n 1)

@@ -21,14 +21,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 0
-}
-[[ $(id -u) -eq 0 ]] || skip "network namespaces need root"
-command -v ip >/dev/null || skip "no ip command (iproute2)"
-ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
-command -v python3 >/dev/null || skip "python3 is needed to decode the record file"
+source "$here/netns.sh"
+netns_require
 
 if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
 
@@ -38,101 +32,20 @@ export HOURLINK_WINEPREFIX=${HOURLINK_NETNS_WINEPREFIX:-$repo/build/wine-netns}
 source "$here/lib.sh"
 
 records="$work/adsl.bs"
-ns=hl-frame-$$
-veth_host=hlf$$h
-veth_ns=hlf$$n
-host_ip=10.214.0.1
-ns_ip=10.214.0.2
 program_pid=
 
-cleanup() {
-  set +e
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
-  if [[ -n "$program_pid" ]]; then wait "$program_pid" 2>/dev/null; fi
-  if ip netns list 2>/dev/null | grep -qw "$ns"; then
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill "$pid" 2>/dev/null; done
-    ip netns del "$ns"
-  fi
-  ip link del "$veth_host" >/dev/null 2>&1
-  rm -rf "/etc/netns/$ns"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM HUP
-
-in_ns() { ip netns exec "$ns" "$@"; }
-# wintool on the program's desktop, its output without carriage returns.
-wt() { in_ns wine "$wintool" "$@" | tr -d '\r'; }
-
 # --- The LAN -------------------------------------------------------------------
-if [[ -n $(ip -4 -o addr show to 10.214.0.0/24) ]]; then
-  fail "10.214.0.0/24 is already used on this machine: $(ip -4 -o addr show to 10.214.0.0/24)"
-fi
-ip netns add "$ns" || skip "cannot create a network namespace"
-ip link add "$veth_host" type veth peer name "$veth_ns" || skip "cannot create a veth pair"
-ip link set "$veth_ns" netns "$ns"
-ip addr add "$host_ip/24" dev "$veth_host"
-sysctl -q -w "net.ipv4.conf.$veth_host.forwarding=0"
-ip link set "$veth_host" up
-in_ns ip link set lo up
-in_ns ip link set "$veth_ns" up
-mkdir -p "/etc/netns/$ns"
-echo "nameserver $host_ip" >"/etc/netns/$ns/resolv.conf"
-
-lan_up() {
-  in_ns ip addr add "$ns_ip/24" dev "$veth_ns"
-  in_ns ip route replace default via "$host_ip"
-}
-lan_down() { in_ns ip addr del "$ns_ip/24" dev "$veth_ns"; }
-
-lan_up
-in_ns ping -c 1 -W 2 "$host_ip" >/dev/null || fail "the host end $host_ip does not answer from inside $ns"
+netns_open 10.214 frame program_pid
 
 # --- Helpers -------------------------------------------------------------------
 
-# The text pane's text (the main window's edit control).
-log_text() { wt child-text Hourlink Edit || true; }
-# The session label: the month bar's static control in slot 13.
-session_label() { wt child-text Hourlink Static 13 || true; }
-
-# Waits until the text pane holds at least N lines ending in WORD.
-wait_log_lines() {
-  local word=$1 n=$2 i
-  for ((i = 0; i < 60; i++)); do
-    if (($(log_text | grep -c "${word}\$" || true) >= n)); then return 0; fi
-    sleep 0.5
-  done
-  fail "the text pane has no $n lines ending in '$word':$(echo; log_text)"
-}
-
-# Seconds of an "H:MM:SS" text.
-seconds_of() {
-  [[ "$1" =~ ^[[:space:]]*([0-9]+):([0-9]{2}):([0-9]{2}) ]] || fail "'$1' is no running time"
-  echo $((10#${BASH_REMATCH[1]} * 3600 + 10#${BASH_REMATCH[2]} * 60 + 10#${BASH_REMATCH[3]}))
-}
-
 # The records of adsl.bs, one line each: start end duration type ip name.
-records_list() {
-  PYTHONIOENCODING=utf-8 python3 - "$records" <<'PY'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-tag, _, _, _, count, hsize, rsize = struct.unpack_from("<4sIB3xiIII", data, 0)
-assert tag == b"12\0\0" and (hsize, rsize) == (32, 84), (tag, hsize, rsize)
-for i in range(count):
-    r = data[32 + 84 * i: 32 + 84 * (i + 1)]
-    marker, start, end, duration, name, billed, speed, rtype, ip = \
-        struct.unpack_from("<B3xIIi24siIB19s", r)
-    name = name.split(b"\0")[0].decode("gbk")
-    ip = ip.split(b"\0")[0].decode("ascii")
-    print(start, end, duration, rtype, ip, name)
-PY
-}
+records_list() { adsl_records "$records" | cut -d ' ' -f 2-4,6,8-; }
 
 program_running() { kill -0 "$program_pid" 2>/dev/null; }
 
 # --- The run -------------------------------------------------------------------
-stop_wine
-in_ns wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true
+netns_start_wine
 in_ns wine "$exe" &
 program_pid=$!
 wt wait-window Hourlink 60000 >/dev/null || fail "no main window titled Hourlink"

@@ -22,14 +22,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
-skip() {
-  echo "SKIPPED: $*"
-  exit 0
-}
-[[ $(id -u) -eq 0 ]] || skip "network namespaces need root"
-command -v ip >/dev/null || skip "no ip command (iproute2)"
-ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
-command -v python3 >/dev/null || skip "python3 is needed to decode the record file"
+source "$here/netns.sh"
+netns_require
 
 # The host program makes windows: it needs an X display (Xvfb when none).
 if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
@@ -45,57 +39,10 @@ cp "$host_src" "$work/watcher_host.exe"
 records="$work/adsl.bs"
 hostlog="$work/watcher_host.log"
 title="Hourlink watcher host"
-
-ns=hl-e2e-$$
-veth_host=hle$$h
-veth_ns=hle$$n
-host_ip=10.213.0.1
-ns_ip=10.213.0.2
 host_pid=
 
-cleanup() {
-  set +e
-  # Every Wine process of this prefix, then anything else left in the namespace
-  # (all of it started by this script).
-  wineserver -k >/dev/null 2>&1
-  wineserver -w >/dev/null 2>&1
-  if [[ -n "$host_pid" ]]; then wait "$host_pid" 2>/dev/null; fi
-  if ip netns list 2>/dev/null | grep -qw "$ns"; then
-    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill "$pid" 2>/dev/null; done
-    ip netns del "$ns"
-  fi
-  ip link del "$veth_host" >/dev/null 2>&1
-  rm -rf "/etc/netns/$ns"
-}
-trap cleanup EXIT
-# Interrupted or timed out: still clean up.
-trap 'exit 1' INT TERM HUP
-
-in_ns() { ip netns exec "$ns" "$@"; }
-
 # --- The LAN -------------------------------------------------------------------
-if [[ -n $(ip -4 -o addr show to 10.213.0.0/24) ]]; then
-  fail "10.213.0.0/24 is already used on this machine: $(ip -4 -o addr show to 10.213.0.0/24)"
-fi
-ip netns add "$ns" || skip "cannot create a network namespace"
-ip link add "$veth_host" type veth peer name "$veth_ns" || skip "cannot create a veth pair"
-ip link set "$veth_ns" netns "$ns"
-ip addr add "$host_ip/24" dev "$veth_host"
-sysctl -q -w "net.ipv4.conf.$veth_host.forwarding=0"
-ip link set "$veth_host" up
-in_ns ip link set lo up
-in_ns ip link set "$veth_ns" up
-mkdir -p "/etc/netns/$ns"
-echo "nameserver $host_ip" >"/etc/netns/$ns/resolv.conf"
-
-lan_up() {
-  in_ns ip addr add "$ns_ip/24" dev "$veth_ns"
-  in_ns ip route replace default via "$host_ip"
-}
-lan_down() { in_ns ip addr del "$ns_ip/24" dev "$veth_ns"; }
-
-lan_up
-in_ns ping -c 1 -W 2 "$host_ip" >/dev/null || fail "the host end $host_ip does not answer from inside $ns"
+netns_open 10.213 e2e host_pid
 [[ $(in_ns cat /etc/resolv.conf) == "nameserver $host_ip" ]] || fail "the namespace's resolv.conf is not ours"
 
 # --- Helpers -------------------------------------------------------------------
@@ -200,8 +147,7 @@ up_seconds=5
 down_seconds=3
 cycles=4
 
-stop_wine
-in_ns wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true
+netns_start_wine
 in_ns wine "$work/watcher_host.exe" >"$work/host.out" 2>&1 &
 host_pid=$!
 in_ns wine "$wintool" wait-window "$title" 60000 >/dev/null || fail "the host's window did not appear"

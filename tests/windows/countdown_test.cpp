@@ -9,13 +9,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/countdown_dialog.h"
 #include "res/resource.h"
+#include "screenshot.h"
 #include "tracker/limit_popup.h"
 #include "win/message_loop.h"
 
@@ -280,71 +281,6 @@ TEST(LimitPopup, FrameCarriesOutDecisions) {
 
 // --- screenshots ---
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t crc = ~0u;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-void PutChunk(std::vector<std::uint8_t>& out, const char* type,
-              const std::vector<std::uint8_t>& data) {
-    PutBig32(out, static_cast<std::uint32_t>(data.size()));
-    std::vector<std::uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    out.insert(out.end(), body.begin(), body.end());
-    PutBig32(out, Crc32(body.data(), body.size()));
-}
-
-// An RGB PNG of top-down 0x00RRGGBB pixels, in stored deflate blocks.
-std::vector<std::uint8_t> EncodePng(const std::vector<std::uint32_t>& pixels, int width,
-                                    int height) {
-    std::vector<std::uint8_t> raw;
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < width; ++x) {
-            const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
-            raw.insert(raw.end(),
-                       {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
-                        static_cast<std::uint8_t>(p)});
-        }
-    }
-    std::vector<std::uint8_t> z = {0x78, 0x01};
-    std::size_t at = 0;
-    do {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-        z.push_back(at + n == raw.size() ? 1 : 0);
-        z.insert(z.end(), {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
-                           static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)});
-        z.insert(z.end(), raw.begin() + static_cast<long>(at),
-                 raw.begin() + static_cast<long>(at + n));
-        at += n;
-    } while (at < raw.size());
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (std::uint8_t c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBig32(z, (b << 16) | a);
-    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<std::uint8_t> header;
-    PutBig32(header, static_cast<std::uint32_t>(width));
-    PutBig32(header, static_cast<std::uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", z);
-    PutChunk(png, "IEND", {});
-    return png;
-}
-
 // The pixels of a window as the screen shows it, saved as `name`.png.
 std::vector<std::uint32_t> Capture(HWND hwnd, const char* name) {
     RedrawWindow(hwnd, nullptr, nullptr,
@@ -353,42 +289,10 @@ std::vector<std::uint32_t> Capture(HWND hwnd, const char* name) {
         win::MessageLoop().RunPending();
         Sleep(50);
     }
-    RECT r{};
-    GetWindowRect(hwnd, &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    std::vector<std::uint32_t> pixels(p, p + static_cast<std::size_t>(width) * height);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-
-    std::string dir = HOURLINK_SCREENSHOT_DIR;
-    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;  // a Unix path, seen from Wine
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string path = dir + "/" + name + ".png";
-    const std::vector<std::uint8_t> png = EncodePng(pixels, width, height);
-    FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr) << path;
-    if (file) {
-        std::fwrite(png.data(), 1, png.size(), file);
-        std::fclose(file);
-    }
-    return pixels;
+    test::WindowPixels shot = test::CaptureWindow(hwnd);
+    const std::string path = test::ScreenshotPath(name);
+    EXPECT_TRUE(test::SavePng(shot, path)) << path;
+    return std::move(shot.pixels);
 }
 
 TEST(Screenshots, LimitPopupAndHangUpCountdown) {

@@ -6,10 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "base/win32_file_system.h"
 #include "records/fix_len_rec_doc.h"
 #include "res/resource.h"
+#include "screenshot.h"
 
 namespace hourlink::ui {
 namespace {
@@ -307,67 +306,6 @@ TEST_F(HistoryView, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
     EXPECT_EQ(view_.Figures().todayTotal, 3600 + 1800);
 }
 
-// PNG with stored (uncompressed) deflate blocks: enough for a screenshot.
-void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-uint32_t Crc32(const uint8_t* data, size_t n, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < n; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void PutChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
-    PutBig32(png, static_cast<uint32_t>(data.size()));
-    std::vector<uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    png.insert(png.end(), body.begin(), body.end());
-    PutBig32(png, Crc32(body.data(), body.size()));
-}
-
-std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height) {
-    std::vector<uint8_t> raw;
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);
-        for (int x = 0; x < width; ++x) {
-            const uint32_t c = pixels[static_cast<size_t>(y) * width + x];
-            raw.insert(raw.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                                   static_cast<uint8_t>(c)});
-        }
-    }
-    std::vector<uint8_t> z = {0x78, 0x01};
-    for (size_t at = 0;;) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z.push_back(at + n == raw.size() ? 1 : 0);
-        z.insert(z.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                           static_cast<uint8_t>(~n), static_cast<uint8_t>(~n >> 8)});
-        z.insert(z.end(), raw.begin() + static_cast<long>(at),
-                 raw.begin() + static_cast<long>(at + n));
-        at += n;
-        if (at == raw.size()) break;
-    }
-    uint32_t a = 1;
-    uint32_t b = 0;
-    for (uint8_t c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBig32(z, (b << 16) | a);
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header;
-    PutBig32(header, static_cast<uint32_t>(width));
-    PutBig32(header, static_cast<uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", z);
-    PutChunk(png, "IEND", {});
-    return png;
-}
-
 TEST_F(HistoryView, Screenshot) {
     view_.LoadRecords();
     ClickHeader(kColumnStart);
@@ -381,42 +319,11 @@ TEST_F(HistoryView, Screenshot) {
         Pump();
         Sleep(50);
     }
-    RECT r{};
-    GetWindowRect(frame_.Hwnd(), &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> pixels(p, p + static_cast<size_t>(width) * height);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const test::WindowPixels shot = test::CaptureWindow(frame_.Hwnd());
 
-    std::set<uint32_t> colours;
-    for (uint32_t c : pixels) colours.insert(c & 0xFFFFFF);
-    EXPECT_GT(colours.size(), 8u) << "the screenshot is nearly blank";
-    std::string dir = HOURLINK_SCREENSHOT_DIR;
-    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string path = dir + "/history_view.png";
-    const std::vector<uint8_t> png = EncodePng(pixels, width, height);
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(png.data(), 1, png.size(), file);
-    fclose(file);
+    EXPECT_GT(test::ColourCount(shot), 8u) << "the screenshot is nearly blank";
+    const std::string path = test::ScreenshotPath("history_view");
+    ASSERT_TRUE(test::SavePng(shot, path)) << path;
 }
 
 }  // namespace

@@ -9,12 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
+#include "screenshot.h"
 #include "ui/month_bar.h"
 #include "ui/split_window.h"
 #include "ui/total_time_view.h"
@@ -662,71 +662,6 @@ TEST(UiResources, StatusPaneStringsAreBlanksOfTheirWidths) {
 
 // --- the screenshot ---
 
-uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0) {
-    crc = ~crc;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void PutBig32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
-}
-
-void PutChunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
-    PutBig32(out, static_cast<uint32_t>(data.size()));
-    std::vector<uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    out.insert(out.end(), body.begin(), body.end());
-    PutBig32(out, Crc32(body.data(), body.size()));
-}
-
-// A PNG of top-down BGRA pixels, with stored (uncompressed) deflate blocks.
-std::vector<uint8_t> EncodePng(const std::vector<uint32_t>& pixels, int width, int height) {
-    std::vector<uint8_t> raw;
-    for (int y = 0; y < height; ++y) {
-        raw.push_back(0);  // no filter
-        for (int x = 0; x < width; ++x) {
-            const uint32_t p = pixels[static_cast<size_t>(y * width + x)];
-            raw.push_back(static_cast<uint8_t>(p >> 16));
-            raw.push_back(static_cast<uint8_t>(p >> 8));
-            raw.push_back(static_cast<uint8_t>(p));
-        }
-    }
-    std::vector<uint8_t> z = {0x78, 0x01};
-    for (size_t at = 0; at < raw.size() || at == 0;) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        z.push_back(at + n == raw.size() ? 1 : 0);
-        z.push_back(static_cast<uint8_t>(n));
-        z.push_back(static_cast<uint8_t>(n >> 8));
-        z.push_back(static_cast<uint8_t>(~n));
-        z.push_back(static_cast<uint8_t>(~n >> 8));
-        z.insert(z.end(), raw.begin() + static_cast<long>(at),
-                 raw.begin() + static_cast<long>(at + n));
-        at += n;
-        if (n == 0) break;
-    }
-    uint32_t a = 1;
-    uint32_t b = 0;
-    for (uint8_t c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutBig32(z, (b << 16) | a);
-
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header;
-    PutBig32(header, static_cast<uint32_t>(width));
-    PutBig32(header, static_cast<uint32_t>(height));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "IDAT", z);
-    PutChunk(png, "IEND", {});
-    return png;
-}
-
 TEST_F(UiLayout, DemoWindowScreenshot) {
     // Something to look at in every pane.
     HTREEITEM root = nullptr;
@@ -770,45 +705,14 @@ TEST_F(UiLayout, DemoWindowScreenshot) {
         Sleep(50);
     }
 
-    RECT r{};
-    GetWindowRect(demo.Hwnd(), &r);
-    const int width = r.right - r.left;
-    const int height = r.bottom - r.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> pixels(p, p + static_cast<size_t>(width) * height);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const test::WindowPixels shot = test::CaptureWindow(demo.Hwnd());
     SetMenu(demo.Hwnd(), nullptr);
     DestroyMenu(menu);
 
-    std::set<uint32_t> colours;
-    for (uint32_t c : pixels) colours.insert(c & 0xFFFFFF);
-    EXPECT_GT(colours.size(), 8u) << "the screenshot is nearly blank";
+    EXPECT_GT(test::ColourCount(shot), 8u) << "the screenshot is nearly blank";
 
-    std::string dir = HOURLINK_SCREENSHOT_DIR;
-    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;  // a Unix path, seen from Wine
-    CreateDirectoryA(dir.c_str(), nullptr);
-    const std::string path = dir + "/ui_layout.png";
-    const std::vector<uint8_t> png = EncodePng(pixels, width, height);
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(png.data(), 1, png.size(), file);
-    fclose(file);
+    const std::string path = test::ScreenshotPath("ui_layout");
+    ASSERT_TRUE(test::SavePng(shot, path)) << path;
 }
 
 }  // namespace

@@ -1,0 +1,136 @@
+# Shared by the end-to-end scripts that run Wine inside a network namespace.
+#
+# A namespace with a veth pair is a LAN under the script's control: the host end
+# is PREFIX.0.1 and answers echo (it is also the namespace's DNS server), the
+# namespace end is PREFIX.0.2. Only those two addresses are ever used, and
+# forwarding is off on the host end.
+#
+# Source this file before lib.sh (it takes no arguments), then:
+#   netns_require                       skips the script without root, ip netns or python3
+#   source lib.sh
+#   netns_open PREFIX STEM [PID_VAR]    the namespace, veth pair and cleanup trap
+#   netns_start_wine                    a fresh wineserver inside the namespace
+# PID_VAR names the variable holding the script's background launcher, waited
+# for by the cleanup.
+
+skip() {
+  echo "SKIPPED: $*"
+  exit 0
+}
+
+netns_require() {
+  [[ $(id -u) -eq 0 ]] || skip "network namespaces need root"
+  command -v ip >/dev/null || skip "no ip command (iproute2)"
+  ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
+  command -v python3 >/dev/null || skip "python3 is needed to decode the record file"
+}
+
+in_ns() { ip netns exec "$ns" "$@"; }
+# wintool on the program's desktop, its output without carriage returns.
+wt() { in_ns wine "$wintool" "$@" | tr -d '\r'; }
+
+netns_cleanup() {
+  set +e
+  # Every Wine process of this prefix, then anything else left in the namespace
+  # (all of it started by this script).
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  if [[ -n "$netns_pid_var" && -n "${!netns_pid_var:-}" ]]; then wait "${!netns_pid_var}" 2>/dev/null; fi
+  if ip netns list 2>/dev/null | grep -qw "$ns"; then
+    for pid in $(ip netns pids "$ns" 2>/dev/null); do kill "$pid" 2>/dev/null; done
+    ip netns del "$ns"
+  fi
+  ip link del "$veth_host" >/dev/null 2>&1
+  rm -rf "/etc/netns/$ns"
+}
+
+# netns_open PREFIX STEM [PID_VAR]: the namespace hl-STEM-PID on PREFIX.0.0/24,
+# with the veth pair hlXPIDh / hlXPIDn (X the first letter of STEM), the LAN up
+# and the host end answering.
+netns_open() {
+  local prefix=$1 stem=$2
+  netns_pid_var=${3:-}
+  ns=hl-$stem-$$
+  veth_host=hl${stem:0:1}$$h
+  veth_ns=hl${stem:0:1}$$n
+  host_ip=$prefix.0.1
+  ns_ip=$prefix.0.2
+  trap netns_cleanup EXIT
+  # Interrupted or timed out: still clean up.
+  trap 'exit 1' INT TERM HUP
+
+  if [[ -n $(ip -4 -o addr show to "$prefix.0.0/24") ]]; then
+    fail "$prefix.0.0/24 is already used on this machine: $(ip -4 -o addr show to "$prefix.0.0/24")"
+  fi
+  ip netns add "$ns" || skip "cannot create a network namespace"
+  ip link add "$veth_host" type veth peer name "$veth_ns" || skip "cannot create a veth pair"
+  ip link set "$veth_ns" netns "$ns"
+  ip addr add "$host_ip/24" dev "$veth_host"
+  sysctl -q -w "net.ipv4.conf.$veth_host.forwarding=0"
+  ip link set "$veth_host" up
+  in_ns ip link set lo up
+  in_ns ip link set "$veth_ns" up
+  mkdir -p "/etc/netns/$ns"
+  echo "nameserver $host_ip" >"/etc/netns/$ns/resolv.conf"
+
+  lan_up
+  in_ns ping -c 1 -W 2 "$host_ip" >/dev/null || fail "the host end $host_ip does not answer from inside $ns"
+}
+
+lan_up() {
+  in_ns ip addr add "$ns_ip/24" dev "$veth_ns"
+  in_ns ip route replace default via "$host_ip"
+}
+lan_down() { in_ns ip addr del "$ns_ip/24" dev "$veth_ns"; }
+
+# Stops any wineserver of the prefix and starts one inside the namespace, with
+# the program's settings removed.
+netns_start_wine() {
+  stop_wine
+  in_ns wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true
+}
+
+# --- Hourlink's window inside the namespace -------------------------------------
+
+# The text pane's text (the main window's edit control).
+log_text() { wt child-text Hourlink Edit || true; }
+# The session label: the month bar's static control in slot 13.
+session_label() { wt child-text Hourlink Static 13 || true; }
+
+# Waits until the text pane holds at least N lines ending in WORD.
+wait_log_lines() {
+  local word=$1 n=$2 i
+  for ((i = 0; i < 60; i++)); do
+    if (($(log_text | grep -c "${word}\$" || true) >= n)); then return 0; fi
+    sleep 0.5
+  done
+  fail "the text pane has no $n lines ending in '$word':$(echo; log_text)"
+}
+
+# Seconds of an "H:MM:SS" text.
+seconds_of() {
+  [[ "$1" =~ ^[[:space:]]*([0-9]+):([0-9]{2}):([0-9]{2}) ]] || fail "'$1' is no running time"
+  echo $((10#${BASH_REMATCH[1]} * 3600 + 10#${BASH_REMATCH[2]} * 60 + 10#${BASH_REMATCH[3]}))
+}
+
+# adsl_records FILE [exact]: the records of the record file, one line each:
+#   marker start end duration billed type continuation ip name
+# With "exact", first checks that the header's count matches the file's length.
+adsl_records() {
+  PYTHONIOENCODING=utf-8 python3 - "$1" "${2:-}" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+tag, _, _, _, count, hsize, rsize = struct.unpack_from("<4sIB3xiIII", data, 0)
+assert tag == b"12\0\0" and (hsize, rsize) == (32, 84), (tag, hsize, rsize)
+if sys.argv[2] == "exact":
+    assert len(data) == 32 + 84 * count, f"{len(data)} bytes for {count} records"
+for i in range(count):
+    r = data[32 + 84 * i: 32 + 84 * (i + 1)]
+    marker, start, end, duration, name, billed, speed, rtype, ip = \
+        struct.unpack_from("<B3xIIi24siIB19s", r)
+    continuation = r[80]
+    name = name.split(b"\0")[0].decode("gbk")
+    ip = ip.split(b"\0")[0].decode("ascii")
+    print(marker, start, end, duration, billed, rtype, continuation, ip, name)
+PY
+}
