@@ -8,23 +8,12 @@
 
 namespace hourlink {
 
-class AboutDialog : public win::Dialog {
+class AboutDialog : public win::ColouredDialog {
   public:
     static constexpr COLORREF kBackground = RGB(60, 120, 204);
     static constexpr COLORREF kText = RGB(255, 255, 255);
 
     AboutDialog();
-    ~AboutDialog() override;
-
-    // The background brush while the dialog is open; null otherwise.
-    HBRUSH Background() const { return background_; }
-
-  protected:
-    bool OnInitDialog() override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
-
-  private:
-    HBRUSH background_ = nullptr;
 };
 
 // Command 57664: shows the About box modally over `owner`.

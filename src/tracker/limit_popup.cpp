@@ -5,14 +5,10 @@
 
 namespace hourlink {
 
-LimitPopup::LimitPopup(std::wstring text) : Dialog(IDD_LIMIT_POPUP), text_(std::move(text)) {}
-
-LimitPopup::~LimitPopup() {
-    Destroy();  // frees the brush through WM_DESTROY when still open
-}
+LimitPopup::LimitPopup(std::wstring text)
+    : ColouredDialog(IDD_LIMIT_POPUP, kBackground, kText), text_(std::move(text)) {}
 
 bool LimitPopup::OnInitDialog() {
-    background_ = CreateSolidBrush(kBackground);
     SetDlgItemTextW(Hwnd(), IDC_LIMIT_TEXT, text_.c_str());
     // The program's icon in the caption; a shared resource icon, not freed.
     icon_ = static_cast<HICON>(
@@ -22,26 +18,6 @@ bool LimitPopup::OnInitDialog() {
     // Above every window, also when the owner is not topmost.
     SetWindowPos(Hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     return true;
-}
-
-LRESULT LimitPopup::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CTLCOLORDLG:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN: {
-            auto dc = reinterpret_cast<HDC>(wp);
-            SetTextColor(dc, kText);
-            SetBkMode(dc, TRANSPARENT);
-            return reinterpret_cast<LRESULT>(background_);
-        }
-        case WM_DESTROY:
-            if (background_) {
-                DeleteObject(background_);
-                background_ = nullptr;
-            }
-            break;
-    }
-    return Dialog::WndProc(msg, wp, lp);
 }
 
 void ShowLimitPopup(HWND owner, const std::wstring& text) {

@@ -12,24 +12,18 @@
 
 namespace hourlink {
 
-class LimitPopup : public win::Dialog {
+class LimitPopup : public win::ColouredDialog {
   public:
     static constexpr COLORREF kBackground = RGB(0x33, 0x66, 0xCC);
     static constexpr COLORREF kText = RGB(255, 255, 255);
 
     explicit LimitPopup(std::wstring text);
-    ~LimitPopup() override;
-
-    // The background brush while the dialog is open; null otherwise.
-    HBRUSH Background() const { return background_; }
 
   protected:
     bool OnInitDialog() override;
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
     std::wstring text_;
-    HBRUSH background_ = nullptr;
     HICON icon_ = nullptr;
 };
 

@@ -90,4 +90,31 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return static_cast<Dialog*>(window)->Dispatch(msg, wp, lp);
 }
 
+ColouredDialog::~ColouredDialog() {
+    Destroy();
+}
+
+LRESULT ColouredDialog::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_INITDIALOG:
+            if (!background_) background_ = CreateSolidBrush(backgroundColour_);
+            break;
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            auto dc = reinterpret_cast<HDC>(wp);
+            SetTextColor(dc, textColour_);
+            SetBkMode(dc, TRANSPARENT);
+            return reinterpret_cast<LRESULT>(background_);
+        }
+        case WM_DESTROY:
+            if (background_) {
+                DeleteObject(background_);
+                background_ = nullptr;
+            }
+            break;
+    }
+    return Dialog::WndProc(msg, wp, lp);
+}
+
 }  // namespace hourlink::win

@@ -58,4 +58,25 @@ class Dialog : public Window {
     bool modal_ = false;
 };
 
+// A dialog painted in one colour with every control's text in another, on a
+// transparent background. The brush lives as long as the dialog's window.
+class ColouredDialog : public Dialog {
+  public:
+    ColouredDialog(UINT templateId, COLORREF background, COLORREF text)
+        : Dialog(templateId), backgroundColour_(background), textColour_(text) {}
+    // Destroys the window while this object can still free the brush.
+    ~ColouredDialog() override;
+
+    // The background brush while the dialog is open; null otherwise.
+    HBRUSH Background() const { return background_; }
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  private:
+    COLORREF backgroundColour_;
+    COLORREF textColour_;
+    HBRUSH background_ = nullptr;
+};
+
 }  // namespace hourlink::win
