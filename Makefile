@@ -33,6 +33,7 @@ bench: bootstrap
 	  -DHOURLINK_TESTS=OFF -DHOURLINK_BENCH=ON >/dev/null
 	@cmake --build $(BENCH) -j $(JOBS)
 	@$(BENCH)/bench/record_bench
+	@$(BENCH)/bench/history_bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

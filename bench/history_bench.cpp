@@ -17,6 +17,7 @@
 #include "base/notifier.h"
 #include "base/posix_file_system.h"
 #include "base/session_record.h"
+#include "generated_record_file.h"
 #include "records/fix_len_rec_doc.h"
 #include "records/record_table.h"
 #include "ui/history_list.h"
@@ -35,41 +36,20 @@ std::uint32_t FirstStart() {
     return static_cast<std::uint32_t>(std::mktime(&tm));
 }
 
-class HistoryFile {
-  public:
-    HistoryFile() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "hourlink-history-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        dir_ = pattern;
-        RecordFileHeader header;
-        header.purgeCountdown = 200;
-        header.recordCount = kRecords;
-        const HeaderBytes h = EncodeHeader(header);
-        std::ofstream out(dir_ / "adsl.bs", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(h.data()), h.size());
-        for (std::uint32_t i = 0; i < kRecords; ++i) {
-            SessionRecord r;
-            r.marker = kRecordMarker;
-            r.start = FirstStart() + i * kSpacing;
-            r.type = static_cast<std::uint8_t>(1 + i % 3);
-            r.SetName("ADSL");
-            r.SetClientIp("10.0.0.2");
-            r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
-            r.bytesSent = i;
-            const RecordBytes b = EncodeRecord(r);
-            out.write(reinterpret_cast<const char*>(b.data()), b.size());
-        }
-    }
-    ~HistoryFile() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::wstring Path() const { return (dir_ / "adsl.bs").wstring(); }
-    std::string NativePath() const { return (dir_ / "adsl.bs").string(); }
+SessionRecord MakeRecord(std::uint32_t i) {
+    SessionRecord r;
+    r.marker = kRecordMarker;
+    r.start = FirstStart() + i * kSpacing;
+    r.type = static_cast<std::uint8_t>(1 + i % 3);
+    r.SetName("ADSL");
+    r.SetClientIp("10.0.0.2");
+    r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
+    r.bytesSent = i;
+    return r;
+}
 
-  private:
-    std::filesystem::path dir_;
+struct HistoryFile : bench::GeneratedRecordFile {
+    HistoryFile() : GeneratedRecordFile(kRecords, MakeRecord) {}
 };
 
 HistoryFile& File() {

@@ -15,6 +15,7 @@
 #include "base/notifier.h"
 #include "base/posix_file_system.h"
 #include "base/session_record.h"
+#include "generated_record_file.h"
 #include "records/fix_len_rec_doc.h"
 #include "records/record_table.h"
 
@@ -26,42 +27,21 @@ constexpr std::uint32_t kFirstStart = 1'300'000'000;
 constexpr std::uint32_t kSpacing = 3 * 3600;  // a session every three hours: about 34 years
 constexpr std::uint32_t kMonth = 30 * 86400;
 
-// A record file of kRecords finished sessions in a temporary directory,
-// written once for all benchmarks and removed at exit.
-class HistoryFile {
-  public:
-    HistoryFile() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "hourlink-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        dir_ = pattern;
-        RecordFileHeader header;
-        header.purgeCountdown = 200;
-        header.recordCount = kRecords;
-        const HeaderBytes h = EncodeHeader(header);
-        std::ofstream out(dir_ / "adsl.bs", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(h.data()), h.size());
-        for (std::uint32_t i = 0; i < kRecords; ++i) {
-            SessionRecord r;
-            r.marker = kRecordMarker;
-            r.start = kFirstStart + i * kSpacing;
-            r.type = 2;
-            r.SetName("ADSL");
-            r.SetClientIp("10.0.0.2");
-            r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
-            const RecordBytes b = EncodeRecord(r);
-            out.write(reinterpret_cast<const char*>(b.data()), b.size());
-        }
-    }
-    ~HistoryFile() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::wstring Path() const { return (dir_ / "adsl.bs").wstring(); }
-    static std::int64_t DataBytes() { return std::int64_t{kRecords} * kRecordSize; }
+// kRecords finished sessions, one every three hours.
+SessionRecord MakeRecord(std::uint32_t i) {
+    SessionRecord r;
+    r.marker = kRecordMarker;
+    r.start = kFirstStart + i * kSpacing;
+    r.type = 2;
+    r.SetName("ADSL");
+    r.SetClientIp("10.0.0.2");
+    r.Complete(static_cast<std::int32_t>(60 + (i * 37) % 7200));
+    return r;
+}
 
-  private:
-    std::filesystem::path dir_;
+struct HistoryFile : bench::GeneratedRecordFile {
+    HistoryFile() : GeneratedRecordFile(kRecords, MakeRecord) {}
+    static std::int64_t DataBytes() { return std::int64_t{kRecords} * kRecordSize; }
 };
 
 HistoryFile& History() {

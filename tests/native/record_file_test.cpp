@@ -18,11 +18,12 @@
 namespace hourlink {
 namespace {
 
+using test::Bytes;
+using test::FileBytes;
 using test::ReadAll;
 using test::WriteAll;
 using ::testing::ElementsAre;
 using ::testing::Pair;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kNow = 1'700'000'000;
 
@@ -49,17 +50,6 @@ RecordFileHeader Header(std::uint32_t count, std::uint8_t countdown = 200) {
     h.purgeCountdown = countdown;
     h.recordCount = count;
     return h;
-}
-
-// The bytes of a record file with this header and these records.
-Bytes FileBytes(const RecordFileHeader& header, const std::vector<SessionRecord>& records) {
-    const HeaderBytes h = EncodeHeader(header);
-    Bytes bytes(h.begin(), h.end());
-    for (const SessionRecord& r : records) {
-        const RecordBytes b = EncodeRecord(r);
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    return bytes;
 }
 
 std::vector<SessionRecord> SomeRecords(int n) {

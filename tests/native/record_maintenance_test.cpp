@@ -22,11 +22,12 @@
 namespace hourlink {
 namespace {
 
+using test::Bytes;
+using test::FileBytes;
 using test::ReadAll;
 using test::WriteAll;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kDay = 86'400;
 
@@ -56,16 +57,6 @@ SessionRecord Finished(std::uint32_t start, std::int32_t seconds) {
     r.Complete(seconds);
     r.bytesReceived = 5000;
     return r;
-}
-
-Bytes FileBytes(const RecordFileHeader& header, const std::vector<SessionRecord>& records) {
-    const HeaderBytes h = EncodeHeader(header);
-    Bytes bytes(h.begin(), h.end());
-    for (const SessionRecord& r : records) {
-        const RecordBytes b = EncodeRecord(r);
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    return bytes;
 }
 
 Bytes BackupBytes(std::int32_t value) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/notifier.h"
+#include "base/session_record.h"
 
 namespace hourlink::test {
 
@@ -43,6 +44,19 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The bytes of a record file with this header and these records.
+inline Bytes FileBytes(const RecordFileHeader& header, const std::vector<SessionRecord>& records) {
+    const HeaderBytes h = EncodeHeader(header);
+    Bytes bytes(h.begin(), h.end());
+    for (const SessionRecord& r : records) {
+        const RecordBytes b = EncodeRecord(r);
+        bytes.insert(bytes.end(), b.begin(), b.end());
+    }
+    return bytes;
+}
 
 inline std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -11,38 +11,12 @@
 #include "base/notifier.h"
 #include "base/win32_file_system.h"
 #include "records/fix_len_rec_doc.h"
+#include "temp_dir.h"
 
 namespace hourlink {
 namespace {
 
-// A fresh directory under %TEMP%, emptied and removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        for (unsigned n = GetTickCount(); path_.empty(); ++n) {
-            std::wstring candidate = std::wstring(base) + L"hourlink-" + std::to_wstring(n);
-            if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
-        }
-    }
-    ~TempDir() {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::wstring File(const wchar_t* name) const { return JoinPath(path_, name); }
-    const std::wstring& path() const { return path_; }
-
-  private:
-    std::wstring path_;
-};
+using test::TempDir;
 
 std::string ReadText(RandomAccessFile& file, std::uint64_t offset, std::size_t size) {
     std::string text(size, '\0');

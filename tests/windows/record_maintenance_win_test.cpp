@@ -17,39 +17,14 @@
 #include "records/fix_len_rec_doc.h"
 #include "records/record_maintenance.h"
 #include "records/record_table.h"
+#include "temp_dir.h"
 
 namespace hourlink {
 namespace {
 
 constexpr std::int64_t kNow = 1'700'000'000;
 
-// A fresh directory under %TEMP%, emptied and removed afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        for (unsigned n = GetTickCount(); path_.empty(); ++n) {
-            std::wstring candidate = std::wstring(base) + L"hourlink-maint-" + std::to_wstring(n);
-            if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
-        }
-    }
-    ~TempDir() {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((path_ + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                DeleteFileW((path_ + L"\\" + found.cFileName).c_str());
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::wstring File(const wchar_t* name) const { return JoinPath(path_, name); }
-
-  private:
-    std::wstring path_;
-};
+using test::TempDir;
 
 SessionRecord Finished(std::int64_t start, std::int32_t seconds) {
     SessionRecord r;
