@@ -24,6 +24,11 @@ bool WriteSetting(SettingsStore& store, const StringSetting& setting, std::wstri
     return store.WriteString(setting.section, setting.key, value);
 }
 
+int ReadStartDay(SettingsStore& store) {
+    const int stored = ReadSetting(store, settings::kStartDate);
+    return stored >= kMinStartDay && stored <= kMaxStartDay ? stored : kDefaultStartDay;
+}
+
 int NormalizeSettingsAtStartup(SettingsStore& store) {
     using namespace settings;
     // The order of these reads and writes is the order a fresh installation's

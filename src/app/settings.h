@@ -126,6 +126,19 @@ bool WriteSetting(SettingsStore& store, const IntSetting& setting, int value);
 std::wstring ReadSetting(SettingsStore& store, const StringSetting& setting);
 bool WriteSetting(SettingsStore& store, const StringSetting& setting, std::wstring_view value);
 
+// The lowest and highest start day of the accounting month the options allow,
+// and the day a fresh installation starts its months on.
+inline constexpr int kMinStartDay = 1;
+inline constexpr int kMaxStartDay = 30;
+inline constexpr int kDefaultStartDay = 21;
+
+// The first day of the accounting month, from Property/StartDate. This is the
+// one place that turns the stored value into a start day: a day of 1 to 30 is
+// taken as it is; anything else (absent, 0, or a hand-edited value outside the
+// range) is the default, 21, which the start-up normalisation also writes in
+// place of an absent or 0 value.
+int ReadStartDay(SettingsStore& store);
+
 // Writes the defaults of missing settings; runs at every start while the main
 // frame is created. Returns the frame's translucency state (Property/TranWindow).
 int NormalizeSettingsAtStartup(SettingsStore& store);

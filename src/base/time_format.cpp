@@ -11,7 +11,7 @@ std::wstring FormatDuration(std::int64_t seconds) {
     const std::uint64_t s =
         negative ? 0 - static_cast<std::uint64_t>(seconds) : static_cast<std::uint64_t>(seconds);
     wchar_t buffer[48];
-    std::swprintf(buffer, 48, L"%s%llu:%02u:%02u", negative ? L"-" : L"",
+    std::swprintf(buffer, 48, L"%ls%llu:%02u:%02u", negative ? L"-" : L"",
                   static_cast<unsigned long long>(s / 3600), static_cast<unsigned>(s / 60 % 60),
                   static_cast<unsigned>(s % 60));
     return buffer;

@@ -70,10 +70,10 @@ void ConnectionWatcher::Report(std::wstring_view text, int number) {
     events_.Log(FormatWatcherReport(text, number));
 }
 
-bool ConnectionWatcher::OpenRecordFile(const std::wstring& path, int lastError) {
+bool ConnectionWatcher::OpenRecordFile(const std::wstring& path) {
     std::lock_guard lock(operationMutex_);
     recordFileOpen_ = records_.OpenForUpdate(path);
-    if (!recordFileOpen_) Report(L"Cann,t Open Record File ", lastError);
+    if (!recordFileOpen_) Report(L"Cann,t Open Record File ", records_.LastError());
     return recordFileOpen_;
 }
 
@@ -150,16 +150,15 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
     } else if (network_.FindPppoeClientLink()) {
         pppoeSession_ = true;
         rasSession_ = false;
-        const auto adapters = network_.Adapters();
-        const int index = network_.PppoeAdapterIndex();
         std::string name(kPppoeClientName);
         std::string ip;
-        if (index < 0 || static_cast<std::size_t>(index) >= adapters.size()) {
-            // Found by the client's window: no adapter of its own is known.
-            if (!adapters.empty()) ip = adapters.front().ipAddress;
+        if (const auto adapter = network_.PppoeAdapter()) {
+            if (!network_.PppoeClientInstalledFlag()) name = adapter->description;
+            ip = adapter->ipAddress;
         } else {
-            if (!network_.PppoeClientInstalledFlag()) name = adapters[index].description;
-            ip = adapters[index].ipAddress;
+            // Found by the client's window: no adapter of its own is known.
+            const auto adapters = network_.Adapters();
+            if (!adapters.empty()) ip = adapters.front().ipAddress;
         }
         UpdateStatus([&](ConnectionStatus& s) {
             s.start = static_cast<std::uint32_t>(clock_.Now());
@@ -211,6 +210,12 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
     if (Status().active != 0) {
         SetTraffic(0, 0, 0);  // figures of an earlier session must not carry over
         WriteStartRecord();
+        const std::uint32_t sequence = ++eventSequence_;
+        const std::uint8_t continues = continuation_ ? 1 : 0;
+        UpdateStatus([&](ConnectionStatus& status) {
+            status.sequence = sequence;
+            status.continuesRecord = continues;
+        });
         const ConnectionStatus s = Status();
         effects.push_back([this, s] {
             events_.SessionStarted(s);
@@ -248,6 +253,8 @@ void ConnectionWatcher::WriteStartRecord() {
     if (pppoeSession_) {
         s.type = static_cast<std::uint8_t>(ConnectionType::Broadband);
     } else if (!s.Name().empty()) {
+        // The phonebook as it is now: an entry made since the last look counts.
+        if (rasSession_) network_.RefreshEntries();
         // A phonebook entry whose name contains the connection's name gives it
         // its type; the last such entry wins.
         for (const auto& entry : network_.Entries()) {
@@ -303,6 +310,8 @@ void ConnectionWatcher::EndLocked(Effects& effects) {
             static_cast<std::uint32_t>(BilledSeconds(static_cast<std::int32_t>(status_.duration)));
         status_.active = 0;
         status_.online = 0;
+        status_.sequence = ++eventSequence_;
+        status_.continuesRecord = continuation_ ? 1 : 0;
         s = status_;
         speed = speed_;
         received = received_;

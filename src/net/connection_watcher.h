@@ -5,11 +5,14 @@
 // and completes it at the end; and tells the frame.
 //
 // This is the portable part. The Windows watcher thread waits for the address
-// list to change and calls OnAddressChange; the options dialog may call the
-// operations from the UI thread. One lock serialises the operations; what they
-// cause outside (messages to the frame, sounds, the user's programs) runs after
-// the lock is released, so a frame that calls in while it handles a message
-// cannot deadlock with the watcher.
+// list to change and calls OnAddressChange; it alone runs the operations
+// (CheckForConnection, IsStillConnected, EndSession), which probe the network
+// and may take seconds. The UI thread never calls them: it asks the thread to
+// look again (WatcherThread::RequestCheck) and reads the status block, the
+// RAS handle and the flags below, which are guarded by short locks of their
+// own. What an operation causes outside (messages to the frame, sounds, the
+// user's programs) runs after its lock is released, so a frame that calls in
+// while it handles a message cannot deadlock with the watcher.
 #pragma once
 
 #include <array>
@@ -47,6 +50,13 @@ struct ConnectionStatus {
     std::uint32_t eventSeen = 0;
     std::uint32_t lastEventTime = 0;
     std::uint32_t elapsed = 0;
+    // What the watcher decided, carried with each event to the frame:
+    // the event's number in this run (1, 2, ...; 0 for a block that is no
+    // event), so the frame can tell a start it receives after the session's
+    // end (a posted start is overtaken by a sent end) and drop it; and whether
+    // the session continues the record file's last record instead of adding one.
+    std::uint32_t sequence = 0;
+    std::uint8_t continuesRecord = 0;
 
     std::string_view Name() const;
     std::string_view ClientIp() const;
@@ -91,8 +101,8 @@ class ConnectionWatcher {
     void SetStartupRecovery(StartupRecovery recovery);
 
     // Opens the record file; on failure reports "Cann,t Open Record File " with
-    // `lastError` and goes on without one.
-    bool OpenRecordFile(const std::wstring& path, int lastError);
+    // the open's own error code and goes on without one.
+    bool OpenRecordFile(const std::wstring& path);
 
     // The first decision of the run.
     void Start();
@@ -152,6 +162,8 @@ class ConnectionWatcher {
     // The record of the running session: appended at its start, or the last
     // record when the start continued it. Only this record is completed.
     std::optional<std::uint32_t> sessionRecord_;
+    // The number of the last event told to the frame.
+    std::uint32_t eventSequence_ = 0;
 };
 
 }  // namespace hourlink

@@ -23,65 +23,78 @@ NetworkInfo::NetworkInfo(NetworkPlatform& platform, Notifier& notifier, const Cl
     : platform_(platform), notifier_(notifier), clock_(clock) {}
 
 std::uint32_t NetworkInfo::RefreshEntries() {
-    std::lock_guard lock(mutex_);
-    entries_.clear();
     std::vector<RasEntryProperties> properties;
     const std::uint32_t result = platform_.EnumRasEntries(properties);
     const bool nt = platform_.IsNtFamily();
     // Entries read before a failure are kept.
+    std::vector<RasEntryInfo> entries;
+    entries.reserve(properties.size());
     for (const auto& p : properties) {
-        entries_.push_back(
+        entries.push_back(
             {p.name, p.deviceName, Classify(p.deviceType, p.deviceName, nt), p.localPhoneNumber});
     }
+    std::lock_guard lock(mutex_);
+    entries_ = std::move(entries);
     return result;
 }
 
 std::uint32_t NetworkInfo::RefreshAdapters() {
-    std::lock_guard lock(mutex_);
-    return RefreshAdaptersLocked();
+    std::vector<AdapterInfo> adapters;
+    return FetchAdapters(adapters);
 }
 
-std::uint32_t NetworkInfo::RefreshAdaptersLocked() {
-    adapters_.clear();
+std::uint32_t NetworkInfo::FetchAdapters(std::vector<AdapterInfo>& adapters) {
     std::vector<AdapterInfo> all;
     const std::uint32_t result = platform_.GetAdapters(all);
+    adapters.clear();
     for (auto& adapter : all) {
-        if (!Contains(adapter.ipAddress, kNoAddress)) adapters_.push_back(std::move(adapter));
+        if (!Contains(adapter.ipAddress, kNoAddress)) adapters.push_back(std::move(adapter));
     }
+    std::lock_guard lock(mutex_);
+    adapters_ = adapters;
     return result;
 }
 
 std::uint32_t NetworkInfo::EnumerateRasConnections() {
-    std::lock_guard lock(mutex_);
-    connectionNames_.clear();
-    clientIp_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        connectionNames_.clear();
+        clientIp_.clear();
+    }
     std::vector<RasConnection> connections;
     const std::uint32_t result = platform_.EnumRasConnections(connections, kAnyNumber);
     if (result != 0) return result;
     for (const auto& connection : connections) {
-        connectionNames_.push_back(connection.entryName);
-        lastRasConnection_ = connection.handle;
         std::string address;
         const std::uint32_t projection = platform_.GetPppClientAddress(connection.handle, address);
+        {
+            std::lock_guard lock(mutex_);
+            connectionNames_.push_back(connection.entryName);
+            lastRasConnection_ = connection.handle;
+            if (projection == 0) clientIp_ = address;
+        }
         if (projection != 0) {
-            // The connection's own address is unknown: take the PPP adapter's.
-            if (projection != kErrorBufferTooSmall) FindPppAdapterIpLocked();
+            // The connection's own address is unknown, whatever the reason:
+            // take the PPP adapter's.
+            std::vector<AdapterInfo> adapters;
+            FetchAdapters(adapters);
+            TakePppAdapterIp(adapters);
             return 2;
         }
-        clientIp_ = address;
     }
     return 0;
 }
 
 bool NetworkInfo::FindPppAdapterIp() {
-    std::lock_guard lock(mutex_);
-    return FindPppAdapterIpLocked();
+    std::vector<AdapterInfo> adapters;
+    FetchAdapters(adapters);
+    return TakePppAdapterIp(adapters);
 }
 
-bool NetworkInfo::FindPppAdapterIpLocked() {
-    RefreshAdaptersLocked();
-    for (const auto& adapter : adapters_) {
+bool NetworkInfo::TakePppAdapterIp(const std::vector<AdapterInfo>& adapters) {
+    for (const auto& adapter : adapters) {
         if (adapter.type == 23 || Contains(UpperGbk(adapter.description), "PPP ADAPTER")) {
+            std::lock_guard lock(mutex_);
             clientIp_ = adapter.ipAddress;
             return true;
         }
@@ -90,30 +103,33 @@ bool NetworkInfo::FindPppAdapterIpLocked() {
 }
 
 bool NetworkInfo::FindPppoeClientLink() {
-    std::lock_guard lock(mutex_);
-    RefreshAdaptersLocked();
-    for (std::size_t i = 0; i < adapters_.size(); ++i) {
-        const AdapterInfo& adapter = adapters_[i];
+    std::vector<AdapterInfo> adapters;
+    FetchAdapters(adapters);
+    for (std::size_t i = 0; i < adapters.size(); ++i) {
+        const AdapterInfo& adapter = adapters[i];
         if (Contains(UpperGbk(adapter.description), kPppoeAdapterMark) &&
             !IsPrivateAddress(adapter.ipAddress)) {
+            std::lock_guard lock(mutex_);
             pppoeAdapterIp_ = adapter.ipAddress;
             pppoeAdapterIndex_ = static_cast<int>(i);
+            pppoeAdapter_ = adapter;
             return true;
         }
     }
-    if (FindPppoeClientWindowLocked()) {
+    if (ClientWindowConnected()) {
+        std::lock_guard lock(mutex_);
         pppoeAdapterIndex_ = -1;
+        pppoeAdapter_.reset();
         return true;
     }
     return false;
 }
 
 bool NetworkInfo::FindPppoeClientWindow() {
-    std::lock_guard lock(mutex_);
-    return FindPppoeClientWindowLocked();
+    return ClientWindowConnected();
 }
 
-bool NetworkInfo::FindPppoeClientWindowLocked() {
+bool NetworkInfo::ClientWindowConnected() {
     for (const auto& window : platform_.TopLevelWindows()) {
         for (std::string_view title : kConnectedTitles) {
             if (Contains(window.title, title)) return true;
@@ -123,10 +139,12 @@ bool NetworkInfo::FindPppoeClientWindowLocked() {
 }
 
 int NetworkInfo::QueryInternetState() {
-    std::lock_guard lock(mutex_);
-    internetConnected_ = false;
-    internetConnectionName_.clear();
-    internetStateText_.clear();
+    {
+        std::lock_guard lock(mutex_);
+        internetConnected_ = false;
+        internetConnectionName_.clear();
+        internetStateText_.clear();
+    }
     const InternetState state = platform_.QueryInternetState();
     switch (state.availability) {
         case InternetState::Availability::LibraryMissing:
@@ -138,59 +156,63 @@ int NetworkInfo::QueryInternetState() {
         case InternetState::Availability::Available:
             break;
     }
-    if (state.connected) {
-        internetConnected_ = true;
-        internetConnectionName_ = state.connectionName;
-        switch (state.flags) {
-            case 1:
-                internetStateText_ = "INTERNET_CONNECTION_MODEM";
-                break;
-            case 2:
-                internetStateText_ = "INTERNET_CONNECTION_LAN";
-                break;
-            case 4:
-                internetStateText_ = "INTERNET_CONNECTION_PROXY";
-                break;
-            case 16:
-                internetStateText_ = "INTERNET_RAS_INSTALLED";
-                break;
-            case 32:
-                internetStateText_ = "INTERNET_CONNECTION_OFFLINE";
-                break;
-            default:
-                break;  // a combination of flags names none
-        }
+    if (!state.connected) return 1;
+    std::string stateText;
+    switch (state.flags) {
+        case 1:
+            stateText = "INTERNET_CONNECTION_MODEM";
+            break;
+        case 2:
+            stateText = "INTERNET_CONNECTION_LAN";
+            break;
+        case 4:
+            stateText = "INTERNET_CONNECTION_PROXY";
+            break;
+        case 16:
+            stateText = "INTERNET_RAS_INSTALLED";
+            break;
+        case 32:
+            stateText = "INTERNET_CONNECTION_OFFLINE";
+            break;
+        default:
+            break;  // a combination of flags names none
     }
+    std::lock_guard lock(mutex_);
+    internetConnected_ = true;
+    internetConnectionName_ = state.connectionName;
+    internetStateText_ = std::move(stateText);
     return 1;
 }
 
 bool NetworkInfo::ProbeLan() {
-    std::lock_guard lock(mutex_);
     NetworkParameters parameters;
     if (platform_.GetNetworkParameters(parameters) != 0) return false;
-    dnsServers_ = parameters.dnsServers;
+    {
+        std::lock_guard lock(mutex_);
+        dnsServers_ = parameters.dnsServers;
+    }
 
+    // Up to a second per silent server: no lock is held meanwhile.
     bool answered = false;
     Pinger pinger(platform_, clock_);
-    for (const auto& server : dnsServers_) {
+    for (const auto& server : parameters.dnsServers) {
         int maxMessageSize = 0;
-        int loss = 0;
-        // Only a reply to our own request counts as an answer.
-        if (pinger.Open(1000, server, 64, maxMessageSize) && pinger.ProbeOnce(loss) &&
-            pinger.Received() > 0) {
+        if (pinger.Open(1000, server, 64, maxMessageSize) && pinger.ProbeForReply(1000)) {
             answered = true;
             break;
         }
     }
     if (!answered) return false;
 
+    std::lock_guard lock(mutex_);
     clientIp_ = adapters_.empty() ? std::string() : adapters_.front().ipAddress;
     connectionNames_.assign(1, internetConnectionName_);
     return true;
 }
 
 std::uint32_t NetworkInfo::GetConnectionStatistics(ConnectionStatistics& statistics) {
-    std::lock_guard lock(mutex_);
+    // Touches none of the stored results: the traffic figures ask this every
+    // second from the UI thread.
     if (!platform_.HasRasStatistics()) {
         notifier_.ShowMessage(L"GetProcAddress()  RasGetConnectionStatistics");
         return 1;
@@ -218,7 +240,6 @@ std::string NetworkInfo::FindPhoneNumber(const std::string& entryName) {
 }
 
 std::string NetworkInfo::GetHostName() {
-    std::lock_guard lock(mutex_);
     NetworkParameters parameters;
     if (platform_.GetNetworkParameters(parameters) != 0) return {};
     return parameters.hostName;
@@ -257,6 +278,10 @@ std::string NetworkInfo::PppoeAdapterIp() const {
 int NetworkInfo::PppoeAdapterIndex() const {
     std::lock_guard lock(mutex_);
     return pppoeAdapterIndex_;
+}
+std::optional<AdapterInfo> NetworkInfo::PppoeAdapter() const {
+    std::lock_guard lock(mutex_);
+    return pppoeAdapter_;
 }
 std::string NetworkInfo::InternetConnectionName() const {
     std::lock_guard lock(mutex_);

@@ -1,11 +1,18 @@
 // NetworkInfo: the program's one view of the machine's network. Each probe is an
 // explicit call that refreshes its part and returns a result code; the results
-// of the last probe of each kind stay readable. The watcher thread and the UI
-// thread both call it, so every operation holds the object's lock.
+// of the last probe of each kind stay readable.
+//
+// The watcher thread and the UI thread both call it. A probe asks the system
+// with no lock held (a LAN probe may wait seconds for silent DNS servers) and
+// then publishes its results under a short lock that guards only the stored
+// data, so a query from the UI thread never waits for a probe in progress.
+// Failures that want a message box are told to the notifier after the data
+// lock is released.
 #pragma once
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +74,9 @@ class NetworkInfo {
     std::string ClientIp() const;
     std::string PppoeAdapterIp() const;
     int PppoeAdapterIndex() const;
+    // The PPPoE client's adapter found by the last link test; nothing when the
+    // link was recognised by the client's window (or not found).
+    std::optional<AdapterInfo> PppoeAdapter() const;
     std::string InternetConnectionName() const;
     std::string InternetStateText() const;
     bool InternetConnected() const;
@@ -81,14 +91,18 @@ class NetworkInfo {
     static constexpr std::string_view kPppoeAdapterMark = "NTS PPPOE";
 
   private:
-    std::uint32_t RefreshAdaptersLocked();
-    bool FindPppAdapterIpLocked();
-    bool FindPppoeClientWindowLocked();
+    // Asks the system for the adapters with an address and stores them.
+    std::uint32_t FetchAdapters(std::vector<AdapterInfo>& adapters);
+    // The address of the first PPP adapter of `adapters`, stored as the client
+    // address; false when there is none.
+    bool TakePppAdapterIp(const std::vector<AdapterInfo>& adapters);
+    bool ClientWindowConnected();
 
     NetworkPlatform& platform_;
     Notifier& notifier_;
     const Clock& clock_;
-    mutable std::recursive_mutex mutex_;
+    // Guards the stored results below, never a call into the system.
+    mutable std::mutex mutex_;
 
     std::vector<RasEntryInfo> entries_;
     std::vector<std::string> connectionNames_;
@@ -99,6 +113,7 @@ class NetworkInfo {
     std::string internetConnectionName_;
     std::string internetStateText_;
     int pppoeAdapterIndex_ = -1;
+    std::optional<AdapterInfo> pppoeAdapter_;
     bool internetConnected_ = false;
     bool pppoeClientInstalled_ = false;
     RasHandle lastRasConnection_ = 0;

@@ -111,36 +111,13 @@ bool Pinger::Open(int timeoutMs, const std::string& host, int messageSize, int& 
 }
 
 bool Pinger::ProbeOnce(int& lossPercent) {
-    if (!socket_) {
-        SetMessage(pinger_text::kSendFailed, 10038);  // WSAENOTSOCK: not opened
-        return false;
-    }
-    if (sent_ > 0) lossPercent = (sent_ - received_) * 100 / sent_;
+    if (socket_ && sent_ > 0) lossPercent = (sent_ - received_) * 100 / sent_;
+    if (!SendRequest()) return false;
+    const auto got = Receive();
+    if (!got) return false;
 
-    const auto sendTick = static_cast<std::uint32_t>(clock_.TickCount());
-    StampEchoRequest(sendBuffer_, static_cast<std::uint16_t>(sent_ & 0xFFFF), sendTick);
-    ++sent_;
-    if (const int e = socket_->SendTo(destination_, sendBuffer_.data(), sendBuffer_.size());
-        e != 0) {
-        SetMessage(pinger_text::kSendFailed, e);
-        return false;
-    }
-
-    const IcmpSocket::Received got =
-        socket_->ReceiveFrom(receiveBuffer_.data(), receiveBuffer_.size());
-    if (got.error == kTimedOutError) {
-        SetMessage(pinger_text::kTimedOut);
-        return false;
-    }
-    if (got.error != 0) {
-        SetMessage(pinger_text::kReceiveFailed, got.error);
-        return false;
-    }
-
-    const std::size_t size = std::min(got.size, receiveBuffer_.size());
-    const std::wstring from = Widen(DottedAddress(got.from));
-    const auto identifier = static_cast<std::uint16_t>(platform_.ProcessId() & 0xFFFF);
-    const EchoReply reply = ParseEchoReply(receiveBuffer_.data(), size, identifier);
+    const std::wstring from = Widen(DottedAddress(got->from));
+    const EchoReply& reply = got->reply;
     switch (reply.kind) {
         case EchoReply::Kind::TooShort:
             SetMessage(pinger_text::kTooFewBytes, from.c_str());
@@ -154,13 +131,62 @@ bool Pinger::ProbeOnce(int& lossPercent) {
         case EchoReply::Kind::Match: {
             ++received_;
             const auto now = static_cast<std::uint32_t>(clock_.TickCount());
-            SetMessage(pinger_text::kReply, static_cast<int>(size), from.c_str(),
+            SetMessage(pinger_text::kReply, static_cast<int>(got->size), from.c_str(),
                        static_cast<int>(reply.sequence), static_cast<int>(now - reply.sendTick),
                        static_cast<int>(reply.ttl));
             break;
         }
     }
     return true;
+}
+
+bool Pinger::ProbeForReply(int timeoutMs) {
+    const auto sequence = static_cast<std::uint16_t>(sent_ & 0xFFFF);
+    const std::uint64_t deadline =
+        clock_.TickCount() + static_cast<std::uint64_t>(std::max(timeoutMs, 0));
+    if (!SendRequest()) return false;
+    do {
+        const auto got = Receive();
+        if (!got) return false;
+        if (got->reply.kind == EchoReply::Kind::Match && got->reply.sequence == sequence) {
+            ++received_;
+            return true;
+        }
+    } while (clock_.TickCount() < deadline);
+    SetMessage(pinger_text::kTimedOut);
+    return false;
+}
+
+bool Pinger::SendRequest() {
+    if (!socket_) {
+        SetMessage(pinger_text::kSendFailed, 10038);  // WSAENOTSOCK: not opened
+        return false;
+    }
+    const auto sendTick = static_cast<std::uint32_t>(clock_.TickCount());
+    StampEchoRequest(sendBuffer_, static_cast<std::uint16_t>(sent_ & 0xFFFF), sendTick);
+    ++sent_;
+    if (const int e = socket_->SendTo(destination_, sendBuffer_.data(), sendBuffer_.size());
+        e != 0) {
+        SetMessage(pinger_text::kSendFailed, e);
+        return false;
+    }
+    return true;
+}
+
+std::optional<Pinger::Datagram> Pinger::Receive() {
+    const IcmpSocket::Received got =
+        socket_->ReceiveFrom(receiveBuffer_.data(), receiveBuffer_.size());
+    if (got.error == kTimedOutError) {
+        SetMessage(pinger_text::kTimedOut);
+        return std::nullopt;
+    }
+    if (got.error != 0) {
+        SetMessage(pinger_text::kReceiveFailed, got.error);
+        return std::nullopt;
+    }
+    const std::size_t size = std::min(got.size, receiveBuffer_.size());
+    const auto identifier = static_cast<std::uint16_t>(platform_.ProcessId() & 0xFFFF);
+    return Datagram{size, got.from, ParseEchoReply(receiveBuffer_.data(), size, identifier)};
 }
 
 void Pinger::Close() {

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/clock.h"
+#include "net/icmp.h"
 #include "net/network_platform.h"
 
 namespace hourlink {
@@ -47,6 +49,11 @@ class Pinger {
     // (Message() says what), false when sending or receiving failed. `lossPercent`
     // is the loss over the requests sent before this one (unchanged on the first).
     bool ProbeOnce(int& lossPercent);
+    // Sends one request and reads until this request's own reply arrives or
+    // `timeoutMs` have passed since it was sent: other processes' replies and
+    // other ICMP messages that come first are passed over, so they cannot hide
+    // an answer. True when the reply came; for the LAN probe.
+    bool ProbeForReply(int timeoutMs);
     // Closes the socket and frees the buffers; safe to call again.
     void Close();
 
@@ -57,6 +64,16 @@ class Pinger {
 
   private:
     void SetMessage(int id, ...);
+    // Stamps and sends the next request; false (with the message) on failure.
+    bool SendRequest();
+    // One datagram received and examined; nothing (with the message) when the
+    // receive failed or timed out.
+    struct Datagram {
+        std::size_t size = 0;
+        std::uint32_t from = 0;
+        EchoReply reply;
+    };
+    std::optional<Datagram> Receive();
 
     NetworkPlatform& platform_;
     const Clock& clock_;

@@ -28,6 +28,12 @@ bool WatcherThread::IsRunning() const {
     return thread_ != nullptr && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT;
 }
 
+void WatcherThread::RequestCheck() {
+    std::lock_guard lock(eventMutex_);
+    checkRequested_ = true;
+    if (changeEvent_ != WSA_INVALID_EVENT) WSASetEvent(changeEvent_);
+}
+
 void WatcherThread::Stop() {
     if (thread_ == nullptr) return;
     {
@@ -98,7 +104,7 @@ void WatcherThread::Run() {
 }
 
 void WatcherThread::OpenRecordFile() {
-    watcher_.OpenRecordFile(recordPath_, WSAGetLastError());
+    watcher_.OpenRecordFile(recordPath_);
 }
 
 void WatcherThread::OpenSocket() {
@@ -152,21 +158,29 @@ void WatcherThread::RequestChangeNotification() {
 }
 
 bool WatcherThread::WaitForChange() {
-    if (stopRequested_) return false;
-    const DWORD result = WSAWaitForMultipleEvents(1, &changeEvent_, FALSE, WSA_INFINITE, FALSE);
-    if (result == WSA_WAIT_FAILED) {
-        watcher_.Report(L"WSAWaitForMultipleEvents failed", WSAGetLastError());
-        return false;
+    for (;;) {
+        if (stopRequested_) return false;
+        const DWORD result = WSAWaitForMultipleEvents(1, &changeEvent_, FALSE, WSA_INFINITE, FALSE);
+        if (result == WSA_WAIT_FAILED) {
+            watcher_.Report(L"WSAWaitForMultipleEvents failed", WSAGetLastError());
+            return false;
+        }
+        if (stopRequested_) return false;
+        WSAResetEvent(changeEvent_);
+        // A look asked for by the UI thread while the address list stayed as it
+        // was: the change notification is still pending, so keep waiting on it.
+        if (checkRequested_.exchange(false) && !HasOverlappedIoCompleted(&overlapped_)) {
+            watcher_.OnAddressChange();
+            continue;
+        }
+        DWORD bytes = 0;
+        DWORD flags = 0;
+        if (!WSAGetOverlappedResult(socket_, &overlapped_, &bytes, FALSE, &flags)) {
+            watcher_.Report(L"Closing socket", static_cast<int>(socket_));
+            return false;
+        }
+        return true;
     }
-    if (stopRequested_) return false;
-    WSAResetEvent(changeEvent_);
-    DWORD bytes = 0;
-    DWORD flags = 0;
-    if (!WSAGetOverlappedResult(socket_, &overlapped_, &bytes, FALSE, &flags)) {
-        watcher_.Report(L"Closing socket", static_cast<int>(socket_));
-        return false;
-    }
-    return true;
 }
 
 }  // namespace hourlink

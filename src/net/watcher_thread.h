@@ -40,6 +40,11 @@ class WatcherThread {
     // could not be created.
     bool Start(int priority = THREAD_PRIORITY_NORMAL);
 
+    // Asks the thread to look at the connection again as after an address
+    // change, without waiting for it: for the UI thread, which must never run
+    // the watcher's probes itself.
+    void RequestCheck();
+
     // Ends the thread and releases its Winsock objects; returns once the thread
     // has finished. Safe to call when never started and more than once.
     void Stop();
@@ -72,6 +77,7 @@ class WatcherThread {
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
     std::atomic<bool> stopRequested_ = false;
+    std::atomic<bool> checkRequested_ = false;
     // Guards the publication of the change event between the thread, which
     // creates it, and Stop(), which signals it.
     std::mutex eventMutex_;

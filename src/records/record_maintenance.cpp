@@ -111,7 +111,7 @@ RecoveryResult RecordMaintenance::RecoverUnfinishedRecord(CFixLenRecDoc& doc, Re
 std::uint32_t RecordMaintenance::CheckPurge(CFixLenRecDoc& doc, RecordTable& table) {
     // Out-of-range settings read as the defaults a fresh installation writes.
     const int delInterval = ReadSetting(settings_, settings::kDelInterval, 3);
-    const int startDate = ReadSetting(settings_, settings::kStartDate, 21);
+    const int startDate = ReadStartDay(settings_);
     const std::int64_t cutoff = PurgeCutoff(clock_.Now(), delInterval, startDate);
     const std::uint32_t drop = table.Read([cutoff](std::span<const SessionRecord> records) {
         return PurgeDropCount(records, cutoff);

@@ -87,6 +87,9 @@
 #define WM_LOG_TEXT (WM_USER + 4)
 #define WM_DIAL_TEXT (WM_USER + 5)
 #define WM_LIMIT_ALARM (WM_USER + 6)
+// A message box asked for by another thread, shown by the window's own
+// thread; lParam is a heap std::wstring the message owns.
+#define WM_SHOW_MESSAGE (WM_USER + 7)
 #define WM_RAS_DIAL_STATE 0x4CA
 
 // The limit popup (dialog 151) and its text.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/settings.h"
 #include "app/settings_store.h"
 
 namespace hourlink {
@@ -38,11 +39,8 @@ YearMonth PreviousMonth(YearMonth ym);
 CalendarDate NextMonth(CalendarDate date);
 CalendarDate PreviousMonth(CalendarDate date);
 
-// The lowest and highest start day the options allow. A start day outside
-// this range (a hand-edited registry) is treated as the nearest bound.
-inline constexpr int kMinStartDay = 1;
-inline constexpr int kMaxStartDay = 30;
-inline constexpr int kDefaultStartDay = 21;
+// The calendar functions below take a start day as an argument; one outside
+// 1 to 30 (which ReadStartDay never gives) is taken as the nearer of the two.
 
 // The accounting month a date belongs to, named after the calendar month in
 // which most of its period lies: with a start day below 16 the days before the

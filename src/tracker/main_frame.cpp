@@ -45,12 +45,22 @@ std::wstring FromGbk(std::string_view gbk) {
 }  // namespace
 
 // Message boxes for the core's failure reports; log lines go to the text pane.
+// A report from another thread (the watcher's probes) never raises a box of its
+// own: the window's thread shows it when it gets to the message.
 class CMainFrame::FrameNotifier final : public Notifier {
   public:
     explicit FrameNotifier(CMainFrame& frame) : frame_(frame) {}
     void ShowMessage(std::wstring_view text) override {
+        HWND hwnd = frame_.Hwnd();
+        if (hwnd && GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) {
+            auto copy = std::make_unique<std::wstring>(text);
+            if (PostMessageW(hwnd, WM_SHOW_MESSAGE, 0, reinterpret_cast<LPARAM>(copy.get()))) {
+                copy.release();  // the message owns it now
+            }
+            return;
+        }
         const std::wstring copy(text);
-        MessageBoxW(frame_.Hwnd(), copy.c_str(), L"Hourlink", MB_OK);
+        MessageBoxW(hwnd, copy.c_str(), L"Hourlink", MB_OK);
     }
     void ReportError(std::wstring_view what, int code) override {
         if (frame_.watcher_) frame_.watcher_->Report(what, code);
@@ -60,10 +70,11 @@ class CMainFrame::FrameNotifier final : public Notifier {
     CMainFrame& frame_;
 };
 
-CMainFrame::CMainFrame()
-    : notifier_(std::make_unique<FrameNotifier>(*this)),
-      network_(platform_, *notifier_, SystemClock::Instance()),
-      records_(files_, SystemClock::Instance(), *notifier_) {}
+CMainFrame::CMainFrame(const Clock& clock)
+    : clock_(clock),
+      notifier_(std::make_unique<FrameNotifier>(*this)),
+      network_(platform_, *notifier_, clock),
+      records_(files_, clock, *notifier_) {}
 
 CMainFrame::~CMainFrame() {
     // The thread talks to the window and the watcher: it goes first.
@@ -80,6 +91,8 @@ std::wstring CMainFrame::Title() {
 
 bool CMainFrame::Create(SettingsStore& settings) {
     settings_ = &settings;
+    // Before anything reads a setting: missing values get their defaults.
+    translucent_ = NormalizeSettingsAtStartup(settings);
     win::WindowClass wc;
     wc.name = kClassName;
     wc.icon = LoadProgramIcon(SM_CXICON, SM_CYICON);
@@ -111,10 +124,9 @@ bool CMainFrame::Create(SettingsStore& settings) {
 
 int CMainFrame::OnCreate() {
     events_ = std::make_unique<FrameWatcherEvents>(Hwnd());
-    watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_,
-                                                   SystemClock::Instance(), *events_);
-    maintenance_ = std::make_unique<RecordMaintenance>(files_, SystemClock::Instance(), *settings_,
-                                                       *notifier_);
+    watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_, clock_,
+                                                   *events_);
+    maintenance_ = std::make_unique<RecordMaintenance>(files_, clock_, *settings_, *notifier_);
     watcher_->SetStartupRecovery(maintenance_->StartupRecovery());
     records_.SetPurgeCheck(maintenance_->PurgeCheck());
     // The program lock is asked here once it exists; until then nothing is locked.
@@ -122,21 +134,15 @@ int CMainFrame::OnCreate() {
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
 
     CreateStatusBar();
-    // The month bar in the status bar's font, its picker on this accounting month.
+    // The month bar in the status bar's font.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
-    if (const auto tm = ToLocalTime(std::time(nullptr))) {
-        currentMonth_ = AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday,
-                                             ReadSetting(*settings_, settings::kStartDate));
-    }
-    displayedMonth_ = currentMonth_;
-    monthBar_.SetMonth(currentMonth_.year, currentMonth_.month);
     monthBar_.OnMonthChanged([this](int year, int month) { OnMonthPicked(year, month); });
-    // Buttons whose features are not there yet are shown disabled.
-    for (UINT id : {ID_CONNECT, ID_EDIT_ENTRY, ID_OPTIONS, ID_HANG_UP, ID_HTML_REPORT}) {
-        SendMessageW(monthBar_.Hwnd(), TB_ENABLEBUTTON, id, MAKELPARAM(IsCommandAvailable(id), 0));
-    }
+    monthBar_.OnHotButtonChanged([this](int command) { ShowCommandPrompt(command); });
     CreateViews();
-    translucent_ = NormalizeSettingsAtStartup(*settings_);
+    // The picker starts on the month the history list shows: this accounting month.
+    const YearMonth month = historyView_.Month();
+    monthBar_.SetMonth(month.year, month.month);
+    UpdateButtons();
     LayoutChildren();
     return 0;
 }
@@ -170,9 +176,10 @@ void CMainFrame::CreateViews() {
     view.settings = settings_;
     view.files = &files_;
     view.notifier = notifier_.get();
-    view.clock = &SystemClock::Instance();
+    view.clock = &clock_;
     view.recordPath = RecordPath();
     view.appendText = [this](std::wstring_view text) { textPane_.Append(text); };
+    view.selectionChanged = [this] { UpdateButtons(); };
     historyView_.Create(std::move(view));
     textPane_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
 
@@ -188,6 +195,8 @@ void CMainFrame::LayoutChildren() {
     RECT client{};
     GetClientRect(Hwnd(), &client);
     monthBar_.AutoSize();
+    // The picker may lose its font when the bar is laid out again.
+    monthBar_.SetFont(statusBar_.Font());
     statusBar_.AutoSize();
     RECT bar{};
     GetWindowRect(monthBar_.Hwnd(), &bar);
@@ -219,7 +228,7 @@ void CMainFrame::AppendLog(std::wstring_view text) {
 }
 
 std::uint32_t CMainFrame::SessionElapsed() const {
-    return sessionClock_.Elapsed(static_cast<std::uint32_t>(GetTickCount()));
+    return sessionClock_.Elapsed(static_cast<std::uint32_t>(clock_.TickCount()));
 }
 
 LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
@@ -244,6 +253,9 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LIMIT_ALARM:
             if (limits_) RunLimitDecision(limits_->MonthPopup());
             return 0;
+        case WM_SHOW_MESSAGE:
+            if (auto text = TakeLogText(lp)) notifier_->ShowMessage(*text);
+            return 0;
         case WM_RAS_DIAL_STATE:
             // Dial progress belongs to the dialer.
             return 0;
@@ -267,7 +279,15 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_INITMENUPOPUP:
+            // The window's own system menu keeps what the system decides.
+            if (HIWORD(lp) != 0) break;
             OnInitMenuPopup(reinterpret_cast<HMENU>(wp));
+            return 0;
+        case WM_MENUSELECT:
+            OnMenuSelect(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp));
+            return 0;
+        case WM_EXITMENULOOP:
+            statusBar_.EndPrompt();
             return 0;
         case WM_CLOSE:
             OnClose();
@@ -287,10 +307,18 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
 
 LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) {
     if (!status) return 0;
-    // Common start: the status, its start time as a text.
+    // A start posted before its end was sent can arrive after the end: the
+    // session is over, so the start is dropped.
+    if (status->sequence != 0) {
+        if (status->sequence <= lastEventSequence_) return 0;
+        lastEventSequence_ = status->sequence;
+    }
+    // Common start: the status, and a new day for the history list once one
+    // has passed since its day began (today's figures restart at 0 before the
+    // first tick of the session counts them).
     status_ = *status;
     haveStatus_ = true;
-    // The history list starts a new day here once it exists.
+    historyView_.RollDay();
     return status_.online != 0 ? OnConnect() : (OnDisconnect(), 0);
 }
 
@@ -300,7 +328,7 @@ LRESULT CMainFrame::OnConnect() {
     rasHandle_ = watcher_ ? watcher_->RasConnection() : 0;
     g_rasConnection = rasHandle_;
 
-    const std::int64_t now = std::time(nullptr);
+    const std::int64_t now = clock_.Now();
     monthBar_.SetSessionStart(SessionStartText(status_.start, now));
     connectionName_ = FromGbk(status_.Name());
     AppendLog(connectionName_ + L"在线\r\n");
@@ -312,13 +340,15 @@ LRESULT CMainFrame::OnConnect() {
         if (SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
         sessionTimerRunning_ = true;
     }
-    sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(GetTickCount()));
+    sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(clock_.TickCount()));
     if (timed) OnSessionTick();
     CommonTail();
     return 0;
 }
 
 void CMainFrame::OnDisconnect() {
+    // An end whose start never arrived names its connection itself.
+    if (!online_) connectionName_ = FromGbk(status_.Name());
     if (IsTimedConnectionType(status_.type)) {
         KillTimer(Hwnd(), kSessionTimer);
         sessionTimerRunning_ = false;
@@ -333,22 +363,24 @@ void CMainFrame::OnDisconnect() {
 }
 
 void CMainFrame::CommonTail() {
-    // The history list adds the live row or completes it (and rolls the day).
+    // The history list adds the live row or completes it.
     historyView_.OnConnectionEvent(status_);
     SavePlacement();
+    UpdateButtons();
 }
 
 void CMainFrame::OnSessionTick() {
     ++tickCounter_;
     const std::uint32_t session = SessionElapsed();
-    const TickTexts texts = MakeTickTexts(figures_, session, displayedMonth_ == currentMonth_);
+    const AccountingFigures figures = Figures();
+    const TickTexts texts = MakeTickTexts(figures, session, historyView_.ShowingCurrentMonth());
     monthBar_.SetSessionTime(texts.session + L"   ");
     monthBar_.SetMonthTotal(texts.month + L"   ");
     // A popup or countdown of an earlier tick is still open: no second one.
     if (!inLimitDialog_ && limits_) RunLimitDecision(limits_->CheckMonth(texts.accumulatedMinutes));
     if (watcher_) watcher_->SetElapsed(session);
     if (!inLimitDialog_ && limits_)
-        RunLimitDecision(limits_->CheckDay(figures_.todayTotal, session));
+        RunLimitDecision(limits_->CheckDay(figures.todayTotal, session));
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
     trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
     backup_.WriteAtFullMinute(session);
@@ -369,17 +401,15 @@ void CMainFrame::HangUpConnection() {
 }
 
 void CMainFrame::ShowOfflineTexts() {
-    const OfflineTexts texts = MakeOfflineTexts(figures_);
+    const OfflineTexts texts = MakeOfflineTexts(Figures());
     monthBar_.SetMonthTotal(texts.month + L"   ");
     trayTip_ = texts.trayTip;
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    statusBar_.SetPaneText(
-        kSincePane,
-        CountingSinceText(displayedMonth_, ReadSetting(*settings_, settings::kStartDate)));
+    statusBar_.SetPaneText(kSincePane,
+                           CountingSinceText(historyView_.Month(), historyView_.StartDay()));
 }
 
 void CMainFrame::OnMonthPicked(int year, int month) {
-    displayedMonth_ = YearMonth{year, month};
     // The list reports back with WM_RECORDS_UPDATED 0 once it has listed it.
     historyView_.ShowMonth(year, month);
 }
@@ -391,8 +421,8 @@ void CMainFrame::OnRecordsUpdated(WPARAM which) {
         historyView_.LoadRecords();
         return;
     }
-    figures_ = historyView_.Figures();
     ShowOfflineTexts();
+    UpdateButtons();
     firstRecordsUpdate_ = false;
 }
 
@@ -443,6 +473,32 @@ void CMainFrame::OnInitMenuPopup(HMENU menu) {
                           MF_BYCOMMAND | (IsWindowVisible(Hwnd()) ? MF_CHECKED : MF_UNCHECKED));
         }
     }
+}
+
+void CMainFrame::UpdateButtons() {
+    for (UINT id : {ID_CONNECT, ID_EDIT_ENTRY, ID_OPTIONS, ID_HANG_UP, ID_SUM_SELECTION,
+                    ID_HTML_REPORT, ID_APP_ABOUT}) {
+        monthBar_.EnableButton(static_cast<int>(id), IsCommandAvailable(id));
+    }
+}
+
+void CMainFrame::ShowCommandPrompt(UINT id) {
+    if (id == 0) {
+        statusBar_.EndPrompt();
+        return;
+    }
+    // A command's string resource: the prompt, then "\n" and its tool tip.
+    statusBar_.ShowPrompt(win::Field(win::LoadResourceString(id), 0));
+}
+
+void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU menu) {
+    if (flags == 0xFFFF && menu == nullptr) {  // the menu closed
+        statusBar_.EndPrompt();
+        return;
+    }
+    // A submenu or a separator has no prompt of its own.
+    const bool command = (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) == 0;
+    statusBar_.ShowPrompt(command ? win::Field(win::LoadResourceString(item), 0) : L"");
 }
 
 void CMainFrame::ToggleMainWindow() {

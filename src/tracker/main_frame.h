@@ -54,12 +54,14 @@ class CMainFrame : public win::Window {
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
 
-    CMainFrame();
+    // `clock` gives the frame, its history list and the watcher the time; tests
+    // put a clock of their own here. It must outlive the frame.
+    explicit CMainFrame(const Clock& clock = SystemClock::Instance());
     ~CMainFrame() override;
 
     // Creates the window, hidden, reading and writing settings through
-    // `settings`, which must outlive the window. False when it could not be
-    // created.
+    // `settings`, which must outlive the window. The settings are normalised
+    // first, before anything reads them. False when it could not be created.
     bool Create(SettingsStore& settings);
 
     // The history view's first update: starts the watcher thread on the record
@@ -84,13 +86,16 @@ class CMainFrame : public win::Window {
     std::uint32_t SessionElapsed() const;
     bool SessionTimerRunning() const { return sessionTimerRunning_; }
     int TranslucencyState() const { return translucent_; }
-    YearMonth CurrentMonth() const { return currentMonth_; }
-    YearMonth DisplayedMonth() const { return displayedMonth_; }
-    const AccountingFigures& Figures() const { return figures_; }
+    // The history list owns the months and the figures; the frame asks it.
+    YearMonth CurrentMonth() const { return historyView_.CurrentMonth(); }
+    YearMonth DisplayedMonth() const { return historyView_.Month(); }
+    AccountingFigures Figures() const { return historyView_.Figures(); }
     LimitMonitor& Limits() { return *limits_; }
     const std::wstring& TrayTip() const { return trayTip_; }
 
     ui::CHourlinkView& HistoryView() { return historyView_; }
+    // The record table the watcher loads and the history list reads.
+    RecordTable& Table() { return table_; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -120,11 +125,17 @@ class CMainFrame : public win::Window {
     void HangUpConnection();
     void OnCommand(UINT id);
     void OnInitMenuPopup(HMENU menu);
+    // The month bar's buttons follow the same enabling rules as the menus.
+    void UpdateButtons();
+    // Fly-by help: the prompt of a command under the mouse in status pane 0.
+    void ShowCommandPrompt(UINT id);
+    void OnMenuSelect(UINT item, UINT flags, HMENU menu);
     void OnClose();
     void OnDestroy();
     void ToggleMainWindow();
     bool IsCommandAvailable(UINT id) const;
 
+    const Clock& clock_;
     SettingsStore* settings_ = nullptr;
     std::unique_ptr<FrameNotifier> notifier_;
     Win32NetworkPlatform platform_;
@@ -159,11 +170,9 @@ class CMainFrame : public win::Window {
     bool sessionTimerRunning_ = false;
     std::uint32_t tickCounter_ = 0;
     bool firstRecordsUpdate_ = true;
-    // Accounting: the month of today, the month the picker shows, and the
-    // history list's sums of the listed month, corrected by Property/Adjust.
-    YearMonth currentMonth_{};
-    YearMonth displayedMonth_{};
-    AccountingFigures figures_;
+    // The number of the last connection event applied; a start numbered lower
+    // arrives after its own end and is dropped.
+    std::uint32_t lastEventSequence_ = 0;
     // The notification-area tip, kept current for the tray icon.
     std::wstring trayTip_;
     // A limit popup or countdown is open: later ticks update the texts only.

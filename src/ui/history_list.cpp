@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "base/time_format.h"
+#include "net/connection_type.h"
 
 namespace hourlink {
 
@@ -19,8 +20,6 @@ constexpr std::int64_t k1981 = 347155200;
 // within this span after the window's beginning (or within the window's real
 // length, which summer time can stretch by an hour).
 constexpr std::int64_t kMonthSpan = 31 * 24 * 3600;
-// A day and one minute: the day roll waits this long past the stored midnight.
-constexpr std::int64_t kDayRoll = 1441 * 60;
 
 std::int64_t LocalDate(int year, int month, int day) {
     std::tm tm{};
@@ -190,15 +189,29 @@ std::int64_t LocalMidnightOf(std::int64_t t) {
     return LocalDate(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday);
 }
 
+namespace {
+
+// The local midnight after the one at `midnight`: 23, 24 or 25 hours later.
+std::int64_t NextLocalMidnight(std::int64_t midnight) {
+    const auto tm = ToLocalTime(midnight);
+    if (!tm) return midnight + 86400;
+    return LocalDate(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday + 1);
+}
+
+}  // namespace
+
 HistoryList::HistoryList(RecordTable& table, const Clock& clock) : table_(table), clock_(clock) {}
 
 void HistoryList::Start(int startDay) {
     const std::int64_t now = clock_.Now();
     midnight_ = LocalMidnightOf(now);
+    nextMidnight_ = NextLocalMidnight(midnight_);
     startDay_ = startDay;
     if (const auto tm = ToLocalTime(now)) {
-        month_ = AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay);
+        currentMonth_ =
+            AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay);
     }
+    month_ = currentMonth_;
 }
 
 void HistoryList::ComputeWindow() {
@@ -209,9 +222,11 @@ void HistoryList::ComputeWindow() {
 
 bool HistoryList::RollDay() {
     const std::int64_t now = clock_.Now();
-    // A clock set back before the stored midnight starts the day anew too.
-    if (now - midnight_ < kDayRoll && now >= midnight_) return false;
+    // A new day begins at local midnight; a clock set back before the stored
+    // midnight starts the day anew too.
+    if (now >= midnight_ && now < nextMidnight_) return false;
     midnight_ = LocalMidnightOf(now);
+    nextMidnight_ = NextLocalMidnight(midnight_);
     sums_.todayOnline = 0;
     sums_.todayBilled = 0;
     return true;
@@ -244,17 +259,27 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
         }
     });
     listing.sums = sums_;
+    adjustedMonthTotal_ = sums_.monthOnline;
+    adjustedMonthBilled_ = sums_.monthBilled;
     return listing;
 }
 
-AccountingFigures HistoryList::AdjustedFigures(SettingsStore& store,
-                                               int pickerCalendarMonth) const {
-    return ApplyAdjustment(store, pickerCalendarMonth,
-                           {sums_.monthOnline, sums_.monthBilled, sums_.todayOnline});
+void HistoryList::Adjust(SettingsStore& store, int pickerCalendarMonth) {
+    const AccountingFigures adjusted =
+        ApplyAdjustment(store, pickerCalendarMonth, {sums_.monthOnline, sums_.monthBilled, 0});
+    adjustedMonthTotal_ = adjusted.monthTotal;
+    adjustedMonthBilled_ = adjusted.monthBilled;
+}
+
+AccountingFigures HistoryList::Figures() const {
+    return {adjustedMonthTotal_, adjustedMonthBilled_, sums_.todayOnline};
 }
 
 std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& status) {
-    if (status.start == 0) return std::nullopt;
+    if (status.start == 0 || !IsTimedConnectionType(status.type)) return std::nullopt;
+    // The watcher continued the file's last record: the table's last record is
+    // that same session, listed already.
+    if (status.continuesRecord != 0 && table_.Last()) return std::nullopt;
     SessionRecord live;
     live.marker = kRecordMarker;
     live.type = status.type;
@@ -263,33 +288,27 @@ std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& st
     live.SetName(status.Name());
     live.SetClientIp(status.ClientIp());
 
-    // The same session seen again (the watcher then continues its record in the
-    // file instead of appending): an unfinished last record that started less
-    // than 3 seconds apart. A finished record is never taken over.
-    const auto last = table_.Last();
-    const bool sameSession = last && last->duration < 2 &&
-                             std::abs(static_cast<std::int64_t>(last->start) - status.start) < 3;
-    std::size_t index = 0;
-    if (sameSession) {
-        index = table_.Size() - 1;
-        table_.Update(index, live);
-    } else {
-        index = table_.Append(live);
-    }
+    const std::size_t index = table_.Append(live);
 
     // Only a session of the month shown joins its window and its rows.
     const Period period = CurrentPeriod();
     if (status.start <= period.begin || status.start > period.end) return std::nullopt;
     if (window_.Empty()) window_.first = static_cast<int>(index);
     window_.last = static_cast<int>(index);
-    return MakeHistoryRow(live, static_cast<std::uint32_t>(index));
+    HistoryRow row = MakeHistoryRow(live, static_cast<std::uint32_t>(index));
+    row.image = kImageNormal;  // the running session's face, whatever its continuation
+    return row;
 }
 
 void HistoryList::OnSessionEnd(const ConnectionStatus& status, std::uint32_t received,
                                std::uint32_t sent) {
-    auto last = table_.Last();
-    if (last && (last->IsOpen() || last->start == status.start)) {
-        SessionRecord& r = *last;
+    if (status.start == 0 || !IsTimedConnectionType(status.type)) return;
+    const auto last = table_.Last();
+    const bool ownRecord =
+        last && (last->start == status.start || (status.continuesRecord != 0 && last->IsOpen()));
+    {
+        SessionRecord r = ownRecord ? *last : SessionRecord{};
+        r.marker = kRecordMarker;
         r.continuation = status.continuation;
         r.type = status.type;
         r.start = status.start;
@@ -300,7 +319,11 @@ void HistoryList::OnSessionEnd(const ConnectionStatus& status, std::uint32_t rec
         r.SetClientIp(status.ClientIp());
         r.bytesReceived = received;
         r.bytesSent = sent;
-        table_.Update(table_.Size() - 1, r);
+        if (ownRecord) {
+            table_.Update(table_.Size() - 1, r);
+        } else {
+            table_.Append(r);
+        }
     }
     ComputeWindow();
 }

@@ -112,14 +112,19 @@ class HistoryList {
 
     HistoryList(RecordTable& table, const Clock& clock);
 
-    // Sets today's midnight and the month shown at start: the accounting month
-    // of today's date for start day `startDay`.
+    // Sets today's midnight and the current accounting month, the accounting
+    // month of today's date for start day `startDay`, which is also the month
+    // shown at start.
     void Start(int startDay);
 
     int StartDay() const { return startDay_; }
     void SetStartDay(int startDay) { startDay_ = startDay; }
+    // The month listed. The current accounting month is fixed for the run: a
+    // session that crosses into the next period keeps counting into it.
     YearMonth Month() const { return month_; }
     void SetMonth(YearMonth month) { month_ = month; }
+    YearMonth CurrentMonth() const { return currentMonth_; }
+    bool ShowingCurrentMonth() const { return month_ == currentMonth_; }
     Period CurrentPeriod() const { return AccountingPeriod(month_, startDay_); }
 
     // Recomputes the month window over the table.
@@ -129,24 +134,32 @@ class HistoryList {
     // The rows of the month window that `filter` accepts, with the sums.
     Listing Fill(const HistoryFilter& filter);
     const HistorySums& Sums() const { return sums_; }
-    // The figures the frame gets after a listing: the sums with the user's
-    // manual correction applied (which lapses when the picker shows a month
-    // other than the one it was entered for; see ApplyAdjustment).
-    AccountingFigures AdjustedFigures(SettingsStore& store, int pickerCalendarMonth) const;
+    // Applies the user's manual correction to the month's sums of the last
+    // listing (it lapses when the picker shows a month other than the one it was
+    // entered for; see ApplyAdjustment). Call after each Fill.
+    void Adjust(SettingsStore& store, int pickerCalendarMonth);
+    // The month's and today's figures as they stand: the corrected month sums
+    // of the last listing and today's sum, which a day roll clears at once.
+    // This object is their one owner; the frame and the view ask it.
+    AccountingFigures Figures() const;
 
-    // Moves today's midnight on once a day has passed since it (1441 minutes),
-    // clearing the day's sums; true when it did.
+    // Moves today's midnight on once the local date has changed, clearing the
+    // day's sums; true when it did.
     bool RollDay();
     std::int64_t Midnight() const { return midnight_; }
 
-    // A session began: puts it into the table (a new slot, or the slot of an
-    // unfinished last record that started less than 3 seconds apart, which is
-    // the same session seen again) and returns its live row when it belongs to
-    // the month shown. Nothing for a block without a start time.
+    // A timed session began: puts it into the table as the watcher put it into
+    // the file (a new record, unless the watcher found that it continues the
+    // last one) and returns its live row when it is new and belongs to the
+    // month shown. Nothing for a block without a start time or of a connection
+    // that is not timed (the file never holds those).
     std::optional<HistoryRow> OnSessionStart(const ConnectionStatus& status);
     // The session ended: completes its record from the block and the traffic
-    // figures and recomputes the window. Only an unfinished last record is
-    // completed; a finished one is never overwritten.
+    // figures and recomputes the window. The record completed is the last one
+    // when it is this session's (the same start, or the unfinished record the
+    // session continued); otherwise the session's start never reached the list
+    // and its finished record is added. A finished record of another session is
+    // never overwritten.
     void OnSessionEnd(const ConnectionStatus& status, std::uint32_t received, std::uint32_t sent);
 
   private:
@@ -154,9 +167,14 @@ class HistoryList {
     const Clock& clock_;
     int startDay_ = kDefaultStartDay;
     YearMonth month_{};
+    YearMonth currentMonth_{};
     MonthWindow window_;
     std::int64_t midnight_ = 0;
+    std::int64_t nextMidnight_ = 0;
     HistorySums sums_;
+    // The month's online and billed sums with the correction applied.
+    std::int64_t adjustedMonthTotal_ = 0;
+    std::int64_t adjustedMonthBilled_ = 0;
 };
 
 // The comparison of two cell texts of a column sort, by the kind the first text

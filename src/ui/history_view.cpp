@@ -52,8 +52,7 @@ bool CHourlinkView::Create(Args args) {
 
     reader_ = std::make_unique<CFixLenRecDoc>(*args_.files, *args_.clock, *args_.notifier);
     model_ = std::make_unique<HistoryList>(*args_.table, *args_.clock);
-    int startDay = ReadSetting(*args_.settings, settings::kStartDate);
-    model_->Start(startDay == 0 ? kDefaultStartDay : startDay);
+    model_->Start(ReadStartDay(*args_.settings));
     return true;
 }
 
@@ -79,16 +78,14 @@ void CHourlinkView::LoadRecords() {
     if (!reader_->OpenForRead(args_.recordPath)) {
         args_.notifier->ShowMessage(L"打开OpenForRead()失败");
     }
-    const int startDay = ReadSetting(*args_.settings, settings::kStartDate);
-    if (startDay != 0) model_->SetStartDay(startDay);
+    model_->SetStartDay(ReadStartDay(*args_.settings));
     model_->ComputeWindow();
     Fill({});
 }
 
 void CHourlinkView::ShowMonth(int year, int month) {
     if (!model_) return;
-    const int startDay = ReadSetting(*args_.settings, settings::kStartDate);
-    if (startDay != 0) model_->SetStartDay(startDay);
+    model_->SetStartDay(ReadStartDay(*args_.settings));
     model_->SetMonth({year, month});
     model_->ComputeWindow();
     Fill(treeFilter_);
@@ -103,7 +100,6 @@ void CHourlinkView::ApplyTreeSelection(std::wstring_view text) {
 void CHourlinkView::OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received,
                                       std::uint32_t sent) {
     if (!model_) return;
-    model_->RollDay();
     if (status.online != 0) {
         if (auto row = model_->OnSessionStart(status)) {
             AddRow(std::move(*row));
@@ -121,6 +117,18 @@ void CHourlinkView::RollDay() {
 
 YearMonth CHourlinkView::Month() const {
     return model_ ? model_->Month() : YearMonth{};
+}
+
+YearMonth CHourlinkView::CurrentMonth() const {
+    return model_ ? model_->CurrentMonth() : YearMonth{};
+}
+
+int CHourlinkView::StartDay() const {
+    return model_ ? model_->StartDay() : kDefaultStartDay;
+}
+
+AccountingFigures CHourlinkView::Figures() const {
+    return model_ ? model_->Figures() : AccountingFigures{};
 }
 
 MonthWindow CHourlinkView::Window() const {
@@ -144,7 +152,7 @@ void CHourlinkView::Fill(const HistoryFilter& filter) {
     if (count > 0) ListView_EnsureVisible(Hwnd(), count - 1, FALSE);
     InvalidateRect(Hwnd(), nullptr, TRUE);
 
-    figures_ = model_->AdjustedFigures(*args_.settings, model_->Month().month);
+    model_->Adjust(*args_.settings, model_->Month().month);
     firstRecordStart_ = listing.firstStart;
     if (args_.frame) PostMessageW(args_.frame, WM_RECORDS_UPDATED, 0, 0);
 }
@@ -233,6 +241,14 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
             ShowContextMenu();
             result = 0;
             return true;
+        }
+        if (header->code == LVN_ITEMCHANGED) {
+            const auto* change = reinterpret_cast<const NMLISTVIEW*>(lp);
+            if (((change->uOldState ^ change->uNewState) & LVIS_SELECTED) &&
+                args_.selectionChanged) {
+                args_.selectionChanged();
+            }
+            return false;
         }
         return false;
     }

@@ -53,6 +53,8 @@ class CHourlinkView : public CListViewEx {
         std::wstring recordPath;  // "adsl.bs" in the data directory
         // Appends a text to the text pane.
         std::function<void(std::wstring_view)> appendText;
+        // The rows selected have changed (the frame updates its commands).
+        std::function<void()> selectionChanged;
     };
 
     CHourlinkView() = default;
@@ -81,10 +83,16 @@ class CHourlinkView : public CListViewEx {
     void SumSelection();
     bool CanSumSelection() const;
 
-    // The figures of the last listing, corrected by Property/Adjust.
-    const AccountingFigures& Figures() const { return figures_; }
+    // The month's figures of the last listing, corrected by Property/Adjust,
+    // and today's, as they stand now (a day roll clears them at once).
+    AccountingFigures Figures() const;
     std::int64_t FirstRecordStart() const { return firstRecordStart_; }
+    // The month listed, the current accounting month of this run, and the
+    // start day the listed month's period was computed with.
     YearMonth Month() const;
+    YearMonth CurrentMonth() const;
+    bool ShowingCurrentMonth() const { return Month() == CurrentMonth(); }
+    int StartDay() const;
     MonthWindow Window() const;
     bool Loaded() const { return !notLoaded_; }
     int RowCount() const;
@@ -111,7 +119,6 @@ class CHourlinkView : public CListViewEx {
     ColumnSortState sort_;
     HistoryFilter treeFilter_;
     bool notLoaded_ = true;
-    AccountingFigures figures_;
     std::int64_t firstRecordStart_ = 0;
     // The texts of the rows, the name converted; an item's lParam indexes it.
     std::vector<std::array<std::wstring, kHistoryColumnCount>> rows_;

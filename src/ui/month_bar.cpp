@@ -167,11 +167,31 @@ void CMonthBar::CreateLabels() {
 }
 
 void CMonthBar::SetMonth(int year, int month) {
-    year_ = year;
-    month_ = month;
     if (!picker_) return;
     SYSTEMTIME st = FirstOfMonth(year, month);
     SendMessageW(picker_, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+}
+
+SYSTEMTIME CMonthBar::PickerTime() const {
+    SYSTEMTIME st{};
+    if (picker_) SendMessageW(picker_, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&st));
+    return st;
+}
+
+int CMonthBar::Year() const {
+    return PickerTime().wYear;
+}
+
+int CMonthBar::Month() const {
+    return PickerTime().wMonth;
+}
+
+void CMonthBar::EnableButton(int command, bool enabled) {
+    if (Hwnd()) SendMessageW(Hwnd(), TB_ENABLEBUTTON, command, MAKELPARAM(enabled ? 1 : 0, 0));
+}
+
+bool CMonthBar::IsButtonEnabled(int command) const {
+    return Hwnd() && SendMessageW(Hwnd(), TB_ISBUTTONENABLED, command, 0) != 0;
 }
 
 void CMonthBar::SetLabel(int index, std::wstring_view text) {
@@ -202,9 +222,17 @@ bool CMonthBar::IsLabel(HWND hwnd) const {
 
 void CMonthBar::OnDateTimeChange(const NMDATETIMECHANGE& change) {
     if (change.dwFlags != GDT_VALID) return;
-    year_ = change.st.wYear;
-    month_ = change.st.wMonth;
-    if (monthChanged_) monthChanged_(year_, month_);
+    if (monthChanged_) monthChanged_(change.st.wYear, change.st.wMonth);
+}
+
+bool CMonthBar::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TBN_HOTITEMCHANGE) {
+        const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lp);
+        if (hotButtonChanged_) hotButtonChanged_((hot->dwFlags & HICF_LEAVING) ? 0 : hot->idNew);
+        result = 0;  // the hot item may change
+        return true;
+    }
+    return Window::OnReflected(msg, wp, lp, result);
 }
 
 void CMonthBar::OnToolTipText(NMTTDISPINFOW& info) {

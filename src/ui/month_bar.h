@@ -27,6 +27,9 @@ class CMonthBar : public win::Window {
     static constexpr COLORREF kLabelText = RGB(0, 255, 0);
 
     using MonthChanged = std::function<void(int year, int month)>;
+    // The button under the mouse changed: its command, or 0 when the mouse left
+    // the buttons.
+    using HotButtonChanged = std::function<void(int command)>;
 
     CMonthBar() = default;
     ~CMonthBar() override;
@@ -37,10 +40,15 @@ class CMonthBar : public win::Window {
 
     // The picker's month; the day is irrelevant.
     void SetMonth(int year, int month);
-    int Year() const { return year_; }
-    int Month() const { return month_; }
+    // The month the picker shows (read from the control, which holds it).
+    int Year() const;
+    int Month() const;
     // Called when the user picks another month.
     void OnMonthChanged(MonthChanged callback) { monthChanged_ = std::move(callback); }
+    void OnHotButtonChanged(HotButtonChanged callback) { hotButtonChanged_ = std::move(callback); }
+    // Enables or greys a button.
+    void EnableButton(int command, bool enabled);
+    bool IsButtonEnabled(int command) const;
 
     // The three value labels.
     void SetMonthTotal(std::wstring_view text) { SetLabel(1, text); }
@@ -58,8 +66,10 @@ class CMonthBar : public win::Window {
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
   private:
+    SYSTEMTIME PickerTime() const;
     void AddButtons();
     void CreatePicker();
     void CreateLabels();
@@ -75,9 +85,8 @@ class CMonthBar : public win::Window {
     HWND picker_ = nullptr;
     std::array<HWND, kLabelCount> labels_{};
     std::wstring tip_;  // the text handed to the tool tip until the next request
-    int year_ = 0;
-    int month_ = 0;
     MonthChanged monthChanged_;
+    HotButtonChanged hotButtonChanged_;
 };
 
 }  // namespace hourlink::ui

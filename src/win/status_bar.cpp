@@ -47,13 +47,33 @@ int StatusBar::TextWidth(std::wstring_view text) const {
 
 void StatusBar::SetPaneText(int pane, std::wstring_view text) {
     if (!hwnd_) return;
-    const std::wstring copy(text);
+    if (pane == 0 && prompting_) {
+        message_ = text;
+        return;
+    }
+    WritePane(pane, std::wstring(text));
+}
+
+void StatusBar::WritePane(int pane, const std::wstring& text) {
     if (pane > 0 && static_cast<std::size_t>(pane) < widths_.size()) {
-        widths_[static_cast<std::size_t>(pane)] = TextWidth(copy);
+        widths_[static_cast<std::size_t>(pane)] = TextWidth(text);
         ApplyWidths();
     }
     SendMessageW(hwnd_, SB_SETTEXTW, static_cast<WPARAM>(pane),
-                 reinterpret_cast<LPARAM>(copy.c_str()));
+                 reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void StatusBar::ShowPrompt(std::wstring_view prompt) {
+    if (!hwnd_) return;
+    if (!prompting_) message_ = PaneText(0);
+    prompting_ = true;
+    WritePane(0, std::wstring(prompt));
+}
+
+void StatusBar::EndPrompt() {
+    if (!hwnd_ || !prompting_) return;
+    prompting_ = false;
+    WritePane(0, message_);
 }
 
 std::wstring StatusBar::PaneText(int pane) const {

@@ -15,8 +15,13 @@ class StatusBar {
     HWND Hwnd() const { return hwnd_; }
     // Sets the panes' initial widths in pixels (the last one is stretched).
     void SetPaneWidths(std::vector<int> widths);
-    // Writes a pane and resizes it to the pixel width of the text.
+    // Writes a pane and resizes it to the pixel width of the text. While a
+    // prompt is shown, a text for the message pane (0) is kept until it ends.
     void SetPaneText(int pane, std::wstring_view text);
+    // Fly-by help: shows a command's prompt in the message pane while the mouse
+    // is over its button or menu item; EndPrompt puts the message back.
+    void ShowPrompt(std::wstring_view prompt);
+    void EndPrompt();
     std::wstring PaneText(int pane) const;
     // The width of `text` in the bar's font, with the pane's borders.
     int TextWidth(std::wstring_view text) const;
@@ -27,8 +32,12 @@ class StatusBar {
   private:
     void ApplyWidths();
 
+    void WritePane(int pane, const std::wstring& text);
+
     HWND hwnd_ = nullptr;
     std::vector<int> widths_;
+    bool prompting_ = false;
+    std::wstring message_;  // the message pane's text while a prompt covers it
 };
 
 }  // namespace hourlink::win

@@ -51,7 +51,7 @@ struct ProgramRun {
           doc(files, clock, notifier),
           watcher(info, doc, table, settings, clock, events) {
         events.clock = &clock;
-        watcher.OpenRecordFile(dir.WinPath("adsl.bs"), 0);
+        watcher.OpenRecordFile(dir.WinPath("adsl.bs"));
     }
     std::vector<SessionRecord> Records() {
         std::vector<SessionRecord> out;
@@ -94,7 +94,6 @@ TEST_F(WatcherTest, RasSessionWinsIsRecordedAndEndsWhenThePppAddressGoes) {
     net.statistics[0x77] = {0, 0, 0, 30'000};  // up for 30 s when we start
 
     ProgramRun run(net, dir, clock, settings);
-    run.info.RefreshEntries();
     run.watcher.Start();
 
     EXPECT_EQ(run.events.calls,
@@ -132,6 +131,9 @@ TEST_F(WatcherTest, RasSessionWinsIsRecordedAndEndsWhenThePppAddressGoes) {
     EXPECT_EQ(net.adapterQueries, 6);
     ASSERT_EQ(run.events.ended.size(), 1u);
     EXPECT_EQ(run.events.ended[0].online, 0u);
+    // The events are numbered, so the frame can tell an end from a late start.
+    EXPECT_EQ(run.events.started[0].sequence, 1u);
+    EXPECT_EQ(run.events.ended[0].sequence, 2u);
     EXPECT_EQ(run.events.ended[0].duration, 161u);
     EXPECT_EQ(run.events.ended[0].billed, 180u);
     // The frame hears of the end before the sound plays.
@@ -219,10 +221,10 @@ TEST_F(WatcherTest, LanIsTimedOnlyWhenAllowed) {
 }
 
 TEST_F(WatcherTest, PhonebookEntryTypeGoesToConnectionsItsNameContains) {
+    // The watcher reads the phonebook itself, as it is when a session starts.
     net.entries = {{"Home", "modem", "56K", ""}, {"Office VPN", "vpn", "PPTP", ""}};
     UpRas("Office", 1, "10.8.0.2");
     ProgramRun run(net, dir, clock, settings);
-    run.info.RefreshEntries();
     run.watcher.Start();
     EXPECT_EQ(run.watcher.Status().type, 3);
 
@@ -232,6 +234,16 @@ TEST_F(WatcherTest, PhonebookEntryTypeGoesToConnectionsItsNameContains) {
     UpRas("Office VPN 2", 2, "10.8.0.3");
     run.watcher.OnAddressChange();
     EXPECT_EQ(run.watcher.Status().type, 1);  // no entry's name contains it
+
+    // An entry made while the program runs counts from its first session on.
+    DownRas();
+    run.watcher.OnAddressChange();
+    clock.Advance(100);
+    net.entries.push_back({"Office VPN 2 backup", "vpn", "L2TP", ""});
+    UpRas("Office VPN 2", 3, "10.8.0.4");
+    run.watcher.OnAddressChange();
+    EXPECT_EQ(run.watcher.Status().type, 3);
+    EXPECT_EQ(run.Records().back().type, 3);
 }
 
 TEST_F(WatcherTest, RestartDuringASessionContinuesItsRecord) {
@@ -248,6 +260,9 @@ TEST_F(WatcherTest, RestartDuringASessionContinuesItsRecord) {
     second.watcher.Start();
     ASSERT_TRUE(second.watcher.IsActive());
     EXPECT_EQ(second.Records().size(), 1u);  // nothing appended
+    // The frame and the history list are told, so they add no row either.
+    ASSERT_EQ(second.events.started.size(), 1u);
+    EXPECT_EQ(second.events.started[0].continuesRecord, 1);
 
     second.watcher.SetElapsed(3000);
     DownRas();
@@ -262,7 +277,6 @@ TEST_F(WatcherTest, UntimedConnectionsAreFollowedButNotRecorded) {
     net.entries = {{"Cable", "modem", "56K", ""}, {"Infrared", "irda", "IR", ""}};
     UpRas("Cable", 1, "61.1.1.1");
     ProgramRun run(net, dir, clock, settings);
-    run.info.RefreshEntries();
     run.watcher.Start();
     run.watcher.SetElapsed(90);
     DownRas();
@@ -290,8 +304,11 @@ TEST_F(WatcherTest, WithoutARecordFileSessionsAreStillFollowed) {
     std::filesystem::create_directory(dir.File("adsl.bs"));  // a directory cannot be opened
     UpRas("Dial", 1, "61.2.3.4");
     ProgramRun run(net, dir, clock, settings);
+    // Reported with the open's own error code.
     ASSERT_EQ(run.events.logs.size(), 1u);
-    EXPECT_EQ(run.events.logs[0].rfind(L"Cann,t Open Record File 失败有错误 ", 0), 0u);
+    ASSERT_NE(run.doc.LastError(), 0);
+    EXPECT_EQ(run.events.logs[0],
+              FormatWatcherReport(L"Cann,t Open Record File ", run.doc.LastError()));
     run.watcher.Start();
     EXPECT_TRUE(run.watcher.IsActive());
     DownRas();

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -76,6 +77,12 @@ class FakeNetwork final : public NetworkPlatform {
     std::vector<std::uint32_t> echoTargets;
     // When not empty, the next request is answered with these bytes instead.
     std::deque<std::vector<std::uint8_t>> injectedReplies;
+    // Datagrams that arrive before the answer to every request (somebody
+    // else's ICMP traffic).
+    std::vector<std::vector<std::uint8_t>> strayDatagrams;
+    // Runs at the start of every receive: a test can hold the receiver there,
+    // as a silent server keeps it waiting.
+    std::function<void()> beforeReceive;
     std::uint32_t processId = 0x12345;
     std::map<std::string, std::string> hostNames;  // name -> dotted address
 
@@ -169,6 +176,7 @@ inline int FakeIcmpSocket::SetTimeouts(int) {
 inline int FakeIcmpSocket::SendTo(std::uint32_t address, const std::uint8_t* data,
                                   std::size_t size) {
     network_.echoTargets.push_back(address);
+    for (const auto& stray : network_.strayDatagrams) replies_.emplace_back(address, stray);
     if (!network_.injectedReplies.empty()) {
         replies_.emplace_back(address, std::move(network_.injectedReplies.front()));
         network_.injectedReplies.pop_front();
@@ -190,6 +198,7 @@ inline int FakeIcmpSocket::SendTo(std::uint32_t address, const std::uint8_t* dat
 
 inline IcmpSocket::Received FakeIcmpSocket::ReceiveFrom(std::uint8_t* buffer,
                                                         std::size_t capacity) {
+    if (network_.beforeReceive) network_.beforeReceive();
     if (replies_.empty()) return {10060, 0, 0};
     auto [from, bytes] = std::move(replies_.front());
     replies_.pop_front();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_records.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -14,6 +16,9 @@
 
 namespace hourlink {
 namespace {
+
+using test::At;
+using test::Finished;
 
 // Local times in China Standard Time, which has no summer time.
 class HistoryListTest : public ::testing::Test {
@@ -31,31 +36,6 @@ class HistoryListTest : public ::testing::Test {
             unsetenv("TZ");
         }
         tzset();
-    }
-
-    static std::uint32_t At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-        std::tm tm{};
-        tm.tm_year = y - 1900;
-        tm.tm_mon = mo - 1;
-        tm.tm_mday = d;
-        tm.tm_hour = h;
-        tm.tm_min = mi;
-        tm.tm_sec = s;
-        tm.tm_isdst = -1;
-        return static_cast<std::uint32_t>(std::mktime(&tm));
-    }
-
-    static SessionRecord Finished(std::uint32_t start, std::int32_t seconds, int type = 2,
-                                  const char* name = "ADSL", std::uint8_t continuation = 0) {
-        SessionRecord r;
-        r.marker = kRecordMarker;
-        r.start = start;
-        r.type = static_cast<std::uint8_t>(type);
-        r.SetName(name);
-        r.SetClientIp("10.0.0.2");
-        r.continuation = continuation;
-        r.Complete(seconds);
-        return r;
     }
 
     static ConnectionStatus Status(std::uint32_t start, const char* name = "ADSL") {
@@ -204,15 +184,15 @@ TEST_F(HistoryListTest, TrafficCellsOnlyWhenBytesWereSent) {
     EXPECT_EQ(row.texts[kColumnSent], L"4096");
 }
 
-TEST_F(HistoryListTest, DayRollClearsTheDaySumsOnlyAfterADayAndAMinute) {
+TEST_F(HistoryListTest, DayRollClearsTheDaySumsAtLocalMidnight) {
     table.Replace({Finished(At(2004, 3, 25, 1), 600)});
     list.Start(1);
     list.ComputeWindow();
     EXPECT_EQ(list.Fill({}).sums.todayOnline, 600);
-    clock.Set(At(2004, 3, 26, 0, 0, 59));
+    clock.Set(At(2004, 3, 25, 23, 59, 59));
     EXPECT_FALSE(list.RollDay());
     EXPECT_EQ(list.Sums().todayOnline, 600);
-    clock.Set(At(2004, 3, 26, 0, 1, 0));
+    clock.Set(At(2004, 3, 26, 0, 0, 10));
     EXPECT_TRUE(list.RollDay());
     EXPECT_EQ(list.Midnight(), At(2004, 3, 26));
     EXPECT_EQ(list.Sums().todayOnline, 0);
@@ -233,17 +213,35 @@ TEST_F(HistoryListTest, ManualAdjustmentAppliesToTheMonthItWasEnteredFor) {
     WriteSetting(store, settings::kAdjust, 1);
     WriteSetting(store, settings::kStartMonth, 3);
     WriteSetting(store, settings::kRadioAdjust, 1);
-    EXPECT_EQ(list.AdjustedFigures(store, 3), (AccountingFigures{3600, 3600, 0}));
-    EXPECT_EQ(list.AdjustedFigures(store, 4), (AccountingFigures{7200, 7200, 0}));
+    list.Adjust(store, 3);
+    EXPECT_EQ(list.Figures(), (AccountingFigures{3600, 3600, 0}));
+    list.Adjust(store, 4);
+    EXPECT_EQ(list.Figures(), (AccountingFigures{7200, 7200, 0}));
     EXPECT_EQ(ReadSetting(store, settings::kAdjust), 0);
 }
 
-TEST_F(HistoryListTest, LiveRowTakesANewSlotOrTheSameSessionsSlot) {
+TEST_F(HistoryListTest, TodaysFigureFollowsTheDayRollAtOnce) {
+    // Six hours used today, then a new day begins: whoever asks for the figures
+    // sees today's time from 0 without a relisting.
+    clock.Set(At(2004, 3, 25, 23));
+    table.Replace({Finished(At(2004, 3, 25, 8), 6 * 3600)});
+    list.Start(1);
+    list.ComputeWindow();
+    list.Fill({});
+    EXPECT_EQ(list.Figures().todayTotal, 6 * 3600);
+    clock.Set(At(2004, 3, 26, 0, 1, 10));
+    ASSERT_TRUE(list.RollDay());
+    EXPECT_EQ(list.Figures(), (AccountingFigures{6 * 3600, 6 * 3600, 0}));
+}
+
+TEST_F(HistoryListTest, LiveRowFollowsTheWatchersDecisionAboutTheRecord) {
     table.Replace({Finished(At(2004, 3, 1, 8), 600), Finished(At(2004, 3, 2), 600)});
     list.Start(1);
     list.ComputeWindow();
 
-    const auto row = list.OnSessionStart(Status(At(2004, 3, 25, 11), "ADSL"));
+    ConnectionStatus first = Status(At(2004, 3, 25, 11), "ADSL");
+    first.continuation = 1;  // up before the program started: the live row still smiles
+    const auto row = list.OnSessionStart(first);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->record, 2u);
     EXPECT_EQ(row->texts[kColumnStart], L"2004/03/25 11:00:00");
@@ -253,12 +251,14 @@ TEST_F(HistoryListTest, LiveRowTakesANewSlotOrTheSameSessionsSlot) {
     EXPECT_EQ(table.Size(), 3u);
     EXPECT_EQ(list.Window(), (MonthWindow{0, 2}));
 
-    // The same session seen again 2 seconds later keeps its slot.
-    ASSERT_TRUE(list.OnSessionStart(Status(At(2004, 3, 25, 11, 0, 2))));
+    // The program restarts 8 seconds later and the watcher continues the
+    // unfinished record: no second row, however far apart within its rule.
+    ConnectionStatus again = Status(At(2004, 3, 25, 11, 0, 8));
+    again.continuesRecord = 1;
+    EXPECT_FALSE(list.OnSessionStart(again));
     EXPECT_EQ(table.Size(), 3u);
-    EXPECT_EQ(table.Last()->start, At(2004, 3, 25, 11, 0, 2));
-    // 3 seconds apart is another session.
-    ASSERT_TRUE(list.OnSessionStart(Status(At(2004, 3, 25, 11, 0, 5))));
+    // Without the watcher's word, 1 second apart is another session.
+    ASSERT_TRUE(list.OnSessionStart(Status(At(2004, 3, 25, 11, 0, 9))));
     EXPECT_EQ(table.Size(), 4u);
 
     // A refill shows the running session with blank end, duration and minutes.
@@ -267,7 +267,7 @@ TEST_F(HistoryListTest, LiveRowTakesANewSlotOrTheSameSessionsSlot) {
     EXPECT_EQ(listing.rows.back().texts[kColumnDuration], kOpenCell);
     EXPECT_EQ(listing.sums.monthOnline, 1200);
 
-    ConnectionStatus end = Status(At(2004, 3, 25, 11, 0, 5));
+    ConnectionStatus end = Status(At(2004, 3, 25, 11, 0, 9));
     end.online = 0;
     end.end = end.start + 3600;
     end.duration = 3600;
@@ -282,7 +282,7 @@ TEST_F(HistoryListTest, LiveRowTakesANewSlotOrTheSameSessionsSlot) {
     EXPECT_EQ(list.Fill({}).sums.monthOnline, 1200 + 3600);
 }
 
-TEST_F(HistoryListTest, LiveRowNeverOverwritesAFinishedSessionNorJoinsAnotherMonth) {
+TEST_F(HistoryListTest, EndsCompleteOnlyTheirOwnRecord) {
     const SessionRecord finished = Finished(At(2004, 3, 25, 11), 2);
     table.Replace({finished});
     list.Start(1);
@@ -298,22 +298,29 @@ TEST_F(HistoryListTest, LiveRowNeverOverwritesAFinishedSessionNorJoinsAnotherMon
     list.OnSessionEnd(end, 0, 0);
     const SessionRecord second = *table.Last();
     EXPECT_EQ(second.duration, 60);
-    // An end without an unfinished record to complete changes nothing.
-    ConnectionStatus stray = Status(At(2004, 3, 25, 12));
-    stray.duration = 30;
-    stray.end = stray.start + 30;
-    list.OnSessionEnd(stray, 0, 0);
-    EXPECT_EQ(*table.Last(), second);
+    // An end whose start never reached the list (it came after its end) adds
+    // the finished session and leaves the one before it alone.
+    ConnectionStatus late = Status(At(2004, 3, 25, 12));
+    late.duration = 30;
+    late.end = late.start + 30;
+    list.OnSessionEnd(late, 0, 0);
+    ASSERT_EQ(table.Size(), 3u);
+    EXPECT_EQ(*table.Get(1), second);
+    EXPECT_EQ(table.Last()->duration, 30);
 
-    // No start time: nothing happens.
+    // No start time, or a connection that is never timed: nothing happens.
     EXPECT_FALSE(list.OnSessionStart(Status(0)));
-    EXPECT_EQ(table.Size(), 2u);
+    ConnectionStatus infrared = Status(At(2004, 3, 25, 13));
+    infrared.type = 4;
+    EXPECT_FALSE(list.OnSessionStart(infrared));
+    list.OnSessionEnd(infrared, 0, 0);
+    EXPECT_EQ(table.Size(), 3u);
 
     // Showing February: the session goes into the table but not into the list.
     list.SetMonth({2004, 2});
     list.ComputeWindow();
     EXPECT_FALSE(list.OnSessionStart(Status(At(2004, 3, 25, 13))));
-    EXPECT_EQ(table.Size(), 3u);
+    EXPECT_EQ(table.Size(), 4u);
     EXPECT_TRUE(list.Window().Empty());
 }
 

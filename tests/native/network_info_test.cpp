@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "net/icmp.h"
+
 #include "fake_network.h"
 #include "test_support.h"
 
@@ -110,10 +116,11 @@ TEST_F(NetworkInfoTest, RasConnectionsGiveNamesAndTheClientAddress) {
     EXPECT_EQ(info.ConnectionNames(), std::vector<std::string>{"ADSL"});
     EXPECT_EQ(info.ClientIp(), "58.7.7.7");
 
-    // ...unless it failed for want of room, which does not call for the fallback.
+    // ...also when it failed for want of room even after the buffer grew.
     net.pppAddresses[0x10] = {kErrorBufferTooSmall, ""};
+    net.adapters = {{23, "PPP", "58.7.7.8", 0, ""}};
     EXPECT_EQ(info.EnumerateRasConnections(), 2u);
-    EXPECT_EQ(info.ClientIp(), "");
+    EXPECT_EQ(info.ClientIp(), "58.7.7.8");
 
     net.connections.clear();
     net.connectionsResult = 632;
@@ -164,6 +171,51 @@ TEST_F(NetworkInfoTest, LanProbeAsksTheDnsServersInOrder) {
     EXPECT_FALSE(info.ProbeLan());
     net.parametersResult = 232;
     EXPECT_FALSE(info.ProbeLan());
+}
+
+TEST_F(NetworkInfoTest, OtherTrafficArrivingFirstDoesNotSilenceAServer) {
+    net.SetUpLan("192.168.1.20", "192.168.1.1");
+    // Another program's echo reply and a torn datagram come before the answer.
+    std::vector<std::uint8_t> foreign(20 + kIcmpHeaderSize + 64, 0);
+    foreign[0] = 0x45;
+    foreign[20] = kIcmpEchoReply;
+    foreign[24] = 0x99;  // somebody else's identifier
+    net.strayDatagrams = {foreign, {0x45, 0, 0}};
+    info.QueryInternetState();
+    EXPECT_TRUE(info.ProbeLan());
+    EXPECT_EQ(net.echoTargets.size(), 1u);
+}
+
+TEST_F(NetworkInfoTest, QueriesDoNotWaitForAProbeInProgress) {
+    // The LAN probe waits on a silent DNS server on the watcher's thread...
+    net.SetUpLan("192.168.1.20", "192.168.1.1");
+    net.answeringHosts.clear();
+    net.connections = {{0x20, "Dial"}};
+    net.statistics[0x20] = {1, 2, 3, 4000};
+    net.entries = {{"Home", "modem", "56K", "16300"}};
+    std::promise<void> waiting, release;
+    std::shared_future<void> released = release.get_future().share();
+    net.beforeReceive = [&waiting, released, first = true]() mutable {
+        if (first) waiting.set_value();
+        first = false;
+        released.wait();
+    };
+    std::thread watcher([this] { info.ProbeLan(); });
+    waiting.get_future().wait();
+
+    // ...while the UI thread asks what it asks every second, and more.
+    auto queries = std::async(std::launch::async, [this] {
+        ConnectionStatistics s;
+        info.GetConnectionStatistics(s);
+        info.RefreshEntries();
+        return info.FindPhoneNumber("Home") + info.ClientIp() +
+               std::to_string(info.ConnectionNames().size() + info.Adapters().size());
+    });
+    const bool prompt = queries.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    release.set_value();
+    watcher.join();
+    EXPECT_TRUE(prompt) << "a query waited for the probe";
+    EXPECT_EQ(queries.get(), "163000");
 }
 
 TEST_F(NetworkInfoTest, ConnectionStatisticsNeedExactlyOneConnection) {

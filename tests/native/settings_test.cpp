@@ -124,6 +124,15 @@ TEST(SettingsTable, EveryIntegerReadsItsDefaultWhenAbsentOrOutOfRange) {
     EXPECT_EQ(ReadSetting(store, settings::kLimitTime), 100);
 }
 
+TEST(SettingsTable, StartDayIsTheStoredDayOrTwentyOne) {
+    Store store;
+    EXPECT_EQ(ReadStartDay(store), 21);  // absent
+    for (const auto& [stored, day] : {std::pair{0, 21}, {1, 1}, {30, 30}, {31, 21}, {-5, 21}}) {
+        store.WriteInt(L"Property", L"StartDate", stored);
+        EXPECT_EQ(ReadStartDay(store), day) << stored;
+    }
+}
+
 TEST(SettingsRestoreDefaults, ResetsTheMainOptionsOnly) {
     Store store;
     store.WriteInt(L"Property", L"LimitTime", 200);

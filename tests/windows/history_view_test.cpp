@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_records.h"
+
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -55,17 +57,7 @@ class TestFrame : public win::Window {
     }
 };
 
-std::uint32_t At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    tm.tm_isdst = -1;
-    return static_cast<std::uint32_t>(std::mktime(&tm));
-}
+using test::At;
 
 SessionRecord Session(std::uint32_t start, std::int32_t seconds, int type, const char* name,
                       const char* ip, std::uint32_t sent = 0) {

@@ -18,16 +18,24 @@
 #include <string>
 #include <string_view>
 
+#include <thread>
+
 #include "app/memory_settings_store.h"
 #include "app/settings.h"
+#include "base/clock.h"
 #include "base/time_format.h"
 #include "net/connection_watcher.h"
 #include "res/resource.h"
+#include "temp_dir.h"
+#include "test_records.h"
 #include "tracker/main_frame.h"
 #include "win/message_loop.h"
 
 namespace hourlink {
 namespace {
+
+using test::At;
+using test::Finished;
 
 // "宽带连接" as the watcher stores it: GBK bytes.
 constexpr std::string_view kBroadbandGbk = "\xbf\xed\xb4\xf8\xc1\xac\xbd\xd3";
@@ -119,6 +127,24 @@ class MainFrameTest : public ::testing::Test {
         EXPECT_TRUE(frame_->Create(settings_));
         return *frame_;
     }
+    // Creates the frame on `clock` with an empty record file in a data folder
+    // of its own, then lists `records` as if the watcher had loaded them.
+    CMainFrame& OpenWithRecords(const Clock& clock, std::vector<SessionRecord> records) {
+        const std::wstring file = data_.File(L"adsl.bs");
+        HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const auto header = EncodeHeader(RecordFileHeader{});
+        DWORD written = 0;
+        WriteFile(h, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+        CloseHandle(h);
+        settings_.WriteString(L"", L"Directory", data_.path());
+        frame_ = std::make_unique<CMainFrame>(clock);
+        EXPECT_TRUE(frame_->Create(settings_));
+        frame_->Table().Replace(std::move(records));
+        PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 1, 0);
+        Pump();
+        return *frame_;
+    }
+
     HWND Hwnd() const { return frame_->Hwnd(); }
     std::wstring SessionLabel() const { return WindowText(frame_->MonthBar().Label(3)); }
     std::wstring StartLabel() const { return WindowText(frame_->MonthBar().Label(5)); }
@@ -139,8 +165,110 @@ class MainFrameTest : public ::testing::Test {
     }
 
     MemorySettingsStore settings_;
+    test::TempDir data_{L"hourlink-frame-"};
     std::unique_ptr<CMainFrame> frame_;
 };
+
+TEST_F(MainFrameTest, FirstStartLateInTheMonthShowsTheNextAccountingMonthEverywhere) {
+    // No settings at all; from the 21st on, the month is named after the next
+    // calendar month, and every part of the window agrees on it.
+    ManualClock clock(At(2026, 12, 25, 10));
+    OpenWithRecords(clock, {Finished(At(2026, 12, 10, 9), 600), Finished(At(2026, 12, 22, 9), 900),
+                            Finished(At(2027, 1, 25, 9), 300)});
+    SYSTEMTIME shown{};
+    SendMessageW(frame_->MonthBar().Picker(), DTM_GETSYSTEMTIME, 0,
+                 reinterpret_cast<LPARAM>(&shown));
+    EXPECT_EQ(shown.wYear, 2027);
+    EXPECT_EQ(shown.wMonth, 1);
+    EXPECT_EQ(frame_->DisplayedMonth(), (YearMonth{2027, 1}));
+    EXPECT_EQ(frame_->CurrentMonth(), (YearMonth{2027, 1}));
+    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
+    EXPECT_EQ(frame_->HistoryView().ItemText(0, 0), L"2026/12/22 09:00:00");
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kSincePane), L"从2026/12/21开始计时");
+    EXPECT_EQ(frame_->Figures().monthTotal, 900);
+}
+
+TEST_F(MainFrameTest, FirstSessionOfANewDayCountsTodayFromZero) {
+    // Six hours used today against a five-hour daily limit (alarm without a
+    // popup, so a wrongly raised alarm shows only in the flag).
+    WriteSetting(settings_, settings::kAlarmSound, 1);
+    WriteSetting(settings_, settings::kAlarmWindow, 0);
+    ManualClock clock(At(2026, 12, 25, 23));
+    OpenWithRecords(clock, {Finished(At(2026, 12, 25, 8), 6 * 3600)});
+    EXPECT_EQ(frame_->Figures().todayTotal, 6 * 3600);
+
+    clock.Set(At(2026, 12, 26, 0, 0, 10));
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 2, static_cast<std::uint32_t>(clock.Now())));
+    EXPECT_EQ(frame_->Figures().todayTotal, 0);
+    EXPECT_FALSE(frame_->Limits().DayAlarmRaised());
+    const std::wstring totals = frame_->PaneText(CMainFrame::kTotalsPane);
+    EXPECT_NE(totals.find(L"今日用时:00:00:00"), std::wstring::npos)
+        << testing::PrintToString(totals);
+}
+
+TEST_F(MainFrameTest, SystemMenuKeepsItsItemsAndButtonsFollowTheirCommands) {
+    ManualClock clock(At(2026, 12, 25, 10));
+    OpenWithRecords(clock, {Finished(At(2026, 12, 22, 9), 900), Finished(At(2026, 12, 23, 9), 60)});
+    frame_->Show(SW_SHOW);
+    HMENU system = GetSystemMenu(Hwnd(), FALSE);
+    SendMessageW(Hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(system), MAKELPARAM(0, TRUE));
+    for (UINT command : {SC_CLOSE, SC_MOVE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
+        EXPECT_FALSE(GetMenuState(system, command, MF_BYCOMMAND) & MF_GRAYED) << command;
+    }
+
+    // "计算总时间" needs two selected rows, on the bar as in the menu.
+    HWND list = frame_->HistoryView().Hwnd();
+    EXPECT_FALSE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
+    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_TRUE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
+    ListView_SetItemState(list, 1, 0, LVIS_SELECTED);
+    EXPECT_FALSE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
+
+    // Fly-by help: a button's prompt in pane 0 while the mouse is over it.
+    const std::wstring message = frame_->PaneText(CMainFrame::kMessagePane);
+    NMTBHOTITEM hot{};
+    hot.hdr = {frame_->MonthBar().Hwnd(), ID_MONTH_BAR, static_cast<UINT>(TBN_HOTITEMCHANGE)};
+    hot.idNew = ID_CONNECT;
+    hot.dwFlags = HICF_MOUSE;
+    SendMessageW(Hwnd(), WM_NOTIFY, ID_MONTH_BAR, reinterpret_cast<LPARAM>(&hot));
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"用选定的连接拨号上网");
+    hot.idNew = 0;
+    hot.dwFlags = HICF_LEAVING;
+    SendMessageW(Hwnd(), WM_NOTIFY, ID_MONTH_BAR, reinterpret_cast<LPARAM>(&hot));
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), message);
+}
+
+TEST_F(MainFrameTest, AStartThatArrivesAfterItsEndIsDropped) {
+    ManualClock clock(At(2026, 12, 25, 10));
+    OpenWithRecords(clock, {});
+    ConnectionStatus start = MakeStatus(kBroadbandGbk, 2, static_cast<std::uint32_t>(clock.Now()));
+    start.sequence = 1;
+    ConnectionStatus end = start;
+    end.sequence = 2;
+    end.online = end.active = 0;
+    end.duration = end.elapsed = 42;
+    end.end = end.start + 42;
+    end.billed = 60;
+    // As the watcher thread does: the start posted, the end sent. A sent
+    // message is handled before a posted one that waits in the queue.
+    const HWND frame = Hwnd();
+    std::thread watcher([&] {
+        PostMessageW(frame, WM_CONNECTION_EVENT,
+                     reinterpret_cast<WPARAM>(new ConnectionStatus(start)), 0);
+        SendMessageW(frame, WM_CONNECTION_EVENT,
+                     reinterpret_cast<WPARAM>(new ConnectionStatus(end)), 0);
+    });
+    Sleep(300);  // the start is queued and the end waits to be handled
+    PumpFor(200);
+    watcher.join();
+    Pump();
+    EXPECT_FALSE(frame_->IsOnline());
+    EXPECT_FALSE(frame_->SessionTimerRunning());
+    EXPECT_EQ(frame_->LogText(), L"宽带连接离线\r\n");
+    // The finished session is listed all the same.
+    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
+    EXPECT_EQ(frame_->Figures().monthTotal, 42);
+}
 
 TEST_F(MainFrameTest, ConnectAndDisconnectAreLoggedUnderTheConnectionsName) {
     Open();
