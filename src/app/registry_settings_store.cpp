@@ -2,27 +2,14 @@
 
 #include <cstring>
 
+#include "win/registry_key.h"
+
 namespace hourlink {
 
 namespace {
 
 // No setting is anywhere near this large; a bigger value is not ours.
 constexpr DWORD kMaxValueBytes = 1 << 20;
-
-class Key {
-  public:
-    Key() = default;
-    ~Key() {
-        if (key_) RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 }  // namespace
 
@@ -39,7 +26,7 @@ std::wstring RegistrySettingsStore::SectionPath(std::wstring_view section) const
 
 bool RegistrySettingsStore::Query(std::wstring_view section, std::wstring_view key, DWORD& type,
                                   std::vector<std::uint8_t>& data) const {
-    Key k;
+    win::RegistryKey k;
     if (RegOpenKeyExW(root_, SectionPath(section).c_str(), 0, KEY_QUERY_VALUE, k.Out()) !=
         ERROR_SUCCESS) {
         return false;
@@ -67,7 +54,7 @@ bool RegistrySettingsStore::Query(std::wstring_view section, std::wstring_view k
 
 bool RegistrySettingsStore::Set(std::wstring_view section, std::wstring_view key, DWORD type,
                                 const void* data, DWORD size) {
-    Key k;
+    win::RegistryKey k;
     if (RegCreateKeyExW(root_, SectionPath(section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_SET_VALUE, nullptr, k.Out(), nullptr) != ERROR_SUCCESS) {
         return false;

@@ -104,6 +104,28 @@
 #define IDC_COUNTDOWN_PROGRESS 1016
 #define IDC_COUNTDOWN_SECONDS 1066
 
+// The ping tool: dialog 102, its default host, the start button's two captions,
+// and its controls.
+#define IDD_PING 102
+#define IDS_PING_DEFAULT_HOST 105
+#define IDS_PING_START 112
+#define IDS_PING_STOP 118
+#define IDC_PING_HOST 1000
+#define IDC_PING_LOSS 1001
+#define IDC_PING_OUTPUT 1002
+#define IDC_PING_START 1003
+#define IDC_PING_SIZE 1004
+#define IDC_PING_MAX_SIZE 1005
+#define IDC_PING_TIMEOUT 1006
+// The program lock: the protection dialog (160) and the password question (161).
+#define IDD_PROTECTION 160
+#define IDD_PASSWORD_ENTRY 161
+#define IDC_LOCK_REMOVE 3
+#define IDC_LOCK_PASSWORD 1011
+#define IDC_LOCK_CONFIRM 1012
+#define IDC_LOCK_PROTECT 1013
+#define IDC_LOCK_SHIELD 1098
+
 // The version resource's numbers (CMakeLists.txt's project version is the same).
 #define HOURLINK_VERSION_MAJOR 2
 #define HOURLINK_VERSION_MINOR 21

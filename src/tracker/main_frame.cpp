@@ -10,8 +10,11 @@
 #include "app/settings.h"
 #include "base/file_system.h"
 #include "base/time_format.h"
+#include "lock/program_lock.h"
 #include "net/connection_type.h"
 #include "res/resource.h"
+#include "tools/ping_dialog.h"
+#include "tracker/html_report.h"
 #include "tracker/limit_popup.h"
 #include "win/text.h"
 
@@ -129,8 +132,8 @@ int CMainFrame::OnCreate() {
     maintenance_ = std::make_unique<RecordMaintenance>(files_, clock_, *settings_, *notifier_);
     watcher_->SetStartupRecovery(maintenance_->StartupRecovery());
     records_.SetPurgeCheck(maintenance_->PurgeCheck());
-    // The program lock is asked here once it exists; until then nothing is locked.
-    limits_ = std::make_unique<LimitMonitor>(*settings_, [] { return false; });
+    // While the program is locked a limit hangs up without the cancellable countdown.
+    limits_ = std::make_unique<LimitMonitor>(*settings_, &ProgramLock::IsProtected);
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
 
     CreateStatusBar();
@@ -432,6 +435,9 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_APP_EXIT:
         case ID_APP_ABOUT:
         case ID_HELP_TOPICS:
+        case ID_HTML_REPORT:
+        case ID_PING:
+        case ID_PROTECT:
             return true;
         case ID_SUM_SELECTION:
             return historyView_.CanSumSelection();
@@ -456,6 +462,17 @@ void CMainFrame::OnCommand(UINT id) {
             break;
         case ID_SUM_SELECTION:
             if (historyView_.CanSumSelection()) historyView_.SumSelection();
+            break;
+        case ID_HTML_REPORT:
+            HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(historyView_),
+                               CountingSinceText(historyView_.Month(), historyView_.StartDay()),
+                               [this](std::wstring_view text) { AppendLog(text); });
+            break;
+        case ID_PING:
+            PingDialog(platform_, clock_).DoModal(Hwnd());
+            break;
+        case ID_PROTECT:
+            ProgramLock::OnProtectCommand(Hwnd());
             break;
         default:
             break;
@@ -512,6 +529,9 @@ void CMainFrame::ToggleMainWindow() {
 }
 
 void CMainFrame::OnClose() {
+    // A locked program ends only with its password; a wrong one is refused
+    // without a word.
+    if (!ProgramLock::AskPassword(Hwnd())) return;
     if (online_) {
         wchar_t question[256];
         swprintf(question, 256, L"现在%ls在线，确实要退出吗?", connectionName_.c_str());

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "automation/countdown_dialog.h"
+#include "dialog_script.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "tracker/limit_popup.h"
@@ -22,6 +23,8 @@
 
 namespace hourlink {
 namespace {
+
+using test::Script;
 
 std::wstring ItemText(HWND dialog, int id) {
     wchar_t text[256] = {};
@@ -38,38 +41,6 @@ std::wstring WindowText(HWND hwnd) {
 int ProgressPosition(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageW(dialog, IDC_COUNTDOWN_PROGRESS, PBM_GETPOS, 0, 0));
 }
-
-// Runs `step` every 50 ms from the modal loop of the dialog being tested (a
-// thread timer, dispatched by any message loop) until it returns false.
-class Script {
-  public:
-    explicit Script(std::function<bool()> step) {
-        current_ = this;
-        step_ = std::move(step);
-        timer_ = SetTimer(nullptr, 0, 50, &Script::OnTimer);
-    }
-    ~Script() {
-        if (timer_) KillTimer(nullptr, timer_);
-        current_ = nullptr;
-    }
-
-  private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-        if (!current_ || current_->timer_ != timer || current_->running_) return;
-        current_->running_ = true;
-        const bool more = current_->step_();
-        current_->running_ = false;
-        if (!more) {
-            KillTimer(nullptr, timer);
-            current_->timer_ = 0;
-        }
-    }
-
-    static inline Script* current_ = nullptr;
-    std::function<bool()> step_;
-    UINT_PTR timer_ = 0;
-    bool running_ = false;
-};
 
 // --- the countdown ---
 

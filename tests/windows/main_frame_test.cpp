@@ -18,12 +18,16 @@
 #include <string>
 #include <string_view>
 
+#include <map>
+#include <span>
 #include <thread>
 
 #include "app/memory_settings_store.h"
 #include "app/settings.h"
 #include "base/clock.h"
 #include "base/time_format.h"
+#include "lock/program_lock.h"
+#include "lock/protection_store.h"
 #include "net/connection_watcher.h"
 #include "res/resource.h"
 #include "temp_dir.h"
@@ -580,6 +584,37 @@ TEST_F(MainFrameTest, ClosingWhileOnlineAsksFirstAndStaysOnNo) {
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitQuestion::seen, 1);
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+// The lock's values in memory.
+struct MemoryProtectionValues final : ProtectionValues {
+    std::map<std::wstring, std::vector<std::uint8_t>, std::less<>> values;
+    std::optional<std::vector<std::uint8_t>> Read(std::wstring_view name) override {
+        const auto it = values.find(name);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    bool Write(std::wstring_view name, std::span<const std::uint8_t> bytes) override {
+        values[std::wstring(name)].assign(bytes.begin(), bytes.end());
+        return true;
+    }
+    bool Delete(std::wstring_view name) override {
+        values.erase(std::wstring(name));
+        return true;
+    }
+};
+
+TEST_F(MainFrameTest, ALockedProgramEndsOnlyWithItsPassword) {
+    MemoryProtectionValues values;
+    ASSERT_TRUE(ProtectionStore(values).Save(true, false, "s3cret"));
+    ProgramLock::SetValuesForTesting(&values);
+    Open().Show(SW_SHOW);
+    ExitQuestion::Arm(IDCANCEL);
+    SendMessageW(Hwnd(), WM_CLOSE, 0, 0);
+    ProgramLock::SetValuesForTesting(nullptr);
+    EXPECT_EQ(ExitQuestion::seen, 1);
+    EXPECT_EQ(ExitQuestion::caption, L"请输入用户名和口令");
+    EXPECT_TRUE(IsWindow(Hwnd()));
 }
 
 TEST_F(MainFrameTest, ClosingWhileOfflineEndsAtOnce) {
