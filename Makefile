@@ -6,7 +6,7 @@ WINDOWS := $(BUILD)/windows
 BENCH   := $(BUILD)/bench
 JOBS    ?= $(shell nproc)
 
-.PHONY: all bootstrap native windows test run bench format clean
+.PHONY: all bootstrap native windows test run bench format clean fuzz
 
 all: native windows
 
@@ -34,6 +34,12 @@ bench: bootstrap
 	@cmake --build $(BENCH) -j $(JOBS)
 	@$(BENCH)/bench/record_bench
 	@$(BENCH)/bench/history_bench
+
+# The tooltip markup's fuzz target for FUZZ_SECONDS (clang's libFuzzer, ASan, UBSan).
+FUZZ_SECONDS ?= 60
+fuzz: native
+	@$(NATIVE)/fuzz/markup_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  -dict=fuzz/markup.dict $(NATIVE)/fuzz/corpus fuzz/seeds
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

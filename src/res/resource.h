@@ -126,6 +126,9 @@
 #define IDC_LOCK_PROTECT 1013
 #define IDC_LOCK_SHIELD 1098
 
+// The icon beside the title of the options and connect dialogs' button tips.
+#define IDI_TOOLTIP_TIP 156
+
 // The version resource's numbers (CMakeLists.txt's project version is the same).
 #define HOURLINK_VERSION_MAJOR 2
 #define HOURLINK_VERSION_MINOR 21

@@ -1,0 +1,503 @@
+// The owner-drawn button, the About box's link labels and the markup tooltip
+// under Wine: the button's pixels normal, hovered, pressed and disabled, the
+// default button following the focus, the links' colours, opening and error
+// box, the tip's place and region at the screen's edge, its show and hide
+// rules, and a GDI count that stays flat over a thousand tips. Screenshots go
+// to build/screenshots/widgets_*.png.
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/about_dialog.h"
+#include "res/resource.h"
+#include "screenshot.h"
+#include "ui/dialog_tips.h"
+#include "ui/gdi_handles.h"
+#include "ui/link_label.h"
+#include "ui/pp_tooltip.h"
+#include "ui/xp_button.h"
+#include "win/dialog.h"
+#include "win/message_loop.h"
+#include "win/shell_open.h"
+
+namespace hourlink::ui {
+namespace {
+
+// widgets_test.rc's dialog: an edit box and the options dialog's buttons.
+constexpr UINT kTestDialog = 9001;
+constexpr int kEdit = 9002;
+constexpr int kAdvanced = 1068;
+constexpr int kDefaults = 1000;
+
+// Runs the message loop until `done` or `ms` milliseconds; returns `done()`.
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end) {
+        win::MessageLoop().RunPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+void Pump(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+RECT ScreenRect(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+POINT Centre(HWND hwnd) {
+    const RECT r = ScreenRect(hwnd);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// The mouse moved to `p` over `hwnd`, as the user would.
+void MoveMouse(HWND hwnd, POINT p) {
+    SetCursorPos(p.x, p.y);
+    POINT client = p;
+    ScreenToClient(hwnd, &client);
+    PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
+}
+
+class TestDialog : public win::Dialog {
+  public:
+    TestDialog() : Dialog(kTestDialog) {}
+    std::vector<WORD> commands;
+    std::vector<RECT> notified;
+    bool clearText = false;
+
+  protected:
+    bool OnCommand(WORD id, WORD, HWND) override {
+        commands.push_back(id);
+        return true;
+    }
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == kPPTooltipDisplay) {
+            auto* display = reinterpret_cast<NMPPTooltipDisplay*>(lp);
+            notified.push_back(display->info->rect);
+            if (clearText) display->info->text.clear();
+            return SetResult(0);
+        }
+        return Dialog::WndProc(msg, wp, lp);
+    }
+};
+
+// The test dialog on screen with its four buttons owner-drawn, and a tooltip
+// set up as the options dialog sets it up.
+class WidgetsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dialog.CreateModeless(nullptr));
+        SetWindowPos(dialog.Hwnd(), HWND_TOP, 200, 150, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        ASSERT_TRUE(ok.SubclassDlgItem(IDOK, dialog.Hwnd()));
+        ASSERT_TRUE(cancel.SubclassDlgItem(IDCANCEL, dialog.Hwnd()));
+        ASSERT_TRUE(advanced.SubclassDlgItem(kAdvanced, dialog.Hwnd()));
+        ASSERT_TRUE(defaults.SubclassDlgItem(kDefaults, dialog.Hwnd()));
+        ASSERT_TRUE(tip.Create(dialog.Hwnd(), true));
+        tip.AddTool(dialog.Item(IDOK), kOptionsOkTip, IDI_TOOLTIP_TIP);
+        tip.AddTool(dialog.Item(IDCANCEL), kOptionsCancelTip);
+        tip.AddTool(dialog.Item(kAdvanced), kOptionsAdvancedTip);
+        tip.AddTool(dialog.Item(kDefaults), kOptionsDefaultsTip);
+        UseProgramTipLook(tip);
+        Pump(50);
+    }
+    void TearDown() override { SetCursorPos(5, 5); }
+
+    TestDialog dialog;
+    CXPButton ok;
+    CXPButton cancel;
+    CXPButton advanced;
+    CXPButton defaults;
+    CPPTooltip tip;
+};
+
+// A button drawn through its parent's WM_DRAWITEM into a 32-bit memory bitmap.
+struct Drawing {
+    int width = 0;
+    int height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+    // The box of dark (caption) pixels inside the frame.
+    RECT CaptionBox() const {
+        RECT box = {width, height, -1, -1};
+        for (int y = 4; y < height - 4; ++y) {
+            for (int x = 4; x < width - 4; ++x) {
+                const COLORREF c = At(x, y);
+                if (GetRValue(c) + GetGValue(c) + GetBValue(c) >= 200) continue;
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x), std::max<LONG>(box.bottom, y)};
+            }
+        }
+        return box;
+    }
+    int Count(COLORREF colour) const {
+        return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
+    }
+};
+
+Drawing Draw(HWND parent, HWND button, UINT state) {
+    RECT r{};
+    GetClientRect(button, &r);
+    Drawing d;
+    d.width = r.right;
+    d.height = r.bottom;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, d.width, -d.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    DRAWITEMSTRUCT item{ODT_BUTTON, static_cast<UINT>(GetDlgCtrlID(button)),
+                        0,          ODA_DRAWENTIRE,
+                        state,      button,
+                        dc,         r,
+                        0};
+    SendMessageW(parent, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    GdiFlush();
+    for (int i = 0; i < d.width * d.height; ++i) {
+        const DWORD p = static_cast<const DWORD*>(bits)[i];
+        d.pixels.push_back(RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF));
+    }
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return d;
+}
+
+TEST_F(WidgetsTest, ButtonDrawsItsFrameHoverAndPressedCaption) {
+    HWND button = dialog.Item(IDOK);
+    EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    const Drawing normal = Draw(dialog.Hwnd(), button, 0);
+    const int h = normal.height;
+    EXPECT_EQ(normal.At(0, h / 2), RGB(0, 0, 0));  // the rounded boundary
+    // The face's gradient: row 4 uses colour 4 * 63 / (height - 4).
+    EXPECT_EQ(normal.At(4, 4), CXPButton::FaceColour(4 * 63 / (h - 4), false, false));
+    EXPECT_NE(normal.At(2, h / 2), CXPButton::kFrameLeft);
+
+    // As _TrackMouseEvent reports the mouse resting on it: the orange frame.
+    SendMessageW(button, WM_MOUSEHOVER, 0, 0);
+    const Drawing hovered = Draw(dialog.Hwnd(), button, ODS_FOCUS);
+    EXPECT_EQ(hovered.At(2, h / 2), CXPButton::kFrameLeft);
+    EXPECT_EQ(hovered.At(normal.width - 3, h / 2), CXPButton::kFrameRight);
+    bool bottom = false;
+    for (int y = h - 5; y < h; ++y)
+        bottom |= hovered.At(normal.width / 4, y) == CXPButton::kFrameBottom;
+    EXPECT_TRUE(bottom);
+    EXPECT_EQ(hovered.At(6, 6), CXPButton::FaceColour(6 * 63 / (h - 4), true, true));
+    SendMessageW(button, WM_MOUSELEAVE, 0, 0);
+    EXPECT_NE(Draw(dialog.Hwnd(), button, 0).At(2, h / 2), CXPButton::kFrameLeft);
+
+    // Pressed: the caption one pixel right and down.
+    const RECT up = normal.CaptionBox();
+    const RECT down = Draw(dialog.Hwnd(), button, ODS_SELECTED).CaptionBox();
+    ASSERT_GT(up.right, up.left);
+    EXPECT_EQ(down.left, up.left + 1);
+    EXPECT_EQ(down.top, up.top + 1);
+
+    // Disabled: embossed, no plain caption.
+    const Drawing disabled = Draw(dialog.Hwnd(), button, ODS_DISABLED);
+    EXPECT_LT(disabled.CaptionBox().right, disabled.CaptionBox().left);  // nothing dark
+    EXPECT_GT(disabled.Count(GetSysColor(COLOR_3DSHADOW)), 10);
+}
+
+TEST_F(WidgetsTest, HoverFollowsTheMouse) {
+    MoveMouse(dialog.Item(kAdvanced), Centre(dialog.Item(kAdvanced)));
+    EXPECT_TRUE(PumpUntil([&] { return advanced.Hovering(); }, 2000));
+    MoveMouse(dialog.Item(kEdit), Centre(dialog.Item(kEdit)));
+    EXPECT_TRUE(PumpUntil([&] { return !advanced.Hovering(); }, 2000));
+}
+
+TEST_F(WidgetsTest, DefaultFollowsTheFocusAndEnterPressesIt) {
+    EXPECT_TRUE(ok.IsDefault());
+    SendMessageW(dialog.Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(IDCANCEL)),
+                 TRUE);
+    EXPECT_TRUE(cancel.IsDefault());
+    EXPECT_FALSE(ok.IsDefault());
+    // The dialog manager's style changes leave every button owner-drawn.
+    for (int id : {IDOK, IDCANCEL, kAdvanced, kDefaults}) {
+        EXPECT_EQ(GetWindowLongW(dialog.Item(id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << id;
+    }
+    MSG enter{dialog.Item(IDCANCEL), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    IsDialogMessageW(dialog.Hwnd(), &enter);
+    ASSERT_FALSE(dialog.commands.empty());
+    EXPECT_EQ(dialog.commands.back(), IDCANCEL);
+}
+
+TEST_F(WidgetsTest, TipAtTheRightEdgeGoesLeftOfTheCursorInItsRegion) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const POINT cursor = {screenWidth - 10, 300};
+    ASSERT_TRUE(tip.ShowTool(0, cursor));
+    EXPECT_TRUE(tip.Shown());
+    const TipShape& shape = tip.Shape();
+    EXPECT_EQ(shape.direction, kBelowLeft);
+    const RECT window = ScreenRect(tip.Hwnd());
+    EXPECT_EQ(window.left, shape.window.left);
+    EXPECT_EQ(window.right - window.left, shape.window.Width() + 2);
+    EXPECT_LT(window.left, cursor.x);
+    EXPECT_LE(shape.window.right - shape.shadowOffset.x, screenWidth);
+    EXPECT_EQ(window.top, cursor.y);
+
+    // The region: the pointer's inside and the shadow are in it, the corner
+    // beside the pointer is not.
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(GetWindowRgn(tip.Hwnd(), region), COMPLEXREGION);
+    const auto& t = shape.triangle;
+    EXPECT_EQ(cursor.x - window.left, t[0].x);
+    EXPECT_TRUE(PtInRegion(region, (t[0].x + t[1].x + t[2].x) / 3, (t[0].y + t[1].y + t[2].y) / 3));
+    EXPECT_TRUE(PtInRegion(region, shape.body.right + 2, (shape.body.top + shape.body.bottom) / 2));
+    EXPECT_FALSE(PtInRegion(region, 0, 0));
+    DeleteObject(region);
+    tip.Hide();
+    EXPECT_FALSE(tip.Shown());
+}
+
+TEST_F(WidgetsTest, GdiObjectsDoNotGrowOverAThousandTips) {
+    const POINT at = Centre(dialog.Item(IDOK));
+    ASSERT_TRUE(tip.ShowTool(0, at));
+    tip.Hide();
+    const long before = LiveWidgetGdiObjects();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_TRUE(tip.ShowTool(i % 2 ? 0 : 1, at));
+        tip.Hide();
+    }
+    EXPECT_EQ(LiveWidgetGdiObjects(), before);
+}
+
+TEST_F(WidgetsTest, TipComesAfterTheDelayReturnsAfterMovesAndGoesOnAKey) {
+    tip.SetDelayTime(CPPTooltip::kDelayInitial, 50);
+    tip.SetStyles(kTipWhenInactive);  // the test's window need not be active
+    HWND button = dialog.Item(IDOK);
+    const POINT c = Centre(button);
+    MoveMouse(button, c);
+    Pump(20);
+    EXPECT_FALSE(tip.Shown());  // the initial delay
+    ASSERT_TRUE(PumpUntil([&] { return tip.Shown(); }, 2000));
+
+    // Moving inside the same button hides it; it comes back when the mouse rests.
+    MoveMouse(button, {c.x + 2, c.y});
+    PumpUntil([&] { return !tip.Shown(); }, 20);
+    EXPECT_FALSE(tip.Shown());
+    EXPECT_TRUE(PumpUntil([&] { return tip.Shown(); }, 2000));
+
+    PostMessageW(button, WM_KEYDOWN, 'A', 0);
+    EXPECT_TRUE(PumpUntil([&] { return !tip.Shown(); }, 500));
+
+    // Off every tool: nothing comes back.
+    MoveMouse(dialog.Item(kEdit), Centre(dialog.Item(kEdit)));
+    Pump(200);
+    EXPECT_FALSE(tip.Shown());
+}
+
+TEST_F(WidgetsTest, ParentIsToldBeforeEachDisplay) {
+    ASSERT_TRUE(tip.ShowTool(1, Centre(dialog.Item(IDCANCEL))));
+    ASSERT_EQ(dialog.notified.size(), 1u);
+    RECT button = ScreenRect(dialog.Item(IDCANCEL));
+    MapWindowPoints(nullptr, dialog.Hwnd(), reinterpret_cast<POINT*>(&button), 2);
+    EXPECT_TRUE(EqualRect(&dialog.notified[0], &button));
+    // A parent that empties the text stops the display.
+    dialog.clearText = true;
+    EXPECT_FALSE(tip.ShowTool(1, Centre(dialog.Item(IDCANCEL))));
+    EXPECT_FALSE(tip.Shown());
+}
+
+// The colour request `msg` about `control`, answered on a scratch DC.
+struct ColourAnswer {
+    HBRUSH brush;
+    COLORREF text;
+    int mode;
+};
+
+ColourAnswer AskColour(HWND dialog, HWND control) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto brush = reinterpret_cast<HBRUSH>(SendMessageW(dialog, WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(control)));
+    ColourAnswer answer{brush, GetTextColor(dc), GetBkMode(dc)};
+    DeleteDC(dc);
+    return answer;
+}
+
+// Reads and closes the message box titled "Hourlink" once the modal loop shows it.
+std::wstring boxText;
+void CALLBACK CloseErrorBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"Hourlink");
+    if (!box) return;
+    KillTimer(nullptr, timer);
+    wchar_t text[512] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    boxText = text;
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+TEST(LinkLabelTest, AboutBoxLinksOpenThroughTheShellAndRememberTheVisit) {
+    std::vector<std::wstring> opened;
+    INT_PTR answer = 42;
+    win::SetShellOpenForTesting([&](HWND, const std::wstring& target, int show) {
+        opened.push_back(target + L" " + std::to_wstring(show));
+        return answer;
+    });
+    // Never a real browser, whatever the registry holds.
+    CLinkLabel::SetCommandStarterForTesting([](const std::wstring&, int) { return 31; });
+
+    AboutDialog about;
+    ASSERT_TRUE(about.CreateModeless(nullptr));
+    HWND web = about.Item(IDC_ABOUT_WEB);
+    HWND mail = about.Item(IDC_ABOUT_MAIL);
+    EXPECT_EQ(about.ItemText(IDC_ABOUT_WEB), L"https://hourlink.example/");
+    EXPECT_EQ(about.ItemText(IDC_ABOUT_MAIL), L"support@hourlink.example");
+    EXPECT_EQ(about.MailLink().Target(), L"mailto:support@hourlink.example");
+    const ColourAnswer plain = AskColour(about.Hwnd(), web);
+    EXPECT_EQ(plain.text, CLinkLabel::kLinkColour);
+    EXPECT_EQ(plain.mode, TRANSPARENT);
+    EXPECT_EQ(plain.brush, GetStockObject(HOLLOW_BRUSH));
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(web, WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_TRUE(font.lfUnderline);
+    EXPECT_NE(about.WebLink().LinkCursor(), nullptr);
+
+    SendMessageW(about.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_WEB, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(web));
+    EXPECT_EQ(opened, std::vector<std::wstring>{L"https://hourlink.example/ 1"});
+    EXPECT_TRUE(about.WebLink().Visited());
+    // The highlight while the mouse is on it, the visited colour after.
+    SendMessageW(web, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
+    EXPECT_EQ(AskColour(about.Hwnd(), web).text, GetSysColor(COLOR_HIGHLIGHT));
+    SendMessageW(web, WM_MOUSEMOVE, 0, MAKELPARAM(-5, -5));
+    EXPECT_FALSE(about.WebLink().OverLink());
+    EXPECT_EQ(AskColour(about.Hwnd(), web).text, CLinkLabel::kVisitedColour);
+
+    // A target nothing opens: the error box, and the link stays unvisited.
+    answer = SE_ERR_NOASSOC;
+    boxText.clear();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseErrorBox);
+    SendMessageW(about.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_MAIL, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(mail));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(boxText,
+              L"Unable to open hyperlink:\n\nThere is no application associated\nwith the "
+              L"given filename extension.");
+    EXPECT_FALSE(about.MailLink().Visited());
+    EXPECT_EQ(AskColour(about.Hwnd(), mail).text, CLinkLabel::kLinkColour);
+
+    win::SetShellOpenForTesting({});
+    CLinkLabel::SetCommandStarterForTesting({});
+}
+
+TEST(LinkLabelTest, EmptyLabelShowsItsTargetFittedToTheRightEdge) {
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+    HWND label = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_RIGHT, 10, 10, 250,
+                                 40, parent, nullptr, nullptr, nullptr);
+    {
+        CLinkLabel link;
+        link.SetTarget(L"https://hourlink.example/help");
+        ASSERT_TRUE(link.SubclassStatic(label));
+        EXPECT_EQ(link.Text(), L"https://hourlink.example/help");
+        RECT r = ScreenRect(label);
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.right, 260);  // a right-aligned label keeps its right edge
+        EXPECT_EQ(r.top, 10);
+        EXPECT_LT(r.right - r.left, 250);
+        EXPECT_LT(r.bottom - r.top, 40);
+    }
+    DestroyWindow(parent);
+}
+
+TEST(LinkLabelTest, ErrorTextsAndTheBrowsersCommandLine) {
+    EXPECT_EQ(CLinkLabel::ErrorText(SE_ERR_FNF), L"The specified file was not found.");
+    EXPECT_EQ(CLinkLabel::ErrorText(SE_ERR_SHARE), L"A sharing violation occurred. ");
+    EXPECT_EQ(CLinkLabel::ErrorText(77), L"Unknown Error (77) occurred.");
+    EXPECT_EQ(CLinkLabel::BrowserCommandLine(L"\"C:\\web.exe\" -new \"%1\" -x", L"https://a/"),
+              L"\"C:\\web.exe\" -new  https://a/");
+    EXPECT_EQ(CLinkLabel::BrowserCommandLine(L"web.exe %1", L"https://a/"), L"web.exe  https://a/");
+    EXPECT_EQ(CLinkLabel::BrowserCommandLine(L"web.exe", L"https://a/"), L"web.exe https://a/");
+}
+
+// What the screen shows in `r`.
+test::WindowPixels CaptureScreen(RECT r) {
+    test::WindowPixels shot;
+    shot.width = r.right - r.left;
+    shot.height = r.bottom - r.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, shot.width, -shot.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const std::uint32_t*>(bits);
+    shot.pixels.assign(p, p + static_cast<size_t>(shot.width) * shot.height);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+void Save(const test::WindowPixels& shot, const char* name) {
+    const std::string path = test::ScreenshotPath(name);
+    EXPECT_TRUE(test::SavePng(shot, path)) << path;
+    EXPECT_GT(test::ColourCount(shot), 8u) << name;
+}
+
+// The dialog and the tip together.
+void SaveWithTip(HWND dialog, HWND tip, const char* name) {
+    RECT a = ScreenRect(dialog);
+    const RECT b = ScreenRect(tip);
+    UnionRect(&a, &a, &b);
+    InflateRect(&a, 8, 8);
+    Save(CaptureScreen(a), name);
+}
+
+TEST_F(WidgetsTest, Screenshots) {
+    // A hovered and a pressed button.
+    MoveMouse(dialog.Item(kAdvanced), Centre(dialog.Item(kAdvanced)));
+    ASSERT_TRUE(PumpUntil([&] { return advanced.Hovering(); }, 2000));
+    SendMessageW(dialog.Item(IDCANCEL), BM_SETSTATE, TRUE, 0);
+    Pump(100);
+    Save(test::CaptureWindow(dialog.Hwnd()), "widgets_buttons");
+    SendMessageW(dialog.Item(IDCANCEL), BM_SETSTATE, FALSE, 0);
+
+    // The OK button's tip, and the cancel button's on a noise background.
+    MoveMouse(dialog.Item(kEdit), Centre(dialog.Item(kEdit)));
+    Pump(100);
+    const POINT okCentre = Centre(dialog.Item(IDOK));
+    ASSERT_TRUE(tip.ShowTool(0, okCentre));
+    Pump(100);
+    SaveWithTip(dialog.Hwnd(), tip.Hwnd(), "widgets_ok_tip");
+    tip.AddTool(dialog.Item(IDCANCEL),
+                L"<b>取消</b><br><hr=100%><br>取消这次操作<t>不保存<br><i>按任意键关闭</i>");
+    tip.SetEffectBk(7, 40, 1);
+    ASSERT_TRUE(tip.ShowTool(1, Centre(dialog.Item(IDCANCEL))));
+    Pump(100);
+    SaveWithTip(dialog.Hwnd(), tip.Hwnd(), "widgets_noise_tip");
+    tip.Hide();
+
+    // The About box: the web link as it first shows, the mail link visited.
+    win::SetShellOpenForTesting([](HWND, const std::wstring&, int) { return 42; });
+    AboutDialog about;
+    ASSERT_TRUE(about.CreateModeless(nullptr));
+    SetWindowPos(about.Hwnd(), HWND_TOP, 300, 200, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SendMessageW(about.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_MAIL, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(about.Item(IDC_ABOUT_MAIL)));
+    Pump(150);
+    Save(test::CaptureWindow(about.Hwnd()), "widgets_about");
+    win::SetShellOpenForTesting({});
+}
+
+}  // namespace
+}  // namespace hourlink::ui
