@@ -139,11 +139,12 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
     if (!rasNames.empty()) {
         rasSession_ = true;
         pppoeSession_ = false;
-        rasHandle_ = network_.LastRasConnection();
+        const RasHandle handle = network_.LastRasConnection();
         const std::string ip = network_.ClientIp();
         UpdateStatus([&](ConnectionStatus& s) {
             s.SetName(rasNames.front());
             s.SetClientIp(ip);
+            s.rasConnection = handle;
         });
         BeginSession(true);
         network_.FindPppoeClientLink();  // refreshes the PPPoE figures; the RAS connection wins
@@ -359,7 +360,7 @@ void ConnectionWatcher::SetTraffic(std::uint32_t speed, std::uint32_t received,
 }
 
 RasHandle ConnectionWatcher::RasConnection() const {
-    return rasHandle_;
+    return Status().rasConnection;
 }
 
 bool ConnectionWatcher::IsRasSession() const {

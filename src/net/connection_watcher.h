@@ -57,6 +57,9 @@ struct ConnectionStatus {
     // the session continues the record file's last record instead of adding one.
     std::uint32_t sequence = 0;
     std::uint8_t continuesRecord = 0;
+    // The RAS connection of a RAS session (0 for the others), which the
+    // dialer hangs up.
+    RasHandle rasConnection = 0;
 
     std::string_view Name() const;
     std::string_view ClientIp() const;
@@ -153,7 +156,6 @@ class ConnectionWatcher {
     ConnectionStatus status_;
     std::uint32_t speed_ = 0, received_ = 0, sent_ = 0;
 
-    std::atomic<RasHandle> rasHandle_ = 0;
     std::atomic<bool> rasSession_ = false;
     std::atomic<bool> pppoeSession_ = false;
     bool firstCheckPending_ = true;

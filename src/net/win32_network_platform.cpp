@@ -58,17 +58,27 @@ std::string WindowTitle(HWND window) {
     return length > 0 ? GbkOf({title, static_cast<std::size_t>(length)}) : std::string();
 }
 
-// The windows from `first` on through their next siblings, in z-order. Windows
-// that change their place meanwhile could make the walk go round; it stops at a
-// count no desktop reaches.
-std::vector<TopLevelWindow> SiblingsFrom(HWND first) {
-    constexpr std::size_t kMostWindows = 65536;
-    std::vector<TopLevelWindow> windows;
-    for (HWND window = first; window && windows.size() < kMostWindows;
-         window = GetWindow(window, GW_HWNDNEXT)) {
-        windows.push_back({reinterpret_cast<std::uintptr_t>(window), WindowTitle(window)});
+// Top-level windows (parent null) or the direct children of `parent`, in
+// z-order. The system takes its own snapshot, so windows that come, go or
+// change places meanwhile cannot make the walk go round.
+std::vector<TopLevelWindow> WindowsOf(HWND parent) {
+    struct Walk {
+        HWND parent;
+        std::vector<TopLevelWindow> windows;
+    } walk{parent, {}};
+    const WNDENUMPROC visit = [](HWND window, LPARAM data) -> BOOL {
+        auto& w = *reinterpret_cast<Walk*>(data);
+        // EnumChildWindows also gives grandchildren: only direct children count.
+        if (w.parent && GetAncestor(window, GA_PARENT) != w.parent) return TRUE;
+        w.windows.push_back({reinterpret_cast<std::uintptr_t>(window), WindowTitle(window)});
+        return TRUE;
+    };
+    if (parent) {
+        EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&walk));
+    } else {
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&walk));
     }
-    return windows;
+    return std::move(walk.windows);
 }
 
 std::string DottedText(const IP_ADDR_STRING& address) {
@@ -440,13 +450,13 @@ InternetState Win32NetworkPlatform::QueryInternetState() {
 // ---- Windows ----
 
 std::vector<TopLevelWindow> Win32NetworkPlatform::TopLevelWindows() {
-    return SiblingsFrom(GetWindow(GetDesktopWindow(), GW_CHILD));
+    return WindowsOf(nullptr);
 }
 
 std::vector<TopLevelWindow> Win32NetworkPlatform::ChildWindows(std::uintptr_t parent) {
     const HWND window = reinterpret_cast<HWND>(parent);
     if (!IsWindow(window)) return {};
-    return SiblingsFrom(GetWindow(window, GW_CHILD));
+    return WindowsOf(window);
 }
 
 // ---- Registry and files ----

@@ -126,6 +126,15 @@
 #define IDC_LOCK_PROTECT 1013
 #define IDC_LOCK_SHIELD 1098
 
+// The connect dialog: user name, password, "不保存密码", phone number and the
+// Properties button.
+#define IDD_CONNECT 139
+#define IDC_CONNECT_USER 1010
+#define IDC_CONNECT_PASSWORD 1011
+#define IDC_CONNECT_DONT_SAVE 1012
+#define IDC_CONNECT_PROPERTIES 1013
+#define IDC_CONNECT_PHONE 1067
+
 // The icon beside the title of the options and connect dialogs' button tips.
 #define IDI_TOOLTIP_TIP 156
 

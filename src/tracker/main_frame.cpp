@@ -11,6 +11,7 @@
 #include "base/file_system.h"
 #include "base/time_format.h"
 #include "lock/program_lock.h"
+#include "net/connect_dialog.h"
 #include "net/connection_type.h"
 #include "res/resource.h"
 #include "tools/ping_dialog.h"
@@ -57,7 +58,7 @@ class CMainFrame::FrameNotifier final : public Notifier {
         HWND hwnd = frame_.Hwnd();
         if (hwnd && GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) {
             auto copy = std::make_unique<std::wstring>(text);
-            if (PostMessageW(hwnd, WM_SHOW_MESSAGE, 0, reinterpret_cast<LPARAM>(copy.get()))) {
+            if (PostMessageW(hwnd, WM_SHOW_MESSAGE, MB_OK, reinterpret_cast<LPARAM>(copy.get()))) {
                 copy.release();  // the message owns it now
             }
             return;
@@ -73,11 +74,48 @@ class CMainFrame::FrameNotifier final : public Notifier {
     CMainFrame& frame_;
 };
 
-CMainFrame::CMainFrame(const Clock& clock)
+// The dialer's window side: log lines and error boxes, the connect dialog,
+// and the phonebook's numbers. The Post* calls come from dial threads: their
+// texts travel in messages the window thread handles.
+class CMainFrame::FrameDialHost final : public DialHost {
+  public:
+    explicit FrameDialHost(CMainFrame& frame) : frame_(frame) {}
+    void Log(std::wstring text) override { frame_.AppendLog(text); }
+    void ShowError(std::wstring text) override {
+        MessageBoxW(frame_.Hwnd(), text.c_str(), L"Hourlink", MB_OK | MB_ICONERROR);
+    }
+    std::wstring PhoneNumberOf(const std::wstring& entryName) override {
+        frame_.network_.RefreshEntries();
+        return FromGbk(frame_.network_.FindPhoneNumber(win::WideToGbk(entryName)));
+    }
+    bool AskConnect(ConnectDetails& details) override {
+        return ConnectDialog(details).DoModal(frame_.Hwnd()) == IDOK;
+    }
+    void PostLog(std::wstring text) override { Post(WM_DIAL_TEXT, std::move(text), true); }
+    void PostError(std::wstring text) override {
+        Post(WM_SHOW_MESSAGE, std::move(text), false, MB_OK | MB_ICONERROR);
+    }
+
+  private:
+    // The text belongs to the message once it is posted; a dial text travels
+    // in wParam, a message box's in lParam with its style in wParam.
+    void Post(UINT message, std::wstring text, bool inWParam, WPARAM style = 0) {
+        auto copy = std::make_unique<std::wstring>(std::move(text));
+        const auto pointer = reinterpret_cast<std::uintptr_t>(copy.get());
+        const WPARAM wp = inWParam ? pointer : style;
+        const LPARAM lp = inWParam ? 0 : static_cast<LPARAM>(pointer);
+        if (PostMessageW(frame_.Hwnd(), message, wp, lp)) copy.release();
+    }
+
+    CMainFrame& frame_;
+};
+
+CMainFrame::CMainFrame(const Clock& clock, DialPlatform* dial)
     : clock_(clock),
       notifier_(std::make_unique<FrameNotifier>(*this)),
       network_(platform_, *notifier_, clock),
-      records_(files_, clock, *notifier_) {}
+      records_(files_, clock, *notifier_),
+      dial_(dial ? *dial : win32Dial_) {}
 
 CMainFrame::~CMainFrame() {
     // The thread talks to the window and the watcher: it goes first.
@@ -135,6 +173,10 @@ int CMainFrame::OnCreate() {
     // While the program is locked a limit hangs up without the cancellable countdown.
     limits_ = std::make_unique<LimitMonitor>(*settings_, &ProgramLock::IsProtected);
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
+    dialHost_ = std::make_unique<FrameDialHost>(*this);
+    dialer_ = std::make_unique<Dialer>(dial_, network_, *settings_, *dialHost_, dialTiming_);
+    traffic_ = std::make_unique<TrafficMeter>(network_, *settings_);
+    Win32DialPlatform::SetNotifyWindow(Hwnd());
 
     CreateStatusBar();
     // The month bar in the status bar's font.
@@ -257,10 +299,14 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             if (limits_) RunLimitDecision(limits_->MonthPopup());
             return 0;
         case WM_SHOW_MESSAGE:
-            if (auto text = TakeLogText(lp)) notifier_->ShowMessage(*text);
+            // wParam: the box's icon and buttons.
+            if (auto text = TakeLogText(lp)) {
+                MessageBoxW(Hwnd(), text->c_str(), L"Hourlink", static_cast<UINT>(wp));
+            }
             return 0;
         case WM_RAS_DIAL_STATE:
-            // Dial progress belongs to the dialer.
+            if (dialer_) dialer_->OnDialState(static_cast<int>(wp), static_cast<std::uint32_t>(lp));
+            UpdateButtons();
             return 0;
         case WM_POWERBROADCAST:
             return TRUE;  // every power event, suspend requests included, is granted
@@ -328,8 +374,10 @@ LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) 
 LRESULT CMainFrame::OnConnect() {
     online_ = true;
     KillTimer(Hwnd(), kShutdownTimer);
-    rasHandle_ = watcher_ ? watcher_->RasConnection() : 0;
+    rasHandle_ = status_.rasConnection;
     g_rasConnection = rasHandle_;
+    dialer_->OnSessionStart(rasHandle_);
+    traffic_->Reset();
 
     const std::int64_t now = clock_.Now();
     monthBar_.SetSessionStart(SessionStartText(status_.start, now));
@@ -358,16 +406,20 @@ void CMainFrame::OnDisconnect() {
     }
     rasHandle_ = 0;
     g_rasConnection = 0;
+    dialer_->OnSessionEnd();
     AppendLog(connectionName_ + L"离线\r\n");
     statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
     online_ = false;
     if (limits_) limits_->OnDisconnect();
     CommonTail();
+    traffic_->Reset();
 }
 
 void CMainFrame::CommonTail() {
-    // The history list adds the live row or completes it.
-    historyView_.OnConnectionEvent(status_);
+    // The history list adds the live row or completes it with the traffic of
+    // the session.
+    const TrafficFigures& traffic = traffic_->Figures();
+    historyView_.OnConnectionEvent(status_, traffic.received, traffic.sent);
     SavePlacement();
     UpdateButtons();
 }
@@ -386,8 +438,31 @@ void CMainFrame::OnSessionTick() {
         RunLimitDecision(limits_->CheckDay(figures.todayTotal, session));
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
     trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
+    SampleTraffic();
     backup_.WriteAtFullMinute(session);
     ++tickCounter_;
+}
+
+void CMainFrame::SampleTraffic() {
+    // Texts that use the name later (the disconnect line, the exit question)
+    // show it in capitals from here on.
+    connectionName_ = AsciiUpper(connectionName_);
+    const TrafficTick tick = traffic_->Sample(network_.IsNtFamily(), rasHandle_, connectionName_);
+    if (!tick.logText.empty()) AppendLog(tick.logText);
+    if (!tick.sampled) return;
+    statusBar_.SetPaneText(kReceivedPane, tick.receivedPane);
+    statusBar_.SetPaneText(kSentPane, tick.sentPane);
+    if (!tick.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, tick.speedPane);
+    if (!tick.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, tick.messagePane);
+    if (!tick.receivedRate.empty()) {
+        receivedRate_ = tick.receivedRate;
+        sentRate_ = tick.sentRate;
+    }
+    const TrafficFigures& figures = traffic_->Figures();
+    if (watcher_) watcher_->SetTraffic(figures.speed, figures.received, figures.sent);
+    // Idle for the minutes the user chose: hung up at once, every second until
+    // the end is seen.
+    if (tick.hangUp) dialer_->HangUp(connectionName_);
 }
 
 void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
@@ -399,8 +474,8 @@ void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
 }
 
 void CMainFrame::HangUpConnection() {
-    // RAS hang-up is the dialer's; a LAN or the PPPoE client cannot be hung up
-    // from here, so the limit is only shown.
+    dialer_->HangUp(connectionName_);
+    UpdateButtons();
 }
 
 void CMainFrame::ShowOfflineTexts() {
@@ -426,6 +501,11 @@ void CMainFrame::OnRecordsUpdated(WPARAM which) {
     }
     ShowOfflineTexts();
     UpdateButtons();
+    // Once per run, after the first listing: the dial at start-up.
+    if (firstRecordsUpdate_ && !online_ &&
+        ReadSetting(*settings_, settings::kStartUpConnect) != 0) {
+        dialer_->DialAtStartUp();
+    }
     firstRecordsUpdate_ = false;
 }
 
@@ -441,6 +521,10 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
             return true;
         case ID_SUM_SELECTION:
             return historyView_.CanSumSelection();
+        case ID_CONNECT:
+            return dialer_ && dialer_->CanConnect(sessionTimerRunning_, EntryChoiceNow());
+        case ID_HANG_UP:
+            return dialer_ && dialer_->CanHangUp(sessionTimerRunning_);
         default:
             return false;  // the features behind the other commands come later
     }
@@ -462,6 +546,13 @@ void CMainFrame::OnCommand(UINT id) {
             break;
         case ID_SUM_SELECTION:
             if (historyView_.CanSumSelection()) historyView_.SumSelection();
+            break;
+        case ID_CONNECT:
+            if (IsCommandAvailable(id)) dialer_->ConnectCommand(EntryChoiceNow());
+            UpdateButtons();
+            break;
+        case ID_HANG_UP:
+            if (IsCommandAvailable(id)) HangUpConnection();
             break;
         case ID_HTML_REPORT:
             HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(historyView_),
@@ -550,7 +641,13 @@ void CMainFrame::SavePlacement() {
          wp.rcNormalPosition.bottom, wp.rcNormalPosition.right});
 }
 
+EntryChoice CMainFrame::EntryChoiceNow() const {
+    // Until the device tree offers its selection, the default entry is dialled.
+    return EntryChoice{};
+}
+
 void CMainFrame::OnDestroy() {
+    Win32DialPlatform::SetNotifyWindow(nullptr);
     SavePlacement();
     RemovePropW(Hwnd(), ProgramBaseName().c_str());
     // Stop the watcher while the window still takes the messages it sends.

@@ -20,9 +20,11 @@
 #include "base/clock.h"
 #include "base/win32_file_system.h"
 #include "net/connection_watcher.h"
+#include "net/dialer.h"
 #include "net/frame_events.h"
 #include "net/network_info.h"
 #include "net/watcher_thread.h"
+#include "net/win32_dial_platform.h"
 #include "net/win32_network_platform.h"
 #include "records/backup_file.h"
 #include "records/fix_len_rec_doc.h"
@@ -31,6 +33,7 @@
 #include "tracker/accounting.h"
 #include "tracker/limits.h"
 #include "tracker/session_clock.h"
+#include "tracker/traffic.h"
 #include "ui/history_view.h"
 #include "ui/month_bar.h"
 #include "ui/split_window.h"
@@ -54,9 +57,10 @@ class CMainFrame : public win::Window {
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
 
-    // `clock` gives the frame, its history list and the watcher the time; tests
-    // put a clock of their own here. It must outlive the frame.
-    explicit CMainFrame(const Clock& clock = SystemClock::Instance());
+    // `clock` gives the frame, its history list and the watcher the time, and
+    // `dial` (when given) dials and hangs up instead of RAS; tests put their
+    // own here. Both must outlive the frame.
+    explicit CMainFrame(const Clock& clock = SystemClock::Instance(), DialPlatform* dial = nullptr);
     ~CMainFrame() override;
 
     // Creates the window, hidden, reading and writing settings through
@@ -92,6 +96,11 @@ class CMainFrame : public win::Window {
     AccountingFigures Figures() const { return historyView_.Figures(); }
     LimitMonitor& Limits() { return *limits_; }
     const std::wstring& TrayTip() const { return trayTip_; }
+    // The transfer rates of the last tick ("%.2f" kilobytes a second).
+    const std::wstring& ReceivedRate() const { return receivedRate_; }
+    const std::wstring& SentRate() const { return sentRate_; }
+    Dialer& Dialing() { return *dialer_; }
+    TrafficMeter& Traffic() { return *traffic_; }
 
     ui::CHourlinkView& HistoryView() { return historyView_; }
     // The record table the watcher loads and the history list reads.
@@ -102,6 +111,7 @@ class CMainFrame : public win::Window {
 
   private:
     class FrameNotifier;
+    class FrameDialHost;
 
     int OnCreate();
     void CreateStatusBar();
@@ -118,6 +128,11 @@ class CMainFrame : public win::Window {
     void CommonTail();
     void OnRecordsUpdated(WPARAM which);
     void OnSessionTick();
+    // The session's traffic: status panes, rates, the record's figures and the
+    // idle hang-up.
+    void SampleTraffic();
+    // What the device tree offers the connect command.
+    EntryChoice EntryChoiceNow() const;
     void RunLimitDecision(const LimitDecision& decision);
     void ShowOfflineTexts();
     void OnMonthPicked(int year, int month);
@@ -150,6 +165,12 @@ class CMainFrame : public win::Window {
     std::unique_ptr<RecordMaintenance> maintenance_;
     BackupFile backup_{files_};
     std::unique_ptr<LimitMonitor> limits_;
+    Win32DialPlatform win32Dial_;
+    DialPlatform& dial_;
+    DialTiming dialTiming_;
+    std::unique_ptr<FrameDialHost> dialHost_;
+    std::unique_ptr<Dialer> dialer_;
+    std::unique_ptr<TrafficMeter> traffic_;
 
     ui::CMonthBar monthBar_;
     win::StatusBar statusBar_;
@@ -175,6 +196,8 @@ class CMainFrame : public win::Window {
     std::uint32_t lastEventSequence_ = 0;
     // The notification-area tip, kept current for the tray icon.
     std::wstring trayTip_;
+    std::wstring receivedRate_;
+    std::wstring sentRate_;
     // A limit popup or countdown is open: later ticks update the texts only.
     bool inLimitDialog_ = false;
     // Property/TranWindow as the normalisation left it: the drop window's

@@ -25,13 +25,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
 source "$here/netns.sh"
-netns_require
-
-if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
-
-# A prefix whose wineserver starts inside the namespace.
-export HOURLINK_WINEPREFIX=${HOURLINK_NETNS_WINEPREFIX:-$repo/build/wine-netns}
-source "$here/lib.sh"
+netns_begin "$@"
 
 records="$work/adsl.bs"
 backup="$work/adsl.bak"

@@ -23,15 +23,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 
 source "$here/netns.sh"
-netns_require
-
-# The host program makes windows: it needs an X display (Xvfb when none).
-if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
-
-# A prefix of its own: its wineserver must start inside the namespace, and one
-# that other tests started outside it would be shared.
-export HOURLINK_WINEPREFIX=$repo/build/wine-netns
-source "$here/lib.sh"
+netns_begin "$@"
 
 host_src=$(dirname "$wintool")/watcher_host.exe
 [[ -f "$host_src" ]] || fail "watcher_host.exe not found next to $wintool"

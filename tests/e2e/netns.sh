@@ -5,9 +5,10 @@
 # namespace end is PREFIX.0.2. Only those two addresses are ever used, and
 # forwarding is off on the host end.
 #
-# Source this file before lib.sh (it takes no arguments), then:
-#   netns_require                       skips the script without root, ip netns or python3
-#   source lib.sh
+# Source this file, then:
+#   netns_begin "$@"                    skips the script without root, ip netns or
+#                                       python3; runs it on an X display; sources
+#                                       lib.sh with a Wine prefix for namespaces
 #   netns_open PREFIX STEM [PID_VAR]    the namespace, veth pair and cleanup trap
 #   netns_start_wine                    a fresh wineserver inside the namespace
 # PID_VAR names the variable holding the script's background launcher, waited
@@ -23,6 +24,15 @@ netns_require() {
   command -v ip >/dev/null || skip "no ip command (iproute2)"
   ip netns list >/dev/null 2>&1 || skip "ip netns is not available"
   command -v python3 >/dev/null || skip "python3 is needed to decode the record file"
+}
+
+netns_begin() {
+  netns_require
+  if [[ -z "${DISPLAY:-}" ]]; then exec "$repo/scripts/with-display" bash "$0" "$@"; fi
+  # A prefix of its own: its wineserver must start inside the namespace, and one
+  # that other tests started outside it would be shared.
+  export HOURLINK_WINEPREFIX=${HOURLINK_NETNS_WINEPREFIX:-$repo/build/wine-netns}
+  source "$here/lib.sh" "$@"
 }
 
 in_ns() { ip netns exec "$ns" "$@"; }
@@ -53,15 +63,19 @@ netns_open() {
   ns=hl-$stem-$$
   veth_host=hl${stem:0:1}$$h
   veth_ns=hl${stem:0:1}$$n
-  host_ip=$prefix.0.1
-  ns_ip=$prefix.0.2
   trap netns_cleanup EXIT
   # Interrupted or timed out: still clean up.
   trap 'exit 1' INT TERM HUP
 
-  if [[ -n $(ip -4 -o addr show to "$prefix.0.0/24") ]]; then
-    fail "$prefix.0.0/24 is already used on this machine: $(ip -4 -o addr show to "$prefix.0.0/24")"
-  fi
+  # Another run on this machine may hold the network asked for: take the next
+  # free one, in steps of ten within 10.200 to 10.249.
+  local tries=0
+  while [[ -n $(ip -4 -o addr show to "$prefix.0.0/24") ]]; do
+    ((++tries < 8)) || fail "$prefix.0.0/24 and the networks after it are used on this machine"
+    prefix=${prefix%.*}.$(((${prefix#*.} + 10 - 200) % 50 + 200))
+  done
+  host_ip=$prefix.0.1
+  ns_ip=$prefix.0.2
   ip netns add "$ns" || skip "cannot create a network namespace"
   ip link add "$veth_host" type veth peer name "$veth_ns" || skip "cannot create a veth pair"
   ip link set "$veth_ns" netns "$ns"

@@ -15,9 +15,13 @@
 //                                           TITLE and prints its static texts
 //   wintool dialog-press TITLE ID           presses button ID (6 = IDYES, 7 = IDNO)
 //                                           of the visible dialog box TITLE
+//   wintool status-text TITLE PANE          prints (UTF-8) pane PANE of the status
+//                                           bar of the visible window TITLE
 //
 // Exit code 0 when the condition holds, 1 when it does not, 2 on bad usage.
 #include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -94,6 +98,30 @@ HWND FindDescendant(HWND parent, const std::wstring& cls, long id) {
         if (HWND found = FindDescendant(child, cls, id)) return found;
     }
     return nullptr;
+}
+
+// A status bar's pane belongs to another process: its text is read through a
+// buffer in that process.
+std::wstring StatusPaneText(HWND bar, int pane) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bar, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return {};
+    constexpr SIZE_T kRoom = 1024 * sizeof(wchar_t);
+    void* remote = VirtualAllocEx(process, nullptr, kRoom, MEM_COMMIT, PAGE_READWRITE);
+    std::wstring text;
+    if (remote) {
+        const auto length = LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, pane, 0));
+        if (length < 1024) {
+            SendMessageW(bar, SB_GETTEXTW, pane, reinterpret_cast<LPARAM>(remote));
+            text.assign(length, L'\0');
+            SIZE_T read = 0;
+            ReadProcessMemory(process, remote, text.data(), length * sizeof(wchar_t), &read);
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
 }
 
 bool WaitFor(DWORD timeoutMs, bool wantVisible, const std::wstring& title) {
@@ -179,6 +207,14 @@ int wmain(int argc, wchar_t** argv) {
         HWND button = GetDlgItem(box, id);
         if (!button) return 1;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return 0;
+    }
+    if (command == L"status-text") {
+        if (argc < 4) return 2;
+        HWND top = VisibleWindowOfKind(title, false);
+        HWND bar = top ? FindDescendant(top, STATUSCLASSNAMEW, -1) : nullptr;
+        if (!bar) return 1;
+        PrintUtf8(StatusPaneText(bar, static_cast<int>(std::wcstoul(argv[3], nullptr, 10))));
         return 0;
     }
     if (command == L"close") {

@@ -68,6 +68,7 @@ class FakeNetwork final : public NetworkPlatform {
 
     InternetState internet;
     std::vector<TopLevelWindow> windows;
+    std::map<std::uintptr_t, std::vector<TopLevelWindow>> children;
     std::map<std::wstring, std::wstring> appPaths;
     std::set<std::wstring> files;
 
@@ -132,7 +133,10 @@ class FakeNetwork final : public NetworkPlatform {
     }
     InternetState QueryInternetState() override { return internet; }
     std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
-    std::vector<TopLevelWindow> ChildWindows(std::uintptr_t) override { return {}; }
+    std::vector<TopLevelWindow> ChildWindows(std::uintptr_t parent) override {
+        const auto it = children.find(parent);
+        return it == children.end() ? std::vector<TopLevelWindow>() : it->second;
+    }
     std::optional<std::wstring> AppPath(const std::wstring& executable) override {
         const auto it = appPaths.find(executable);
         if (it == appPaths.end()) return std::nullopt;

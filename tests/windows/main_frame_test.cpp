@@ -26,10 +26,13 @@
 #include "app/settings.h"
 #include "base/clock.h"
 #include "base/time_format.h"
+#include "dialog_script.h"
+#include "fake_dial.h"
 #include "lock/program_lock.h"
 #include "lock/protection_store.h"
 #include "net/connection_watcher.h"
 #include "res/resource.h"
+#include "screenshot.h"
 #include "temp_dir.h"
 #include "test_records.h"
 #include "tracker/main_frame.h"
@@ -133,7 +136,8 @@ class MainFrameTest : public ::testing::Test {
     }
     // Creates the frame on `clock` with an empty record file in a data folder
     // of its own, then lists `records` as if the watcher had loaded them.
-    CMainFrame& OpenWithRecords(const Clock& clock, std::vector<SessionRecord> records) {
+    CMainFrame& OpenWithRecords(const Clock& clock, std::vector<SessionRecord> records,
+                                DialPlatform* dial = nullptr) {
         const std::wstring file = data_.File(L"adsl.bs");
         HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         const auto header = EncodeHeader(RecordFileHeader{});
@@ -141,7 +145,7 @@ class MainFrameTest : public ::testing::Test {
         WriteFile(h, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
         CloseHandle(h);
         settings_.WriteString(L"", L"Directory", data_.path());
-        frame_ = std::make_unique<CMainFrame>(clock);
+        frame_ = std::make_unique<CMainFrame>(clock, dial);
         EXPECT_TRUE(frame_->Create(settings_));
         frame_->Table().Replace(std::move(records));
         PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 1, 0);
@@ -633,6 +637,83 @@ TEST_F(MainFrameTest, ClosingWhileOfflineEndsAtOnce) {
     // Destruction ends the message loop.
     MSG msg;
     EXPECT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+}
+
+}  // namespace
+}  // namespace hourlink
+
+namespace hourlink {
+namespace {
+
+// The frame dialling through a scripted RAS.
+class FrameDialTest : public MainFrameTest {
+  protected:
+    FrameDialTest() {
+        DialParameters home;
+        home.entryName = L"Home";
+        home.userName = L"alice";
+        dial_.entries[L"Home"] = {home, false};
+        WriteSetting(settings_, settings::kDefaultConnect, L"Home");
+    }
+    void OpenDialing(const Clock& clock, std::vector<SessionRecord> records = {}) {
+        OpenWithRecords(clock, std::move(records), &dial_).Show(SW_SHOW);
+    }
+    test::FakeDialPlatform dial_;
+};
+
+TEST_F(FrameDialTest, TheConnectCommandDialsWhatTheDialogGivesAndLogsRasProgress) {
+    ManualClock clock(At(2026, 12, 25, 10));
+    OpenDialing(clock);
+    std::wstring title, user;
+    test::Script answer([&] {
+        HWND box = test::FindDialog(L"Home");
+        if (!box) return true;
+        title = WindowText(box);
+        wchar_t text[64] = {};
+        GetDlgItemTextW(box, IDC_CONNECT_USER, text, 64);
+        user = text;
+        EXPECT_TRUE(test::SaveScreenshot(box, "connect_dialog"));
+        SetDlgItemTextW(box, IDC_CONNECT_PASSWORD, L"pw");
+        SetDlgItemTextW(box, IDC_CONNECT_PHONE, L"16300");
+        test::Press(box, IDOK);
+        return false;
+    });
+    SendMessageW(Hwnd(), WM_COMMAND, ID_CONNECT, 0);
+    EXPECT_EQ(title, L"Home");
+    EXPECT_EQ(user, L"alice");
+    ASSERT_TRUE(dial_.WaitUntil([&] { return !dial_.dialled.empty(); }));
+    EXPECT_EQ(dial_.dialled[0].password, L"pw");
+    // RAS's notifications arrive as messages; the log follows them.
+    for (WPARAM state : {0, 1, 5, 0x2000}) PostMessageW(Hwnd(), WM_RAS_DIAL_STATE, state, 0);
+    PumpFor(300);
+    EXPECT_EQ(frame_->LogText(),
+              L"正在连接Home...\r\n正在拨号16300...\r\n即将打开一个通信端口\r\n"
+              L"通信端口已打开\r\nRAS身份验证进程已开始\r\n连接成功\r\n在线.\r\n");
+    EXPECT_TRUE(test::SaveScreenshot(Hwnd(), "dial_log"));
+}
+
+TEST_F(FrameDialTest, ALimitWithHangUpSetHangsUpTheRasConnection) {
+    // Two hours used today against a one-hour daily limit, hang-up chosen.
+    WriteSetting(settings_, settings::kDayLimit, 1);
+    WriteSetting(settings_, settings::kHangUp, 1);
+    ManualClock clock(At(2026, 12, 25, 22));
+    OpenDialing(clock, {Finished(At(2026, 12, 25, 8), 2 * 3600)});
+    ConnectionStatus status = MakeStatus("Home", 1, static_cast<std::uint32_t>(clock.Now()));
+    status.rasConnection = 0x42;
+    // The 20-second countdown comes; its "挂断连接" is pressed.
+    bool countdown = false;
+    test::Script press([&] {
+        HWND box = test::FindDialog(L"Hourlink");
+        if (!box) return true;
+        countdown = true;
+        test::Press(box, IDOK);
+        return false;
+    });
+    PostConnect(Hwnd(), status);
+    PumpFor(300);
+    EXPECT_TRUE(countdown);
+    EXPECT_EQ(dial_.hungUp, std::vector<RasHandle>{0x42});
+    EXPECT_NE(frame_->LogText().find(L"连接已关闭\r\n"), std::wstring::npos);
 }
 
 }  // namespace

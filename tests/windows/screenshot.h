@@ -142,4 +142,10 @@ inline bool SavePng(const WindowPixels& shot, const std::string& path) {
     return true;
 }
 
+// Redraws a window and saves what the screen shows of it as `name`.png.
+inline bool SaveScreenshot(HWND hwnd, const std::string& name) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return SavePng(CaptureWindow(hwnd), ScreenshotPath(name));
+}
+
 }  // namespace hourlink::test

@@ -42,8 +42,7 @@ std::wstring Text(HWND dialog, int id) {
 }
 
 void Shoot(HWND hwnd, const std::string& name) {
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    EXPECT_TRUE(test::SavePng(test::CaptureWindow(hwnd), test::ScreenshotPath(name)));
+    EXPECT_TRUE(test::SaveScreenshot(hwnd, name));
 }
 
 std::string ReadFileBytes(const std::wstring& path) {

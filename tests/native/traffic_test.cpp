@@ -1,0 +1,130 @@
+// The traffic figures of a session: where the counts come from, the rates and
+// the idle counter behind the idle hang-up.
+#include "tracker/traffic.h"
+
+#include <gtest/gtest.h>
+
+#include "app/memory_settings_store.h"
+#include "app/settings.h"
+#include "fake_network.h"
+#include "test_support.h"
+
+namespace hourlink {
+namespace {
+
+using test::FakeNetwork;
+
+class TrafficTest : public ::testing::Test {
+  protected:
+    // One Ethernet interface whose counters the test moves.
+    void Lan(std::uint32_t received, std::uint32_t sent) {
+        net.interfaceRows = {{6, "Realtek PCIe GbE", received, sent}, {24, "Loopback", 999, 999}};
+    }
+    TrafficTick Tick(RasHandle ras = 0) { return meter.Sample(true, ras, L"LAN"); }
+
+    FakeNetwork net;
+    test::RecordingNotifier notifier;
+    ManualClock clock{1'700'000'000};
+    NetworkInfo info{net, notifier, clock};
+    MemorySettingsStore settings;
+    TrafficMeter meter{info, settings};
+};
+
+TEST_F(TrafficTest, AQuietSecondIsOneWithFewerThanAHundredBytesEachWay) {
+    Lan(10000, 500);
+    EXPECT_EQ(Tick().receivedRate, L"");  // the first reading only sets the base
+    Lan(10099, 560);
+    TrafficTick t = Tick();
+    EXPECT_EQ(t.idleSeconds, 1);
+    EXPECT_EQ(t.receivedRate, L"0.10");
+    EXPECT_EQ(t.sentRate, L"0.06");
+    Lan(10199, 560);  // 100 bytes received
+    EXPECT_EQ(Tick().idleSeconds, 0);
+    // A counter that goes back (an interface reset) is quiet, at rate 0.
+    Lan(50, 560);
+    t = Tick();
+    EXPECT_EQ(t.idleSeconds, 1);
+    EXPECT_EQ(t.receivedRate, L"0.00");
+    // A 32-bit counter that wraps round is traffic.
+    Lan(0xFFFFFF00u, 560);
+    Tick();
+    Lan(0x00000100u, 560);
+    t = Tick();
+    EXPECT_EQ(t.idleSeconds, 0);
+    EXPECT_EQ(t.receivedRate, L"0.51");
+}
+
+TEST_F(TrafficTest, IdleTextFromFourSecondsAndTheHangUpAfterTheChosenMinutes) {
+    WriteSetting(settings, settings::kIdleFlag, 1);
+    WriteSetting(settings, settings::kIdleMinutes, 1);
+    Lan(1000, 1000);
+    Tick();
+    for (int second = 1; second <= 60; ++second) {
+        const TrafficTick t = Tick();
+        ASSERT_EQ(t.idleSeconds, second);
+        if (second <= 3) EXPECT_EQ(t.messagePane.find(L"空闲"), std::wstring::npos);
+        if (second == 4) EXPECT_EQ(t.messagePane, L"网络已经空闲4秒");
+        EXPECT_EQ(t.hangUp, second >= 60) << second;
+    }
+    // Without the option, never.
+    WriteSetting(settings, settings::kIdleFlag, 0);
+    EXPECT_FALSE(Tick().hangUp);
+    // Minutes outside 1 to 59 are taken as the nearer bound.
+    WriteSetting(settings, settings::kIdleFlag, 1);
+    WriteSetting(settings, settings::kIdleMinutes, 500);
+    meter.Reset();
+    Tick();
+    for (int second = 1; second < 59 * 60; ++second) ASSERT_FALSE(Tick().hangUp);
+    EXPECT_TRUE(Tick().hangUp);
+}
+
+TEST_F(TrafficTest, RasStatisticsGiveThePanesAndAFailedReadIsNoSample) {
+    net.connections = {{0x20, "ADSL"}};
+    net.statistics[0x20] = {3'000'000'000u, 4096, 115200, 1000};
+    TrafficTick t = Tick(0x20);
+    EXPECT_EQ(t.receivedPane, L"收到3000000000");  // beyond 2 GiB, never negative
+    EXPECT_EQ(t.sentPane, L"发送4096");
+    EXPECT_EQ(t.speedPane, L"115kbps");
+    EXPECT_EQ(meter.Figures(), (TrafficFigures{3'000'000'000u, 4096, 115200}));
+
+    WriteSetting(settings, settings::kIdleFlag, 1);
+    net.statisticsResult = 5;
+    for (int i = 0; i < 120; ++i) {
+        t = Tick(0x20);
+        ASSERT_FALSE(t.sampled);
+        ASSERT_FALSE(t.hangUp);  // a busy link is not dropped for want of readings
+    }
+    EXPECT_EQ(t.logText, L"调用ConnectionStatistics函数失败\r\n");
+    EXPECT_EQ(meter.IdleSeconds(), 0);
+}
+
+TEST_F(TrafficTest, InterfaceRowsChosenByTheFirstRowAndSessionTotalsKept) {
+    // A PPP first row counts alone; so does an Ethernet one for the PPPoE client.
+    net.interfaceRows = {{23, "WAN (PPP/SLIP) Interface", 5000, 700}, {6, "Eth", 1, 1}};
+    meter.Sample(true, 0, L"LAN");
+    net.interfaceRows[0].inOctets += 300;
+    meter.Sample(true, 0, L"LAN");
+    EXPECT_EQ(meter.Figures().received, 300u);
+    meter.Reset();
+    net.interfaceRows = {{6, "Eth A", 5000, 700}, {6, "Eth B", 1000, 1000}};
+    meter.Sample(true, 0, L"nts pppoe adapter");
+    net.interfaceRows[1].inOctets += 999;  // not the first row
+    meter.Sample(true, 0, L"nts pppoe adapter");
+    EXPECT_EQ(meter.Figures().received, 0u);
+
+    // Otherwise every Ethernet row is summed; a LAN session's figures are
+    // what crossed since it began, shown without a speed.
+    meter.Reset();
+    Lan(7000, 7000);
+    net.interfaceRows.push_back({6, "Eth B", 1000, 1000});
+    Tick();
+    net.interfaceRows[0].inOctets += 2000;
+    net.interfaceRows[2].outOctets += 500;
+    const TrafficTick t = Tick();
+    EXPECT_EQ(meter.Figures(), (TrafficFigures{2000, 500, 0}));
+    EXPECT_EQ(t.receivedPane, L"收到2000");
+    EXPECT_EQ(t.speedPane, L"");
+}
+
+}  // namespace
+}  // namespace hourlink
