@@ -101,6 +101,9 @@ inline constexpr std::wstring_view kShutdownTimeKey = L"Time";
 
 // RunProg: programs started after connecting, joined by ",".
 inline constexpr StringSetting kRunPrograms{kRunProg, L"path", L""};
+// Whether the programs started after connecting are asked to close at the
+// disconnect (the list dialog's check box).
+inline constexpr IntSetting kEndProgramsAtDisconnect{kRunProg, L"EndAtDisconnect", 0, 0, 1};
 
 // The data directory, directly under the program's key (empty section).
 inline constexpr StringSetting kDirectory{L"", L"Directory", L""};

@@ -40,4 +40,19 @@ std::wstring FormatLocalTime(std::int64_t seconds) {
     return tm ? FormatDateTime(*tm) : std::wstring();
 }
 
+std::optional<std::int64_t> FromLocalTime(int year, int month, int day, int hour, int minute,
+                                          int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<std::int64_t>(t);
+}
+
 }  // namespace hourlink

@@ -23,4 +23,10 @@ std::optional<std::tm> ToLocalTime(std::int64_t seconds);
 // unrepresentable time gives an empty text.
 std::wstring FormatLocalTime(std::int64_t seconds);
 
+// Seconds since 1970 of a local date and time, fields out of range carried
+// over as mktime does (day 32 is the 1st of the next month), summer time
+// decided by the C library; nothing when it cannot be represented.
+std::optional<std::int64_t> FromLocalTime(int year, int month, int day, int hour, int minute,
+                                          int second);
+
 }  // namespace hourlink

@@ -182,6 +182,9 @@ class Dialer {
     // The connection the dialer would hang up.
     RasHandle Connection() const;
 
+    // The schedule's start time clears the user's hang-up request.
+    void ClearHangUpRequest() { hangUpRequested_ = false; }
+
     int AttemptNumber() const { return attempt_; }
     bool RetriesArmed() const { return retriesArmed_; }
     bool HangUpRequested() const { return hangUpRequested_; }

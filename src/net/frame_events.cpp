@@ -8,6 +8,12 @@
 
 namespace hourlink {
 
+FrameWatcherEvents::FrameWatcherEvents(HWND frame, SettingsStore* settings) : frame_(frame) {
+    if (!settings) return;
+    programs_ = std::make_unique<ProgramStarter>(
+        *settings, launcher_, [this](std::wstring text) { Log(FormatWatcherReport(text, 0)); });
+}
+
 void FrameWatcherEvents::SessionStarted(const ConnectionStatus& status) {
     auto copy = std::make_unique<ConnectionStatus>(status);
     if (PostMessageW(frame_, WM_CONNECTION_EVENT, reinterpret_cast<WPARAM>(copy.get()), 0)) {
@@ -42,11 +48,13 @@ void FrameWatcherEvents::PlaySound(std::wstring_view file) {
     sndPlaySoundW(name.c_str(), SND_ASYNC | SND_NODEFAULT);
 }
 
-// Programs started after connecting are not run yet.
-void FrameWatcherEvents::StartPrograms() {}
+void FrameWatcherEvents::StartPrograms() {
+    if (programs_) programs_->StartPrograms();
+}
 
-// ...nor ended after a disconnect.
-void FrameWatcherEvents::EndPrograms() {}
+void FrameWatcherEvents::EndPrograms() {
+    if (programs_) programs_->EndPrograms();
+}
 
 void FrameWatcherEvents::Pause(int milliseconds) {
     if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));

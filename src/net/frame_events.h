@@ -17,13 +17,18 @@
 #include <memory>
 #include <string>
 
+#include "app/settings_store.h"
+#include "automation/program_list.h"
+#include "automation/win32_program_launcher.h"
 #include "net/connection_watcher.h"
 
 namespace hourlink {
 
 class FrameWatcherEvents final : public WatcherEvents {
   public:
-    explicit FrameWatcherEvents(HWND frame) : frame_(frame) {}
+    // With `settings`, the user's programs are started at a connect (on the
+    // watcher's thread; failures go to the log pane like any report).
+    explicit FrameWatcherEvents(HWND frame, SettingsStore* settings = nullptr);
 
     void SessionStarted(const ConnectionStatus& status) override;
     void SessionEnded(const ConnectionStatus& status) override;
@@ -38,6 +43,8 @@ class FrameWatcherEvents final : public WatcherEvents {
 
   private:
     HWND frame_;
+    Win32ProgramLauncher launcher_;
+    std::unique_ptr<ProgramStarter> programs_;
 };
 
 // The receiver's side: takes ownership of what a message carries. A zero

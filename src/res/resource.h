@@ -104,6 +104,69 @@
 #define IDC_COUNTDOWN_PROGRESS 1016
 #define IDC_COUNTDOWN_SECONDS 1066
 
+// ---- Options and automation: the options dialog (138), the advanced dial
+// options (155), the weekly schedule (152), the shutdown settings (157) and
+// the programs run after connecting (158). Control numbers repeat between
+// these dialogs as they were laid out.
+#define IDD_OPTIONS 138
+#define IDD_SCHEDULE 152
+#define IDD_ADVANCED_DIAL 155
+#define IDD_SHUTDOWN_SETTINGS 157
+#define IDD_RUN_PROGRAMS 158
+#define IDC_OPT_RESTORE_DEFAULTS 1000
+#define IDC_OPT_DEL_INTERVAL 1002
+#define IDC_OPT_DEL_INTERVAL_SPIN 1003
+#define IDC_OPT_START_DATE 1004
+#define IDC_OPT_START_DATE_SPIN 1005
+#define IDC_OPT_LIMIT_TIME 1006
+#define IDC_OPT_LIMIT_TIME_SPIN 1007
+#define IDC_OPT_ALARM_SOUND 1008
+#define IDC_OPT_ALARM_WINDOW 1009
+#define IDC_OPT_DROP_WINDOW 1039
+#define IDC_OPT_DAY_LIMIT 1040
+#define IDC_OPT_DAY_LIMIT_SPIN 1041
+#define IDC_OPT_TRAN_WINDOW 1045
+#define IDC_OPT_START_RUN 1064
+#define IDC_OPT_HANG_UP 1065
+#define IDC_OPT_ADVANCED 1068
+#define IDC_OPT_ADJUST_ADD 1093
+#define IDC_OPT_ADJUST_SUBTRACT 1094
+#define IDC_OPT_ADJUST 1095
+#define IDC_OPT_ADJUST_SPIN 1097
+#define IDC_ADV_LOCAL_FLAG 1048
+#define IDC_ADV_IDLE_FLAG 1049
+#define IDC_ADV_START_UP_CONNECT 1050
+#define IDC_ADV_COUNT 1069
+#define IDC_ADV_WAIT 1070
+#define IDC_ADV_IDLE 1071
+#define IDC_ADV_COUNT_SPIN 1072
+#define IDC_ADV_WAIT_SPIN 1073
+#define IDC_ADV_IDLE_SPIN 1074
+#define IDC_SCHED_MONDAY 1048
+#define IDC_SCHED_SUNDAY 1054
+#define IDC_SCHED_START1 1055
+#define IDC_SCHED_STOP1 1056
+#define IDC_SCHED_START2 1057
+#define IDC_SCHED_STOP2 1058
+#define IDC_SCHED_START3 1059
+#define IDC_SCHED_STOP3 1060
+#define IDC_SCHED_START4 1061
+#define IDC_SCHED_STOP4 1062
+#define IDC_SCHED_ENTRY 1063
+#define IDC_SHUT_EVERY_START 1048
+#define IDC_SHUT_HOUR 1071
+#define IDC_SHUT_HOUR_SPIN 1074
+#define IDC_SHUT_HOURS 1079
+#define IDC_SHUT_HOURS_SPIN 1081
+#define IDC_SHUT_TIME 1082
+#define IDC_SHUT_AFTER_HOURS 1090
+#define IDC_SHUT_DAILY 1091
+#define IDC_SHUT_AT_TIME 1092
+#define IDC_RUN_END_AT_DISCONNECT 1048
+#define IDC_RUN_DELETE 1086
+#define IDC_RUN_ADD 1087
+#define IDC_RUN_LIST 1088
+
 // The ping tool: dialog 102, its default host, the start button's two captions,
 // and its controls.
 #define IDD_PING 102

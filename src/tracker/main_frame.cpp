@@ -6,6 +6,9 @@
 #include <ctime>
 
 #include "app/about_dialog.h"
+#include "app/options_dialog.h"
+#include "app/startup_entry.h"
+#include "automation/schedule.h"
 #include "app/hourlink_app.h"
 #include "app/settings.h"
 #include "base/file_system.h"
@@ -164,7 +167,7 @@ bool CMainFrame::Create(SettingsStore& settings) {
 }
 
 int CMainFrame::OnCreate() {
-    events_ = std::make_unique<FrameWatcherEvents>(Hwnd());
+    events_ = std::make_unique<FrameWatcherEvents>(Hwnd(), settings_);
     watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_, clock_,
                                                    *events_);
     maintenance_ = std::make_unique<RecordMaintenance>(files_, clock_, *settings_, *notifier_);
@@ -176,6 +179,25 @@ int CMainFrame::OnCreate() {
     dialHost_ = std::make_unique<FrameDialHost>(*this);
     dialer_ = std::make_unique<Dialer>(dial_, network_, *settings_, *dialHost_, dialTiming_);
     traffic_ = std::make_unique<TrafficMeter>(network_, *settings_);
+    AutomationLinks links;
+    links.connectionUp = [this] { return online_ || (watcher_ && watcher_->IsActive()); };
+    links.connectionTimed = [this] { return sessionTimerRunning_; };
+    links.hangUpRequested = [this] { return dialer_->HangUpRequested(); };
+    links.clearHangUpRequest = [this] { dialer_->ClearHangUpRequest(); };
+    links.dialInProgress = [this] { return dialer_->AttemptRunning(); };
+    links.dialScheduled = [this] { dialer_->DialScheduled(); };
+    links.retriesArmed = [this] { return dialer_->RetriesArmed(); };
+    links.hangUp = [this] { HangUpConnection(); };
+    links.showStatus = [this](std::wstring_view text) {
+        statusBar_.SetPaneText(kMessagePane, text);
+    };
+    links.log = [this](std::wstring_view text) { AppendLog(text); };
+    links.entryNames = [this] {
+        std::vector<std::wstring> names;
+        for (const std::string& name : ScheduleEntryChoices(network_)) names.push_back(FromGbk(name));
+        return names;
+    };
+    automation_ = std::make_unique<FrameAutomation>(Hwnd(), *settings_, clock_, std::move(links));
     Win32DialPlatform::SetNotifyWindow(Hwnd());
 
     CreateStatusBar();
@@ -311,8 +333,11 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_POWERBROADCAST:
             return TRUE;  // every power event, suspend requests included, is granted
         case WM_TIMER:
-            if (wp == kSessionTimer) OnSessionTick();
-            // kScheduleTimer: the weekly schedule; kShutdownTimer: the shutdown check.
+            if (wp == kSessionTimer) {
+                OnSessionTick();
+            } else if (automation_) {
+                automation_->OnTimer(wp);
+            }
             return 0;
         case WM_SYSCOMMAND:
             // Minimising and the close box hide the window; it lives on in the tray.
@@ -373,7 +398,6 @@ LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) 
 
 LRESULT CMainFrame::OnConnect() {
     online_ = true;
-    KillTimer(Hwnd(), kShutdownTimer);
     rasHandle_ = status_.rasConnection;
     g_rasConnection = rasHandle_;
     dialer_->OnSessionStart(rasHandle_);
@@ -391,6 +415,8 @@ LRESULT CMainFrame::OnConnect() {
         if (SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
         sessionTimerRunning_ = true;
     }
+    // The schedule's hang-up time; the shutdown check moves to the tick.
+    automation_->OnConnect(sessionTimerRunning_);
     sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(clock_.TickCount()));
     if (timed) OnSessionTick();
     CommonTail();
@@ -411,6 +437,8 @@ void CMainFrame::OnDisconnect() {
     statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
     online_ = false;
     if (limits_) limits_->OnDisconnect();
+    // The schedule is armed again and the shutdown check waits on timer 3.
+    automation_->OnDisconnect();
     CommonTail();
     traffic_->Reset();
 }
@@ -441,6 +469,8 @@ void CMainFrame::OnSessionTick() {
     SampleTraffic();
     backup_.WriteAtFullMinute(session);
     ++tickCounter_;
+    // The schedule's hang-up, then the shutdown check.
+    automation_->OnSessionTick();
 }
 
 void CMainFrame::SampleTraffic() {
@@ -501,6 +531,7 @@ void CMainFrame::OnRecordsUpdated(WPARAM which) {
     }
     ShowOfflineTexts();
     UpdateButtons();
+    automation_->OnRecordsUpdated();
     // Once per run, after the first listing: the dial at start-up.
     if (firstRecordsUpdate_ && !online_ &&
         ReadSetting(*settings_, settings::kStartUpConnect) != 0) {
@@ -518,6 +549,10 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_HTML_REPORT:
         case ID_PING:
         case ID_PROTECT:
+        case ID_OPTIONS:
+        case ID_SCHEDULE:
+        case ID_SHUTDOWN:
+        case ID_RUN_PROGRAMS:
             return true;
         case ID_SUM_SELECTION:
             return historyView_.CanSumSelection();
@@ -564,6 +599,18 @@ void CMainFrame::OnCommand(UINT id) {
             break;
         case ID_PROTECT:
             ProgramLock::OnProtectCommand(Hwnd());
+            break;
+        case ID_OPTIONS:
+            if (ProgramLock::AskPassword(Hwnd())) OnOptions();
+            break;
+        case ID_SCHEDULE:
+            automation_->ScheduleCommand();
+            break;
+        case ID_SHUTDOWN:
+            automation_->ShutdownCommand();
+            break;
+        case ID_RUN_PROGRAMS:
+            automation_->RunProgramsCommand();
             break;
         default:
             break;
@@ -639,6 +686,26 @@ void CMainFrame::SavePlacement() {
         *settings_, settings::kFrame,
         {static_cast<int>(wp.showCmd), wp.rcNormalPosition.top, wp.rcNormalPosition.left,
          wp.rcNormalPosition.bottom, wp.rcNormalPosition.right});
+}
+
+void CMainFrame::OnOptions() {
+    OptionsDialog::Callbacks callbacks;
+    callbacks.recheckConnection = [this] {
+        if (watcherThread_) watcherThread_->RequestCheck();
+    };
+    callbacks.defaultsRestored = [this] { translucent_ = 0; };
+    if (OptionsDialog(*settings_, clock_, std::move(callbacks)).DoModal(Hwnd()) != IDOK) return;
+    translucent_ = ReadSetting(*settings_, settings::kTranWindow);
+    // The month shown is listed again under the settings as they are now.
+    const YearMonth shown = historyView_.Month();
+    historyView_.ShowMonth(shown.year, shown.month);
+    if (limits_) limits_->OnOptionsConfirmed();
+    StartupEntry entry(*settings_, ProgramDirectory().value_or(std::wstring()));
+    if (ReadSetting(*settings_, settings::kStartRun) == 1) {
+        entry.Set(Hwnd());
+    } else {
+        entry.Delete([this](std::wstring text) { AppendLog(text); });
+    }
 }
 
 EntryChoice CMainFrame::EntryChoiceNow() const {

@@ -19,6 +19,7 @@
 #include "app/settings_store.h"
 #include "base/clock.h"
 #include "base/win32_file_system.h"
+#include "automation/frame_automation.h"
 #include "net/connection_watcher.h"
 #include "net/dialer.h"
 #include "net/frame_events.h"
@@ -49,10 +50,9 @@ extern std::atomic<RasHandle> g_rasConnection;
 
 class CMainFrame : public win::Window {
   public:
-    // Timer ids.
-    static constexpr UINT_PTR kScheduleTimer = 1;  // 10 s
-    static constexpr UINT_PTR kSessionTimer = 2;   // 1000 ms while a timed session is up
-    static constexpr UINT_PTR kShutdownTimer = 3;  // 5 s while offline
+    // Timer ids: 1 (the schedule, 10 s) and 3 (the shutdown check, 5 s) are
+    // the automation's.
+    static constexpr UINT_PTR kSessionTimer = 2;  // 1000 ms while a timed session is up
 
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
@@ -133,6 +133,8 @@ class CMainFrame : public win::Window {
     void SampleTraffic();
     // What the device tree offers the connect command.
     EntryChoice EntryChoiceNow() const;
+    // "选项...": the options dialog, then what a confirmed change affects.
+    void OnOptions();
     void RunLimitDecision(const LimitDecision& decision);
     void ShowOfflineTexts();
     void OnMonthPicked(int year, int month);
@@ -171,6 +173,7 @@ class CMainFrame : public win::Window {
     std::unique_ptr<FrameDialHost> dialHost_;
     std::unique_ptr<Dialer> dialer_;
     std::unique_ptr<TrafficMeter> traffic_;
+    std::unique_ptr<FrameAutomation> automation_;
 
     ui::CMonthBar monthBar_;
     win::StatusBar statusBar_;

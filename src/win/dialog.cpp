@@ -73,6 +73,20 @@ LRESULT Dialog::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Window::WndProc(msg, wp, lp);
 }
 
+void Dialog::RefuseField(int id, std::wstring_view message) {
+    const std::wstring text(message);
+    MessageBoxW(Hwnd(), text.c_str(), L"Hourlink", MB_OK | MB_ICONEXCLAMATION);
+    HWND control = Item(id);
+    SetFocus(control);
+    wchar_t kind[16] = {};
+    GetClassNameW(control, kind, 16);
+    if (lstrcmpiW(kind, L"ComboBox") == 0) {
+        SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
+    } else {
+        SendMessageW(control, EM_SETSEL, 0, -1);
+    }
+}
+
 LRESULT Dialog::SetResult(LRESULT result) {
     SetWindowLongPtrW(Hwnd(), DWLP_MSGRESULT, result);
     return TRUE;

@@ -51,6 +51,10 @@ class Dialog : public Window {
     // for the table to return.
     LRESULT SetResult(LRESULT result);
 
+    // Refuses what control `id` holds: shows `message` in a box captioned
+    // "Hourlink", then gives the control the focus with its text selected.
+    void RefuseField(int id, std::wstring_view message);
+
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 

@@ -131,7 +131,9 @@ TEST(UntrustedBytes, ParsersStayInsideTheirBuffers) {
         }
         const auto base = reinterpret_cast<std::uintptr_t>(bytes.data());
         const auto list = ParseAddressList(bytes.data(), size, base);
-        if (list.valid) ASSERT_LE(list.ipv4.size(), static_cast<std::size_t>(list.count));
+        if (list.valid) {
+            ASSERT_LE(list.ipv4.size(), static_cast<std::size_t>(list.count));
+        }
     }
 }
 

@@ -62,8 +62,11 @@ TEST_F(TrafficTest, IdleTextFromFourSecondsAndTheHangUpAfterTheChosenMinutes) {
     for (int second = 1; second <= 60; ++second) {
         const TrafficTick t = Tick();
         ASSERT_EQ(t.idleSeconds, second);
-        if (second <= 3) EXPECT_EQ(t.messagePane.find(L"空闲"), std::wstring::npos);
-        if (second == 4) EXPECT_EQ(t.messagePane, L"网络已经空闲4秒");
+        if (second <= 3) {
+            EXPECT_EQ(t.messagePane.find(L"空闲"), std::wstring::npos);
+        } else if (second == 4) {
+            EXPECT_EQ(t.messagePane, L"网络已经空闲4秒");
+        }
         EXPECT_EQ(t.hangUp, second >= 60) << second;
     }
     // Without the option, never.

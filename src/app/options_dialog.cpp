@@ -1,0 +1,163 @@
+#include "app/options_dialog.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+#include "res/resource.h"
+
+namespace hourlink {
+
+namespace {
+
+constexpr std::array<FieldDialog::SpinRange, 5> kOptionsSpins{{
+    {IDC_OPT_DEL_INTERVAL_SPIN, 1, 12},
+    {IDC_OPT_START_DATE_SPIN, 1, 30},
+    {IDC_OPT_LIMIT_TIME_SPIN, 1, 720},
+    {IDC_OPT_DAY_LIMIT_SPIN, 1, 24},
+    {IDC_OPT_ADJUST_SPIN, 0, 720},
+}};
+
+// The spins go further than OK accepts, as they always have: the range
+// message tells the user where the limit is.
+constexpr std::array<FieldDialog::SpinRange, 3> kAdvancedSpins{{
+    {IDC_ADV_WAIT_SPIN, 1, 200},
+    {IDC_ADV_IDLE_SPIN, 1, 60},
+    {IDC_ADV_COUNT_SPIN, 1, 200},
+}};
+
+}  // namespace
+
+void FieldDialog::SetSpinRanges(std::span<const SpinRange> ranges) {
+    for (const SpinRange& r : ranges) {
+        SendDlgItemMessageW(Hwnd(), r.spin, UDM_SETRANGE32, static_cast<WPARAM>(r.low), r.high);
+    }
+}
+
+void FieldDialog::ShowFields(std::span<const DialogField> fields, const std::vector<int>& values) {
+    for (std::size_t i = 0; i < fields.size() && i < values.size(); ++i) {
+        const DialogField& f = fields[i];
+        switch (f.kind) {
+            case FieldKind::kNumber:
+                SetDlgItemInt(Hwnd(), f.control, static_cast<UINT>(values[i]), TRUE);
+                break;
+            case FieldKind::kCheck:
+                CheckDlgButton(Hwnd(), f.control, values[i] != 0 ? BST_CHECKED : BST_UNCHECKED);
+                break;
+            case FieldKind::kRadio:
+                CheckRadioButton(Hwnd(), f.control, f.control + 1,
+                                 f.control + (values[i] != 0 ? 1 : 0));
+                break;
+        }
+    }
+}
+
+bool FieldDialog::ReadFields(std::span<const DialogField> fields, std::vector<int>& values) {
+    std::vector<int> read;
+    for (const DialogField& f : fields) {
+        switch (f.kind) {
+            case FieldKind::kNumber: {
+                const CheckedNumber n = CheckInteger(ItemText(f.control), f.min, f.max);
+                if (!n.value) {
+                    RefuseField(f.control, n.message);
+                    return false;
+                }
+                read.push_back(static_cast<int>(*n.value));
+                break;
+            }
+            case FieldKind::kCheck:
+                read.push_back(IsDlgButtonChecked(Hwnd(), f.control) == BST_CHECKED ? 1 : 0);
+                break;
+            case FieldKind::kRadio:
+                read.push_back(IsDlgButtonChecked(Hwnd(), f.control + 1) == BST_CHECKED ? 1 : 0);
+                break;
+        }
+    }
+    values = std::move(read);
+    return true;
+}
+
+AdvancedDialOptionsDialog::AdvancedDialOptionsDialog(SettingsStore& settings,
+                                                     std::function<void()> recheck)
+    : FieldDialog(IDD_ADVANCED_DIAL), settings_(settings), recheck_(std::move(recheck)) {}
+
+bool AdvancedDialOptionsDialog::OnInitDialog() {
+    SetSpinRanges(kAdvancedSpins);
+    ShowFields(kAdvancedFields, LoadFields(kAdvancedFields, settings_));
+    EnableIdleMinutes();
+    return true;
+}
+
+void AdvancedDialOptionsDialog::EnableIdleMinutes() {
+    const BOOL on = IsDlgButtonChecked(Hwnd(), IDC_ADV_IDLE_FLAG) == BST_CHECKED;
+    EnableWindow(Item(IDC_ADV_IDLE), on);
+    EnableWindow(Item(IDC_ADV_IDLE_SPIN), on);
+}
+
+bool AdvancedDialOptionsDialog::OnCommand(WORD id, WORD code, HWND control) {
+    if (id == IDC_ADV_IDLE_FLAG && code == BN_CLICKED) {
+        EnableIdleMinutes();
+        return true;
+    }
+    return FieldDialog::OnCommand(id, code, control);
+}
+
+void AdvancedDialOptionsDialog::OnOK() {
+    std::vector<int> values;
+    if (!ReadFields(kAdvancedFields, values)) return;
+    SaveFields(kAdvancedFields, values, settings_);
+    if (recheck_) recheck_();
+    End(IDOK);
+}
+
+OptionsDialog::OptionsDialog(SettingsStore& settings, const Clock& clock, Callbacks callbacks)
+    : FieldDialog(IDD_OPTIONS),
+      settings_(settings),
+      clock_(clock),
+      callbacks_(std::move(callbacks)) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+}
+
+bool OptionsDialog::OnInitDialog() {
+    SetSpinRanges(kOptionsSpins);
+    AttachWidgets();
+    ShowFields(kOptionsFields, LoadFields(kOptionsFields, settings_));
+    return true;
+}
+
+void OptionsDialog::AttachWidgets() {
+    // Owner-drawn buttons (1, 2, 1068, 1000) and their markup tool tips come
+    // here; until then the buttons are the system's.
+}
+
+bool OptionsDialog::OnCommand(WORD id, WORD code, HWND control) {
+    if (code == BN_CLICKED) {
+        switch (id) {
+            case IDC_OPT_RESTORE_DEFAULTS:
+                RestoreDefaults();
+                return true;
+            case IDC_OPT_ADVANCED:
+                // What has been typed here stays as it is.
+                AdvancedDialOptionsDialog(settings_, callbacks_.recheckConnection).DoModal(Hwnd());
+                return true;
+        }
+    }
+    return FieldDialog::OnCommand(id, code, control);
+}
+
+void OptionsDialog::RestoreDefaults() {
+    // Written at once: a later Cancel keeps them.
+    RestoreDefaultSettings(settings_);
+    ShowFields(kOptionsFields, LoadFields(kOptionsFields, settings_));
+    if (callbacks_.defaultsRestored) callbacks_.defaultsRestored();
+}
+
+void OptionsDialog::OnOK() {
+    std::vector<int> values;
+    if (!ReadFields(kOptionsFields, values)) return;
+    SaveOptions(values, settings_, clock_.Now());
+    End(IDOK);
+}
+
+}  // namespace hourlink

@@ -1,0 +1,443 @@
+// The weekly schedule, the automatic shutdown and the programs after
+// connecting, on a hand-set clock in Central European time (with summer time).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/memory_settings_store.h"
+#include "app/settings.h"
+#include "automation/program_list.h"
+#include "automation/schedule.h"
+#include "automation/shutdown_plan.h"
+#include "base/clock.h"
+#include "base/time_format.h"
+
+namespace hourlink {
+namespace {
+
+std::int64_t At(int y, int mo, int d, int h, int mi, int s = 0) {
+    return *FromLocalTime(y, mo, d, h, mi, s);
+}
+
+class CentralEuropeanTime : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (const char* tz = std::getenv("TZ")) saved_ = tz;
+        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (saved_) {
+            setenv("TZ", saved_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    std::optional<std::string> saved_;
+};
+
+// ---- the weekly schedule ----
+
+struct FakeScheduleHost : ScheduleHost {
+    bool up = false, hangUpRequested = false, dialing = false, armed = false, timer = false;
+    int dials = 0;
+    std::wstring text;
+    bool ConnectionUp() override { return up; }
+    bool HangUpRequested() override { return hangUpRequested; }
+    void ClearHangUpRequest() override { hangUpRequested = false; }
+    bool DialInProgress() override { return dialing; }
+    void DialScheduled() override {
+        ++dials;
+        armed = true;
+    }
+    bool RetriesArmed() override { return armed; }
+    void SetScheduleTimer(bool running) override { timer = running; }
+    void ShowScheduleText(std::wstring_view t) override { text = t; }
+};
+
+class ScheduleTest : public CentralEuropeanTime {
+  protected:
+    // 2024-03-04 is a Monday; `days` are 1 (Monday) to 7.
+    void Plan(std::vector<int> days, std::vector<std::pair<std::wstring, std::wstring>> windows) {
+        for (int d = 1; d <= 7; ++d)
+            store.WriteInt(L"AutoConnent", L"week" + std::to_wstring(d), 0);
+        for (int d : days) store.WriteInt(L"AutoConnent", L"week" + std::to_wstring(d), 1);
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto n = std::to_wstring(i + 1);
+            store.WriteString(L"AutoConnent", L"start" + n,
+                              i < windows.size() ? windows[i].first : L"");
+            store.WriteString(L"AutoConnent", L"stop" + n,
+                              i < windows.size() ? windows[i].second : L"");
+        }
+    }
+    // The connection the schedule dialled comes up.
+    void Connect() {
+        host.up = true;
+        schedule.OnConnect();
+    }
+
+    MemorySettingsStore store;
+    ManualClock clock;
+    FakeScheduleHost host;
+    WeeklySchedule schedule{store, clock, host};
+};
+
+TEST_F(ScheduleTest, DialsAtTheFirstTickAtOrAfterTheStartAndHangsUpAtTheStop) {
+    Plan({1}, {{L"8:00", L"12:00"}});
+    clock.Set(At(2024, 3, 4, 7, 59, 59));
+    schedule.Arm();
+    EXPECT_TRUE(host.timer);
+    EXPECT_EQ(host.text, L"将在2024/03/04 08:00自动启动连接");
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 0);
+    clock.Set(At(2024, 3, 4, 8, 0, 0));
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 1);
+
+    Connect();
+    clock.Set(At(2024, 3, 4, 11, 59, 59));
+    EXPECT_FALSE(schedule.HangUpDue());
+    EXPECT_EQ(host.text, L"将在2024/03/04 12:00自动断开连接");
+    clock.Set(At(2024, 3, 4, 12, 0, 0));
+    EXPECT_TRUE(schedule.HangUpDue());
+    EXPECT_FALSE(schedule.HangUpDue());  // once
+}
+
+TEST_F(ScheduleTest, AWindowOverMidnightBelongsToTheDayItOpens) {
+    // Monday 23:00: open now, until Tuesday 2:00.
+    Plan({1}, {{L"22:00", L"2:00"}});
+    clock.Set(At(2024, 3, 4, 23, 0));
+    schedule.Arm();
+    EXPECT_EQ(host.dials, 1);
+    Connect();
+    EXPECT_EQ(schedule.HangUpTime(), At(2024, 3, 5, 2, 0));
+
+    // Tuesday 1:00, with Monday chosen: still Monday's window, which stops
+    // today at 2:00 (not tomorrow).
+    WeeklySchedule late{store, clock, host};
+    host = {};
+    clock.Set(At(2024, 3, 5, 1, 0));
+    late.Arm();
+    EXPECT_EQ(host.dials, 1);
+    host.up = true;
+    late.OnConnect();
+    EXPECT_EQ(late.HangUpTime(), At(2024, 3, 5, 2, 0));
+
+    // With only Tuesday chosen, Tuesday's window opens in the evening.
+    Plan({2}, {{L"22:00", L"2:00"}});
+    host = {};
+    late.Arm();
+    EXPECT_EQ(host.dials, 0);
+    ASSERT_TRUE(late.Waiting());
+    EXPECT_EQ(late.Waiting()->start, At(2024, 3, 5, 22, 0));
+}
+
+TEST_F(ScheduleTest, ATickLateAfterSleepDoesNotDialOutsideTheWindow) {
+    Plan({1}, {{L"8:00", L"9:00"}, {L"16:00", L"17:00"}});
+    clock.Set(At(2024, 3, 4, 7, 0));
+    schedule.Arm();
+    clock.Advance(8 * 3600);  // 15:00: the machine slept through 8:00 to 9:00
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 0);
+    ASSERT_TRUE(schedule.Waiting());
+    EXPECT_EQ(schedule.Waiting()->start, At(2024, 3, 4, 16, 0));
+}
+
+TEST_F(ScheduleTest, ARunningMachineConnectsOnLaterChosenDaysAfterMidnight) {
+    Plan({1, 3}, {{L"8:00", L"9:00"}});
+    clock.Set(At(2024, 3, 4, 10, 0));  // Monday's window is over
+    schedule.Arm();
+    EXPECT_TRUE(host.timer);
+    EXPECT_FALSE(schedule.Waiting());
+    for (std::int64_t t = clock.Now(); t < At(2024, 3, 6, 8, 0, 5); t += 10) {
+        clock.Set(t);
+        schedule.OnTimer();
+    }
+    EXPECT_EQ(host.dials, 1);  // Wednesday, not Tuesday
+    EXPECT_EQ(schedule.HangUpTime(), std::nullopt);
+    Connect();
+    EXPECT_EQ(schedule.HangUpTime(), At(2024, 3, 6, 9, 0));
+}
+
+TEST_F(ScheduleTest, LocalTimesFollowSummerTime) {
+    // Sunday 2024-03-31 loses 2:00 to 3:00; the night to Sunday 2024-10-27
+    // has 2:00 to 3:00 twice.
+    Plan({7}, {{L"8:00", L"9:00"}});
+    clock.Set(At(2024, 3, 31, 0, 30));
+    schedule.Arm();
+    EXPECT_EQ(schedule.Waiting()->start, 1711864800);  // 06:00 UTC is 08:00 summer time
+    Plan({6}, {{L"22:00", L"3:00"}});
+    clock.Set(At(2024, 10, 26, 22, 30));
+    schedule.Arm();
+    Connect();
+    EXPECT_EQ(*schedule.HangUpTime() - At(2024, 10, 26, 22, 0), 6 * 3600);
+}
+
+TEST_F(ScheduleTest, ASavedPlanIsArmedAfreshAndReadAgainAtTheTime) {
+    Plan({1}, {{L"8:00", L"12:00"}});
+    clock.Set(At(2024, 3, 4, 7, 0));
+    schedule.Arm();
+    Plan({2}, {{L"8:00", L"12:00"}});  // Monday unticked
+    schedule.OnPlanSaved();
+    EXPECT_FALSE(schedule.Waiting());
+    // Changed behind its back, the plan is still read at the start time.
+    Plan({1}, {{L"8:00", L"12:00"}});
+    schedule.Arm();
+    Plan({1}, {});
+    clock.Set(At(2024, 3, 4, 8, 0));
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 0);
+    EXPECT_FALSE(schedule.Waiting());
+}
+
+TEST_F(ScheduleTest, TheUsersHangUpAndARunningAttemptHoldTheDialBack) {
+    // Window 1 opens later than window 2: the earlier opening is waited for.
+    Plan({1}, {{L"20:00", L"21:00"}, {L"9:00", L"10:00"}, {L"11:00", L"12:00"}});
+    clock.Set(At(2024, 3, 4, 9, 30));
+    host.hangUpRequested = true;  // hung up inside window 2
+    schedule.Arm();
+    EXPECT_EQ(host.dials, 0);
+    EXPECT_EQ(schedule.Waiting()->start, At(2024, 3, 4, 11, 0));
+    clock.Set(At(2024, 3, 4, 11, 0));
+    host.dialing = true;  // a dial of the user's is running
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 0);
+    host.dialing = false;
+    clock.Advance(10);
+    schedule.OnTimer();
+    EXPECT_EQ(host.dials, 1);
+    EXPECT_FALSE(host.hangUpRequested);  // a new window opened
+}
+
+TEST(ScheduleTimeText, OnlyHoursAndTwoDigitMinutesAreAccepted) {
+    const std::pair<const wchar_t*, std::optional<std::wstring>> cases[] = {
+        {L"7:05", L"7:05"}, {L"07:05", L"7:05"}, {L" 23:30 ", L"23:30"}, {L"0:00", L"0:00"},
+        {L"", L""},         {L"   ", L""},       {L"24:00", {}},         {L"7.30", {}},
+        {L"123:45", {}},    {L"7:5", {}},        {L"7:60", {}},          {L":30", {}},
+        {L"a:30", {}},      {L"7:3a", {}},       {L"-1:30", {}},         {L"7:05:00", {}},
+    };
+    for (const auto& [text, stored] : cases) EXPECT_EQ(NormalizeScheduleTime(text), stored) << text;
+}
+
+TEST(SchedulePlanSetting, SavingThePlanSwitchesTheIdleDisconnectOff) {
+    MemorySettingsStore store;
+    store.WriteInt(L"Advance", L"idelFlag", 1);
+    WriteSchedulePlan(store, SchedulePlan{});
+    EXPECT_EQ(store.ReadInt(L"Advance", L"idelFlag", -1), 0);
+}
+
+// ---- the automatic shutdown ----
+
+struct FakeShutdownHost : ShutdownHost {
+    bool timed = false, up = false, timer = false;
+    std::deque<bool> answers;  // the countdowns' outcomes
+    std::uint32_t privilegeError = 0, powerOffError = 0;
+    std::wstring text;
+    std::vector<std::string> calls;
+    std::vector<std::wstring> logs;
+    bool ConnectionTimed() override { return timed; }
+    bool ConnectionUp() override { return up; }
+    bool StartShutdownTimer() override { return timer = true; }
+    void StopShutdownTimer() override { timer = false; }
+    void ShowShutdownText(std::wstring_view t) override { text = t; }
+    bool ConfirmShutdown() override {
+        calls.push_back("countdown");
+        const bool yes = !answers.empty() && answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return yes;
+    }
+    std::uint32_t EnableShutdownPrivilege() override {
+        calls.push_back("privilege");
+        return privilegeError;
+    }
+    void HangUpAndWait() override { calls.push_back("hang up"); }
+    std::uint32_t PowerOff(unsigned flags) override {
+        calls.push_back("power off " + std::to_string(flags));
+        return powerOffError;
+    }
+    void Log(std::wstring t) override {
+        calls.push_back("log");
+        logs.push_back(std::move(t));
+    }
+};
+
+class ShutdownTest : public CentralEuropeanTime {
+  protected:
+    void Stored(int mode, int value) {
+        store.WriteInt(L"Shutdown", L"Save", 1);
+        store.WriteInt(L"Shutdown", L"RadioEscap", mode);
+        store.WriteInt(L"Shutdown", mode == 0 ? L"escap" : L"idel", value);
+    }
+    int Countdowns() const {
+        return static_cast<int>(std::count(host.calls.begin(), host.calls.end(), "countdown"));
+    }
+
+    MemorySettingsStore store;
+    ManualClock clock;
+    FakeShutdownHost host;
+    ShutdownPlan plan{store, clock, host};
+};
+
+TEST_F(ShutdownTest, ADailyPlanFiresInTheFirstThreeMinutesOfItsHourOnly) {
+    Stored(1, 23);
+    for (const auto& [h, m, s, fires] :
+         {std::tuple{22, 59, 59, false}, {23, 0, 0, true}, {23, 2, 59, true}, {23, 3, 0, false}}) {
+        FakeShutdownHost fresh;
+        ShutdownPlan p{store, clock, fresh};
+        clock.Set(At(2024, 3, 4, h, m, s));
+        p.ApplyStored();
+        EXPECT_EQ(fresh.calls.size() > 0, fires) << h << ":" << m << ":" << s;
+        if (!fires) {
+            EXPECT_EQ(fresh.text, L"将在23点自动关机");
+        }
+    }
+}
+
+TEST_F(ShutdownTest, ADailyPlanFiresAtMostOnceADate) {
+    Stored(1, 23);
+    clock.Set(At(2024, 3, 4, 23, 0, 10));
+    host.answers = {false};
+    plan.ApplyStored();
+    EXPECT_EQ(Countdowns(), 1);
+    EXPECT_FALSE(plan.DailyHour());  // cancelled: nothing pending
+    EXPECT_EQ(host.text, L"");
+    clock.Set(At(2024, 3, 4, 23, 1));  // the history is listed again
+    plan.ApplyStored();
+    EXPECT_EQ(Countdowns(), 1);
+    clock.Set(At(2024, 3, 5, 23, 0));
+    plan.Check();
+    EXPECT_EQ(Countdowns(), 2);
+}
+
+TEST_F(ShutdownTest, AOneOffMomentFiresWithin120SecondsOrIsDropped) {
+    clock.Set(At(2024, 3, 4, 10, 0));
+    plan.ArmFromDialog({0, 2, 0, 0, false});
+    EXPECT_TRUE(host.timer);
+    EXPECT_EQ(host.text, L"将在2024/03/04 12:00自动关机");
+    clock.Set(At(2024, 3, 4, 12, 1, 59));
+    host.answers = {true};
+    host.up = true;
+    plan.Check();
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"countdown", "privilege", "hang up", "power off 13"}));
+    EXPECT_FALSE(host.timer);
+
+    host.calls.clear();
+    clock.Set(At(2024, 3, 4, 10, 0));
+    plan.ArmFromDialog({0, 2, 0, 0, false});
+    clock.Set(At(2024, 3, 4, 12, 2, 0));  // the machine slept through it
+    plan.Check();
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_FALSE(plan.OneOffPending());
+    EXPECT_EQ(host.text, L"");
+
+    // A moment in the past arms nothing.
+    plan.ArmFromDialog({2, 0, 0, clock.Now() - 1, false});
+    EXPECT_FALSE(plan.OneOffPending());
+}
+
+TEST_F(ShutdownTest, FailuresAreLoggedAndWithoutThePrivilegeNothingIsHungUp) {
+    clock.Set(At(2024, 3, 4, 10, 0));
+    host.up = true;
+    host.answers = {true, true};
+    host.privilegeError = 1300;
+    plan.ArmFromDialog({2, 0, 0, clock.Now() + 1, false});
+    clock.Advance(1);
+    plan.Check();
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"countdown", "privilege", "log"}));
+    host.privilegeError = 0;
+    host.powerOffError = 5;
+    plan.ArmFromDialog({2, 0, 0, clock.Now() + 1, false});
+    clock.Advance(1);
+    plan.Check();
+    EXPECT_EQ(host.logs, (std::vector<std::wstring>{L"AdjustTokenPrivileges失败有错误 1300\n",
+                                                    L"ExitWindowsEx失败有错误 5\n"}));
+}
+
+TEST_F(ShutdownTest, TheTimerChecksOnlyWhileNoSessionTickDoes) {
+    clock.Set(At(2024, 3, 4, 10, 0));
+    host.timed = true;
+    plan.ArmFromDialog({1, 0, 23, 0, false});
+    EXPECT_FALSE(host.timer);
+    host.timed = false;
+    plan.StartTimer();  // the disconnect
+    EXPECT_TRUE(host.timer && plan.TimerRunning());
+    plan.OnSessionTickStarted();
+    EXPECT_FALSE(host.timer);
+}
+
+TEST_F(ShutdownTest, HoursFromNowStayWithin2037) {
+    clock.Set(At(2037, 12, 31, 20, 30));
+    EXPECT_EQ(MaxShutdownHours(clock.Now()), 3u);
+    plan.ArmFromDialog({0, 4, 0, 0, false});
+    EXPECT_FALSE(plan.OneOffPending());
+    Stored(0, 24 * 366 * 10);
+    clock.Set(At(2030, 1, 1, 0, 0));
+    plan.ApplyStored();  // ten years from 2030 does not fit
+    EXPECT_FALSE(plan.OneOffPending());
+}
+
+// ---- programs after connecting ----
+
+struct FakeLauncher : ProgramLauncher {
+    std::vector<std::wstring> lines;
+    std::vector<std::string> actions;
+    Started Launch(const std::wstring& line) override {
+        lines.push_back(line);
+        if (line.find(L"missing") != std::wstring::npos) return {2, 0};
+        return {0, lines.size()};
+    }
+    void AskToClose(std::uintptr_t p) override { actions.push_back("close " + std::to_string(p)); }
+    void Release(std::uintptr_t p) override { actions.push_back("release " + std::to_string(p)); }
+};
+
+TEST(ProgramList, StoredPathsSplitJoinAndAddByTheCommaRules) {
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(SplitProgramList(L""), V{});
+    EXPECT_EQ(SplitProgramList(L","), V{});
+    EXPECT_EQ(SplitProgramList(L"C:\\a.exe,,D:\\b c.exe,"), (V{L"C:\\a.exe", L"D:\\b c.exe"}));
+    EXPECT_EQ(JoinProgramList({L"C:\\a.exe", L"D:\\b.exe"}), L"C:\\a.exe,D:\\b.exe");
+    EXPECT_EQ(JoinProgramList({}), L"");
+    EXPECT_EQ(AddProgram({L"C:\\a.exe"}, L"D:\\b.exe"), (V{L"C:\\a.exe", L"D:\\b.exe"}));
+    EXPECT_EQ(AddProgram({L"C:\\x\\a.exe"}, L"a.exe"), V{L"C:\\x\\a.exe"});  // already there
+    EXPECT_EQ(AddProgram({}, L"C:\\a,b.exe"), std::nullopt);
+    EXPECT_EQ(ProgramCommandLine(L"C:\\a.exe"), L"C:\\a.exe");
+    EXPECT_EQ(ProgramCommandLine(L"C:\\Program Files\\b.exe"), L"\"C:\\Program Files\\b.exe\"");
+    EXPECT_EQ(ProgramCommandLine(L"\"C:\\My Apps\\c.exe\" -x"), L"\"C:\\My Apps\\c.exe\" -x");
+}
+
+TEST(ProgramStarter, ReportsEveryFailureAndEndsOnlyWhatItStarted) {
+    MemorySettingsStore store;
+    FakeLauncher launcher;
+    std::vector<std::wstring> reports;
+    ProgramStarter starter(store, launcher, [&](std::wstring t) { reports.push_back(t); });
+    store.WriteString(L"RunProg", L"path", L",");
+    starter.StartPrograms();
+    EXPECT_TRUE(launcher.lines.empty());
+
+    store.WriteString(L"RunProg", L"path", L"C:\\missing.exe,C:\\Tools\\a b.exe,D:\\missing2.exe");
+    starter.StartPrograms();
+    EXPECT_EQ(launcher.lines[1], L"\"C:\\Tools\\a b.exe\"");
+    EXPECT_EQ(reports, (std::vector<std::wstring>(2, L"执行程序失败. Error Code:2")));
+    starter.EndPrograms();  // not asked for: the handle is only let go
+    EXPECT_EQ(launcher.actions, std::vector<std::string>{"release 2"});
+
+    store.WriteInt(L"RunProg", L"EndAtDisconnect", 1);
+    launcher.actions.clear();
+    starter.StartPrograms();
+    starter.EndPrograms();
+    EXPECT_EQ(launcher.actions, (std::vector<std::string>{"close 5", "release 5"}));
+}
+
+}  // namespace
+}  // namespace hourlink
