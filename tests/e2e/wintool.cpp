@@ -15,9 +15,15 @@
 //                                           TITLE and prints its static texts
 //   wintool dialog-press TITLE ID           presses button ID (6 = IDYES, 7 = IDNO)
 //                                           of the visible dialog box TITLE
+//   wintool tray-has TITLE ID               whether the window TITLE (visible or
+//                                           not) has notification icon ID
+//   wintool tray-click                      a left click on the task bar's first
+//                                           notification icon (its right end)
 //
 // Exit code 0 when the condition holds, 1 when it does not, 2 on bad usage.
 #include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -116,12 +122,33 @@ bool WaitFor(DWORD timeoutMs, bool wantVisible, const std::wstring& title) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"tray-click") {
+        // The task bar draws its icons from the right end, each a small icon
+        // with a 2-pixel border; the first is the rightmost.
+        HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
+        RECT r{};
+        if (!bar || !GetWindowRect(bar, &r)) return 1;
+        const int x = r.right - (GetSystemMetrics(SM_CXSMICON) + 4) / 2;
+        const int y = (r.top + r.bottom) / 2;
+        INPUT input[3] = {};
+        for (INPUT& i : input) i.type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[0].mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        input[0].mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        for (INPUT& i : input) {
+            SendInput(1, &i, sizeof i);
+            Sleep(100);
+        }
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: wintool wait-window|wait-gone|close|count TITLE [TIMEOUT_MS]\n");
         return 2;
     }
-    const std::wstring command = argv[1];
     const std::wstring title = argv[2];
     const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 20000;
 
@@ -180,6 +207,19 @@ int wmain(int argc, wchar_t** argv) {
         if (!button) return 1;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
         return 0;
+    }
+    if (command == L"tray-has") {
+        if (argc < 4) return 2;
+        const auto windows = TopLevelWindows(title);
+        // Changing nothing about an icon succeeds only while the shell has it.
+        NOTIFYICONDATAW probe{};
+        probe.cbSize = sizeof probe;
+        probe.uID = static_cast<UINT>(std::wcstoul(argv[3], nullptr, 10));
+        for (HWND hwnd : windows) {
+            probe.hWnd = hwnd;
+            if (Shell_NotifyIconW(NIM_MODIFY, &probe)) return 0;
+        }
+        return 1;
     }
     if (command == L"close") {
         HWND hwnd = VisibleWindow(title);
