@@ -252,7 +252,7 @@ void Dialer::Dial(bool automatic, const EntryChoice& choice) {
     std::wstring entry;
     if (automatic) {
         entry = ReadSetting(settings_, settings::kScheduleEntryName);
-    } else if (choice.selectionChanges == 1) {
+    } else if (choice.selectionChanges <= 1) {
         entry = ReadSetting(settings_, settings::kDefaultConnect);
     } else {
         entry = choice.selectedEntry;
@@ -389,7 +389,7 @@ void Dialer::OnSessionEnd() {
 
 bool Dialer::CanConnect(bool timing, const EntryChoice& choice) const {
     if (timing) return false;
-    if (choice.selectionChanges == 1 &&
+    if (choice.selectionChanges <= 1 &&
         !ReadSetting(settings_, settings::kDefaultConnect).empty()) {
         return true;
     }

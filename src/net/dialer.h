@@ -135,8 +135,8 @@ class DialAttempt {
 };
 
 // The entry the tree offers for a manual dial: how often its selection changed
-// since the start (exactly 1 means the user has not chosen: the default entry
-// is dialled) and the entry selected.
+// since the start (at most once, the tree's own first selection, means the
+// user has not chosen: the default entry is dialled) and the entry selected.
 struct EntryChoice {
     int selectionChanges = 1;
     std::wstring selectedEntry;

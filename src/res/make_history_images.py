@@ -4,11 +4,13 @@
   images.bmp  sixteen 16 x 16 pictures side by side, 24-bit, magenta where
               transparent. The history rows use 2 (a green smiling face: a
               session) and 3 (a red frowning face: a continued or recovered
-              record); the device tree the others:
-              0 computer, 1 modem, 2 smiling face, 3 frowning face, 4 globe,
-              5 padlock, 6 network card, 7 folder, 8 telephone, 9 plug,
-              10 infrared, 11 parallel cable, 12 clock, 13 question mark,
-              14 check mark, 15 cross
+              record); the device tree 0 (its dial-up group), 1 (its other
+              groups), 2 (the entry online), 5 (an entry) and 9 (the root):
+              0 telephone, 1 networked computers, 2 smiling face,
+              3 frowning face, 4 globe, 5 green arrow, 6 network card,
+              7 folder, 8 telephone, 9 clock and calendar, 10 infrared,
+              11 parallel cable, 12 clock, 13 question mark, 14 check mark,
+              15 cross
 
 Standard library only. The file is checked in; run this to redraw it:
     python3 src/res/make_history_images.py src/res
@@ -60,6 +62,19 @@ def arc(cx, cy, r, w, a0, a1):
     return inside
 
 
+def polygon(*points):
+    def inside(x, y):
+        result = False
+        n = len(points)
+        for i in range(n):
+            (xa, ya), (xb, yb) = points[i], points[(i + 1) % n]
+            if (ya > y) != (yb > y) and x < (xb - xa) * (y - ya) / (yb - ya) + xa:
+                result = not result
+        return result
+
+    return inside
+
+
 def face(colour, smile):
     dark = tuple(c // 3 for c in colour)
     mouth = arc(0.5, 0.42, 0.24, 0.045, 30, 150) if smile else arc(0.5, 0.86, 0.22, 0.045, 215, 325)
@@ -81,23 +96,27 @@ RED = (220, 40, 40)
 YELLOW = (240, 200, 40)
 
 PICTURES = [
-    # 0 computer
-    [(rect(0.1, 0.1, 0.9, 0.68), GREY), (rect(0.18, 0.18, 0.82, 0.6), BLUE),
-     (rect(0.42, 0.68, 0.58, 0.8), GREY), (rect(0.22, 0.8, 0.78, 0.9), GREY)],
-    # 1 modem
-    [(rect(0.08, 0.4, 0.92, 0.8), GREY), (rect(0.12, 0.44, 0.88, 0.76), LIGHT),
-     (circle(0.25, 0.6, 0.06), GREEN), (circle(0.42, 0.6, 0.06), GREEN),
-     (circle(0.59, 0.6, 0.06), RED), (segment(0.8, 0.4, 0.8, 0.12, 0.04), BLACK)],
+    # 0 telephone: handset over a dial body
+    [(rect(0.12, 0.16, 0.88, 0.3), BLACK), (rect(0.08, 0.16, 0.26, 0.42), BLACK),
+     (rect(0.74, 0.16, 0.92, 0.42), BLACK), (polygon((0.3, 0.36), (0.7, 0.36), (0.9, 0.9), (0.1, 0.9)), RED),
+     (circle(0.5, 0.64, 0.17), LIGHT), (circle(0.5, 0.64, 0.06), BLACK)],
+    # 1 networked computers: two screens joined by a cable
+    [(segment(0.27, 0.62, 0.27, 0.84, 0.04), BLACK), (segment(0.73, 0.62, 0.73, 0.84, 0.04), BLACK),
+     (segment(0.27, 0.84, 0.73, 0.84, 0.04), BLACK),
+     (rect(0.02, 0.1, 0.52, 0.52), GREY), (rect(0.07, 0.15, 0.47, 0.45), BLUE),
+     (rect(0.48, 0.3, 0.98, 0.72), GREY), (rect(0.53, 0.35, 0.93, 0.65), BLUE),
+     (rect(0.18, 0.52, 0.36, 0.6), GREY)],
     face(GREEN, True),
     face(RED, False),
     # 4 globe
     [(circle(0.5, 0.5, 0.44), BLUE), (ring(0.5, 0.5, 0.44, 0.38), (20, 50, 130)),
      (segment(0.08, 0.5, 0.92, 0.5, 0.035), LIGHT), (segment(0.5, 0.07, 0.5, 0.93, 0.035), LIGHT),
      (arc(0.5, 0.5, 0.22, 0.035, 0, 360), LIGHT)],
-    # 5 padlock
-    [(arc(0.5, 0.42, 0.22, 0.06, 180, 360), GREY), (segment(0.28, 0.42, 0.28, 0.5, 0.06), GREY),
-     (segment(0.72, 0.42, 0.72, 0.5, 0.06), GREY), (rect(0.18, 0.48, 0.82, 0.9), YELLOW),
-     (circle(0.5, 0.65, 0.07), BLACK), (rect(0.47, 0.65, 0.53, 0.8), BLACK)],
+    # 5 green arrow, pointing right
+    [(polygon((0.08, 0.36), (0.5, 0.36), (0.5, 0.12), (0.94, 0.5), (0.5, 0.88), (0.5, 0.64),
+              (0.08, 0.64)), (20, 110, 30)),
+     (polygon((0.14, 0.42), (0.56, 0.42), (0.56, 0.26), (0.85, 0.5), (0.56, 0.74), (0.56, 0.58),
+              (0.14, 0.58)), GREEN)],
     # 6 network card
     [(rect(0.06, 0.25, 0.94, 0.7), GREEN), (rect(0.15, 0.7, 0.85, 0.82), YELLOW),
      (rect(0.2, 0.35, 0.45, 0.55), BLACK), (rect(0.58, 0.35, 0.82, 0.6), LIGHT)],
@@ -107,9 +126,13 @@ PICTURES = [
     # 8 telephone
     [(segment(0.2, 0.3, 0.8, 0.3, 0.1), BLACK), (rect(0.25, 0.45, 0.75, 0.88), GREY),
      (circle(0.5, 0.66, 0.12), LIGHT)],
-    # 9 plug
-    [(rect(0.3, 0.3, 0.7, 0.7), GREY), (rect(0.36, 0.1, 0.42, 0.3), BLACK),
-     (rect(0.58, 0.1, 0.64, 0.3), BLACK), (segment(0.5, 0.7, 0.5, 0.95, 0.06), BLACK)],
+    # 9 clock and calendar: a calendar page with a clock in front
+    [(rect(0.04, 0.06, 0.7, 0.7), GREY), (rect(0.08, 0.1, 0.66, 0.66), (255, 255, 255)),
+     (rect(0.08, 0.1, 0.66, 0.24), RED),
+     (rect(0.16, 0.32, 0.24, 0.38), BLACK), (rect(0.32, 0.32, 0.4, 0.38), BLACK),
+     (rect(0.48, 0.32, 0.56, 0.38), BLACK), (rect(0.16, 0.46, 0.24, 0.52), BLACK),
+     (circle(0.66, 0.66, 0.32), BLACK), (circle(0.66, 0.66, 0.26), YELLOW),
+     (segment(0.66, 0.66, 0.66, 0.48, 0.04), BLACK), (segment(0.66, 0.66, 0.8, 0.72, 0.04), BLACK)],
     # 10 infrared
     [(circle(0.2, 0.5, 0.12), RED), (arc(0.2, 0.5, 0.35, 0.04, 300, 60), RED),
      (arc(0.2, 0.5, 0.6, 0.04, 310, 50), RED)],

@@ -206,3 +206,18 @@
 #define HOURLINK_VERSION_MINOR 21
 #define HOURLINK_VERSION_PATCH 0
 #define HOURLINK_VERSION_TEXT "2.21.0"
+
+// The floating drop window (dialog 143): session time, month time, download
+// and upload rates.
+#define IDD_DROP_WINDOW 143
+#define IDC_DROP_SESSION 1015
+#define IDC_DROP_MONTH 1016
+#define IDC_DROP_DOWNLOAD 1046
+#define IDC_DROP_UPLOAD 1047
+// The device tree: its context menu and the texts of the root and the groups.
+#define IDR_TREE_MENU 135
+#define IDS_TREE_ROOT 113
+#define IDS_TREE_BROADBAND 114
+#define IDS_TREE_VPN 115
+#define IDS_TREE_DIAL_UP 116
+#define IDS_TREE_OTHER 117

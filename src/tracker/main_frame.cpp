@@ -6,20 +6,22 @@
 #include <ctime>
 
 #include "app/about_dialog.h"
+#include "app/hourlink_app.h"
 #include "app/options_dialog.h"
+#include "app/settings.h"
 #include "app/startup_entry.h"
 #include "automation/schedule.h"
-#include "app/hourlink_app.h"
-#include "app/settings.h"
 #include "base/file_system.h"
 #include "base/time_format.h"
 #include "lock/program_lock.h"
 #include "net/connect_dialog.h"
 #include "net/connection_type.h"
+#include "net/phonebook_editor.h"
 #include "res/resource.h"
 #include "tools/ping_dialog.h"
 #include "tracker/html_report.h"
 #include "tracker/limit_popup.h"
+#include "ui/device_tree.h"
 #include "win/text.h"
 
 #ifndef WM_DPICHANGED
@@ -92,7 +94,10 @@ class CMainFrame::FrameDialHost final : public DialHost {
         return FromGbk(frame_.network_.FindPhoneNumber(win::WideToGbk(entryName)));
     }
     bool AskConnect(ConnectDetails& details) override {
-        return ConnectDialog(details).DoModal(frame_.Hwnd()) == IDOK;
+        const auto edit = [](HWND owner, const std::wstring& entry) {
+            EditPhonebookEntry(owner, win::WideToGbk(entry));
+        };
+        return ConnectDialog(details, edit).DoModal(frame_.Hwnd()) == IDOK;
     }
     void PostLog(std::wstring text) override { Post(WM_DIAL_TEXT, std::move(text), true); }
     void PostError(std::wstring text) override {
@@ -194,13 +199,15 @@ int CMainFrame::OnCreate() {
     links.log = [this](std::wstring_view text) { AppendLog(text); };
     links.entryNames = [this] {
         std::vector<std::wstring> names;
-        for (const std::string& name : ScheduleEntryChoices(network_)) names.push_back(FromGbk(name));
+        for (const std::string& name : ScheduleEntryChoices(network_))
+            names.push_back(FromGbk(name));
         return names;
     };
     automation_ = std::make_unique<FrameAutomation>(Hwnd(), *settings_, clock_, std::move(links));
     Win32DialPlatform::SetNotifyWindow(Hwnd());
 
     CreateStatusBar();
+    dropWindow_.Create(Hwnd(), *settings_);
     // The month bar in the status bar's font.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
     monthBar_.OnMonthChanged([this](int year, int month) { OnMonthPicked(year, month); });
@@ -211,6 +218,10 @@ int CMainFrame::OnCreate() {
     monthBar_.SetMonth(month.year, month.month);
     UpdateButtons();
     LayoutChildren();
+    const auto offline = static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_OFFLINE), IMAGE_ICON, 16, 16, LR_SHARED));
+    trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, L"", offline, IDR_TRAY_MENU);
+    ShowOfflineTexts();
     return 0;
 }
 
@@ -227,14 +238,18 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateViews() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
     outerSplitter_.Create(Hwnd(), 1, 2, 0xE810);
     innerSplitter_.Create(outerSplitter_.Hwnd(), 2, 1, 0xE811, WS_CHILD | WS_VISIBLE | WS_BORDER);
-    tree_ = CreateWindowExW(
-        WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
-        WS_CHILD | WS_VISIBLE | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-        0, 0, 0, 0, outerSplitter_.Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTreeId)),
-        instance, nullptr);
+    ui::CEnumView::Args tree;
+    tree.parent = outerSplitter_.Hwnd();
+    tree.id = kTreeId;
+    tree.frame = Hwnd();
+    tree.devices = ProbeDevices(network_);
+    tree.selectionChanged = [this](std::wstring_view text) {
+        historyView_.ApplyTreeSelection(text);
+        UpdateButtons();
+    };
+    enumView_.Create(std::move(tree));
     ui::CHourlinkView::Args view;
     view.parent = innerSplitter_.Hwnd();
     view.id = kListId;
@@ -250,7 +265,7 @@ void CMainFrame::CreateViews() {
     historyView_.Create(std::move(view));
     textPane_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
 
-    outerSplitter_.SetPane(0, 0, tree_);
+    outerSplitter_.SetPane(0, 0, enumView_.Hwnd());
     outerSplitter_.SetPane(0, 1, innerSplitter_.Hwnd());
     innerSplitter_.SetPane(0, 0, historyView_.Hwnd());
     innerSplitter_.SetPane(1, 0, textPane_.Hwnd());
@@ -299,7 +314,15 @@ std::uint32_t CMainFrame::SessionElapsed() const {
 }
 
 LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    // The shell started again (Explorer restarted, or came late at logon).
+    if (msg == ui::CTrayIcon::TaskbarCreatedMessage()) {
+        trayIcon_.OnTaskbarCreated();
+        return 0;
+    }
     switch (msg) {
+        case WM_TRAY_NOTIFY:
+            trayIcon_.OnTrayNotification(wp, lp);
+            return 0;
         case WM_CREATE:
             return OnCreate();
         case WM_SIZE:
@@ -402,6 +425,8 @@ LRESULT CMainFrame::OnConnect() {
     g_rasConnection = rasHandle_;
     dialer_->OnSessionStart(rasHandle_);
     traffic_->Reset();
+    trayIcon_.SetIcon(static_cast<UINT>(IDI_ONLINE));
+    if (ReadSetting(*settings_, settings::kDropWindow) != 0) dropWindow_.SetVisible(true);
 
     const std::int64_t now = clock_.Now();
     monthBar_.SetSessionStart(SessionStartText(status_.start, now));
@@ -432,11 +457,19 @@ void CMainFrame::OnDisconnect() {
     }
     rasHandle_ = 0;
     g_rasConnection = 0;
+    // The entry just used is proposed next time; a LAN or the PPPoE client's
+    // link names none and leaves the user's default alone.
+    if (const std::wstring entry = enumView_.OnlineEntry(); !entry.empty()) {
+        WriteSetting(*settings_, settings::kDefaultConnect, entry);
+    }
     dialer_->OnSessionEnd();
     AppendLog(connectionName_ + L"离线\r\n");
     statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
     online_ = false;
     if (limits_) limits_->OnDisconnect();
+    trayIcon_.SetIcon(static_cast<UINT>(IDI_OFFLINE));
+    dropWindow_.SavePlacement();
+    dropWindow_.SetVisible(false);
     // The schedule is armed again and the shutdown check waits on timer 3.
     automation_->OnDisconnect();
     CommonTail();
@@ -444,6 +477,7 @@ void CMainFrame::OnDisconnect() {
 }
 
 void CMainFrame::CommonTail() {
+    enumView_.MarkConnection(online_ ? std::wstring_view(connectionName_) : L"END");
     // The history list adds the live row or completes it with the traffic of
     // the session.
     const TrafficFigures& traffic = traffic_->Figures();
@@ -459,13 +493,17 @@ void CMainFrame::OnSessionTick() {
     const TickTexts texts = MakeTickTexts(figures, session, historyView_.ShowingCurrentMonth());
     monthBar_.SetSessionTime(texts.session + L"   ");
     monthBar_.SetMonthTotal(texts.month + L"   ");
+    dropWindow_.SetSessionTime(texts.session);
+    dropWindow_.SetMonthTime(texts.month);
     // A popup or countdown of an earlier tick is still open: no second one.
     if (!inLimitDialog_ && limits_) RunLimitDecision(limits_->CheckMonth(texts.accumulatedMinutes));
     if (watcher_) watcher_->SetElapsed(session);
     if (!inLimitDialog_ && limits_)
         RunLimitDecision(limits_->CheckDay(figures.todayTotal, session));
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
+    if (limits_) dropWindow_.SetAlarm(limits_->DropAlarm());
     trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
+    trayIcon_.SetTooltipText(trayTip_);
     SampleTraffic();
     backup_.WriteAtFullMinute(session);
     ++tickCounter_;
@@ -484,10 +522,7 @@ void CMainFrame::SampleTraffic() {
     statusBar_.SetPaneText(kSentPane, tick.sentPane);
     if (!tick.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, tick.speedPane);
     if (!tick.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, tick.messagePane);
-    if (!tick.receivedRate.empty()) {
-        receivedRate_ = tick.receivedRate;
-        sentRate_ = tick.sentRate;
-    }
+    if (!tick.receivedRate.empty()) dropWindow_.SetRates(tick.receivedRate, tick.sentRate);
     const TrafficFigures& figures = traffic_->Figures();
     if (watcher_) watcher_->SetTraffic(figures.speed, figures.received, figures.sent);
     // Idle for the minutes the user chose: hung up at once, every second until
@@ -498,7 +533,8 @@ void CMainFrame::SampleTraffic() {
 void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
     inLimitDialog_ = true;
     // The drop window shows the alarm state once it exists.
-    const bool hangUp = CarryOutLimitDecision(Hwnd(), decision, [](DropAlarmState) {});
+    const bool hangUp = CarryOutLimitDecision(
+        Hwnd(), decision, [this](DropAlarmState state) { dropWindow_.SetAlarm(state); });
     inLimitDialog_ = false;
     if (hangUp) HangUpConnection();
 }
@@ -511,7 +547,9 @@ void CMainFrame::HangUpConnection() {
 void CMainFrame::ShowOfflineTexts() {
     const OfflineTexts texts = MakeOfflineTexts(Figures());
     monthBar_.SetMonthTotal(texts.month + L"   ");
+    dropWindow_.SetMonthTime(texts.month);
     trayTip_ = texts.trayTip;
+    trayIcon_.SetTooltipText(trayTip_);
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
     statusBar_.SetPaneText(kSincePane,
                            CountingSinceText(historyView_.Month(), historyView_.StartDay()));
@@ -553,7 +591,11 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_SCHEDULE:
         case ID_SHUTDOWN:
         case ID_RUN_PROGRAMS:
+        case ID_SHOW_DROP_WINDOW:
+        case ID_DROP_TRANSLUCENT:
             return true;
+        case ID_EDIT_ENTRY:
+            return enumView_.CanEditSelectedEntry();
         case ID_SUM_SELECTION:
             return historyView_.CanSumSelection();
         case ID_CONNECT:
@@ -561,7 +603,8 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_HANG_UP:
             return dialer_ && dialer_->CanHangUp(sessionTimerRunning_);
         default:
-            return false;  // the features behind the other commands come later
+            // The drop window's colour themes.
+            return id >= ID_THEME_FIRST && id <= ID_THEME_LAST;
     }
 }
 
@@ -612,7 +655,17 @@ void CMainFrame::OnCommand(UINT id) {
         case ID_RUN_PROGRAMS:
             automation_->RunProgramsCommand();
             break;
+        case ID_SHOW_DROP_WINDOW:
+            dropWindow_.ToggleVisible();
+            break;
+        case ID_DROP_TRANSLUCENT:
+            dropWindow_.SetTranslucent(!dropWindow_.IsTranslucent());
+            break;
+        case ID_EDIT_ENTRY:
+            enumView_.EditSelectedEntry();
+            break;
         default:
+            if (id >= ID_THEME_FIRST && id <= ID_THEME_LAST) dropWindow_.SetTheme(id);
             break;
     }
 }
@@ -628,6 +681,8 @@ void CMainFrame::OnInitMenuPopup(HMENU menu) {
                           MF_BYCOMMAND | (IsWindowVisible(Hwnd()) ? MF_CHECKED : MF_UNCHECKED));
         }
     }
+    // The drop window's items: shown, translucent, the theme in use.
+    dropWindow_.UpdateMenu(menu);
 }
 
 void CMainFrame::UpdateButtons() {
@@ -696,10 +751,12 @@ void CMainFrame::OnOptions() {
     callbacks.defaultsRestored = [this] { translucent_ = 0; };
     if (OptionsDialog(*settings_, clock_, std::move(callbacks)).DoModal(Hwnd()) != IDOK) return;
     translucent_ = ReadSetting(*settings_, settings::kTranWindow);
+    dropWindow_.SetTranslucent(translucent_ != 0);
+    dropWindow_.SetVisible(ReadSetting(*settings_, settings::kDropWindow) != 0 && online_);
     // The month shown is listed again under the settings as they are now.
     const YearMonth shown = historyView_.Month();
     historyView_.ShowMonth(shown.year, shown.month);
-    if (limits_) limits_->OnOptionsConfirmed();
+    if (limits_) dropWindow_.SetAlarm(limits_->OnOptionsConfirmed());
     StartupEntry entry(*settings_, ProgramDirectory().value_or(std::wstring()));
     if (ReadSetting(*settings_, settings::kStartRun) == 1) {
         entry.Set(Hwnd());
@@ -709,13 +766,14 @@ void CMainFrame::OnOptions() {
 }
 
 EntryChoice CMainFrame::EntryChoiceNow() const {
-    // Until the device tree offers its selection, the default entry is dialled.
-    return EntryChoice{};
+    return {enumView_.SelectionChanges(), enumView_.SelectedEntry()};
 }
 
 void CMainFrame::OnDestroy() {
     Win32DialPlatform::SetNotifyWindow(nullptr);
     SavePlacement();
+    dropWindow_.SavePlacement();
+    trayIcon_.Remove();
     RemovePropW(Hwnd(), ProgramBaseName().c_str());
     // Stop the watcher while the window still takes the messages it sends.
     watcherThread_.reset();

@@ -17,9 +17,9 @@
 #include <string>
 
 #include "app/settings_store.h"
+#include "automation/frame_automation.h"
 #include "base/clock.h"
 #include "base/win32_file_system.h"
-#include "automation/frame_automation.h"
 #include "net/connection_watcher.h"
 #include "net/dialer.h"
 #include "net/frame_events.h"
@@ -35,10 +35,13 @@
 #include "tracker/limits.h"
 #include "tracker/session_clock.h"
 #include "tracker/traffic.h"
+#include "ui/drop_window.h"
+#include "ui/enum_view.h"
 #include "ui/history_view.h"
 #include "ui/month_bar.h"
 #include "ui/split_window.h"
 #include "ui/total_time_view.h"
+#include "ui/tray_icon.h"
 #include "win/status_bar.h"
 #include "win/window.h"
 
@@ -96,13 +99,13 @@ class CMainFrame : public win::Window {
     AccountingFigures Figures() const { return historyView_.Figures(); }
     LimitMonitor& Limits() { return *limits_; }
     const std::wstring& TrayTip() const { return trayTip_; }
-    // The transfer rates of the last tick ("%.2f" kilobytes a second).
-    const std::wstring& ReceivedRate() const { return receivedRate_; }
-    const std::wstring& SentRate() const { return sentRate_; }
     Dialer& Dialing() { return *dialer_; }
     TrafficMeter& Traffic() { return *traffic_; }
 
     ui::CHourlinkView& HistoryView() { return historyView_; }
+    ui::CTrayIcon& TrayIcon() { return trayIcon_; }
+    ui::CDropWindow& DropWindow() { return dropWindow_; }
+    ui::CEnumView& DeviceTree() { return enumView_; }
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
 
@@ -179,10 +182,12 @@ class CMainFrame : public win::Window {
     win::StatusBar statusBar_;
     ui::CViewExSplitWnd outerSplitter_;
     ui::CViewExSplitWnd innerSplitter_;
-    HWND tree_ = nullptr;
+    ui::CEnumView enumView_;
     ui::CHourlinkView historyView_;
     ui::CTotalTimeView textPane_;
     HFONT font_ = nullptr;
+    ui::CTrayIcon trayIcon_;
+    ui::CDropWindow dropWindow_;
 
     // The running session.
     ConnectionStatus status_;
@@ -199,8 +204,6 @@ class CMainFrame : public win::Window {
     std::uint32_t lastEventSequence_ = 0;
     // The notification-area tip, kept current for the tray icon.
     std::wstring trayTip_;
-    std::wstring receivedRate_;
-    std::wstring sentRate_;
     // A limit popup or countdown is open: later ticks update the texts only.
     bool inLimitDialog_ = false;
     // Property/TranWindow as the normalisation left it: the drop window's

@@ -17,11 +17,16 @@
 //                                           of the visible dialog box TITLE
 //   wintool status-text TITLE PANE          prints (UTF-8) pane PANE of the status
 //                                           bar of the visible window TITLE
+//   wintool tray-has TITLE ID               whether the window TITLE (visible or
+//                                           not) has notification icon ID
+//   wintool tray-click                      a left click on the task bar's first
+//                                           notification icon (its right end)
 //
 // Exit code 0 when the condition holds, 1 when it does not, 2 on bad usage.
 #include <windows.h>
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -144,12 +149,33 @@ bool WaitFor(DWORD timeoutMs, bool wantVisible, const std::wstring& title) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"tray-click") {
+        // The task bar draws its icons from the right end, each a small icon
+        // with a 2-pixel border; the first is the rightmost.
+        HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
+        RECT r{};
+        if (!bar || !GetWindowRect(bar, &r)) return 1;
+        const int x = r.right - (GetSystemMetrics(SM_CXSMICON) + 4) / 2;
+        const int y = (r.top + r.bottom) / 2;
+        INPUT input[3] = {};
+        for (INPUT& i : input) i.type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[0].mi.dx = x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        input[0].mi.dy = y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        for (INPUT& i : input) {
+            SendInput(1, &i, sizeof i);
+            Sleep(100);
+        }
+        return 0;
+    }
     if (argc < 3) {
         std::fprintf(stderr,
                      "usage: wintool wait-window|wait-gone|close|count TITLE [TIMEOUT_MS]\n");
         return 2;
     }
-    const std::wstring command = argv[1];
     const std::wstring title = argv[2];
     const DWORD timeout = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 20000;
 
@@ -216,6 +242,19 @@ int wmain(int argc, wchar_t** argv) {
         if (!bar) return 1;
         PrintUtf8(StatusPaneText(bar, static_cast<int>(std::wcstoul(argv[3], nullptr, 10))));
         return 0;
+    }
+    if (command == L"tray-has") {
+        if (argc < 4) return 2;
+        const auto windows = TopLevelWindows(title);
+        // Changing nothing about an icon succeeds only while the shell has it.
+        NOTIFYICONDATAW probe{};
+        probe.cbSize = sizeof probe;
+        probe.uID = static_cast<UINT>(std::wcstoul(argv[3], nullptr, 10));
+        for (HWND hwnd : windows) {
+            probe.hWnd = hwnd;
+            if (Shell_NotifyIconW(NIM_MODIFY, &probe)) return 0;
+        }
+        return 1;
     }
     if (command == L"close") {
         HWND hwnd = VisibleWindow(title);

@@ -229,7 +229,8 @@ TEST_F(DialerTest, DisconnectedIsNoOnlineAndALanHasNothingToHangUp) {
 
 TEST_F(DialerTest, CommandsAreEnabledByTheTreeAndTheDefaultEntry) {
     Dialer& d = Make(realTiming);
-    EXPECT_TRUE(d.CanConnect(false, {1, L""}));        // the default entry
+    EXPECT_TRUE(d.CanConnect(false, {0, L""}));        // the default entry
+    EXPECT_TRUE(d.CanConnect(false, {1, L""}));        // ...also after the tree's own first pick
     EXPECT_FALSE(d.CanConnect(false, {2, L""}));       // a group is selected
     EXPECT_TRUE(d.CanConnect(false, {2, L"Office"}));  // an entry is selected
     EXPECT_FALSE(d.CanConnect(true, {2, L"Office"}));  // something is timed

@@ -544,6 +544,8 @@ struct ExitQuestion {
                 wchar_t cls[32] = {};
                 GetClassNameW(hwnd, cls, 32);
                 if (std::wstring_view(cls) != L"#32770" || !IsWindowVisible(hwnd)) return TRUE;
+                // The floating drop window is a dialog too, but no question.
+                if (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) return TRUE;
                 *reinterpret_cast<HWND*>(lp) = hwnd;
                 return FALSE;
             },

@@ -22,10 +22,8 @@ struct WindowPixels {
     std::vector<std::uint32_t> pixels;
 };
 
-// What the screen shows where the window is, frame included.
-inline WindowPixels CaptureWindow(HWND hwnd) {
-    RECT r{};
-    GetWindowRect(hwnd, &r);
+// What the screen shows in `r`.
+inline WindowPixels CaptureScreen(const RECT& r) {
     WindowPixels shot;
     shot.width = r.right - r.left;
     shot.height = r.bottom - r.top;
@@ -49,6 +47,13 @@ inline WindowPixels CaptureWindow(HWND hwnd) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return shot;
+}
+
+// What the screen shows where the window is, frame included.
+inline WindowPixels CaptureWindow(HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return CaptureScreen(r);
 }
 
 // How many different colours the pixels hold: a blank window has few.

@@ -1,0 +1,71 @@
+// CTrayIcon: the program's icon in the notification area. It adds, changes and
+// removes the icon and its tip, puts it back when the shell (re)starts, and
+// turns mouse events on the icon into the tray menu or a command for its owner
+// window, the main frame. No window of its own.
+//
+// The frame's part: Create() once; SetIcon() at each connect and end;
+// SetTooltipText() at every tick and with the offline texts; every
+// WM_TRAY_NOTIFY to OnTrayNotification(); the registered "TaskbarCreated"
+// message to OnTaskbarCreated().
+#pragma once
+
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <shellapi.h>
+
+#include <string>
+#include <string_view>
+
+namespace hourlink::ui {
+
+class CTrayIcon {
+  public:
+    CTrayIcon() = default;
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+    virtual ~CTrayIcon();
+
+    // Adds the icon `id` of `owner`, which gets `callbackMessage` for mouse
+    // events on it; the menu resource with the same number is the icon's menu.
+    // False when `owner` is not a window, when this object already made an
+    // icon, or when the shell refuses it (there may be no shell yet: the icon
+    // is added when the shell announces itself, OnTaskbarCreated).
+    bool Create(HWND owner, UINT callbackMessage, std::wstring_view tip, HICON icon, UINT id);
+    // Whether the icon is in the notification area now.
+    bool IsPresent() const { return present_; }
+
+    // Change the icon or its tip. Kept while the icon is not shown, for when it
+    // is added again.
+    void SetIcon(HICON icon);
+    // The icon resource `id` at the small icon size.
+    void SetIcon(UINT resourceId);
+    // A tip too long for the shell is cut at a character boundary.
+    void SetTooltipText(std::wstring_view tip);
+    std::wstring TooltipText() const { return data_.szTip; }
+    HICON Icon() const { return data_.hIcon; }
+
+    // Takes the icon out of the notification area (also done on destruction).
+    void Remove();
+
+    // The message the shell broadcasts when it starts: Explorer restarted after
+    // a crash, or a shell that came up after this program at logon.
+    static UINT TaskbarCreatedMessage();
+    // Adds the icon again with its current picture and tip; the shell has lost
+    // it. True when it is present afterwards.
+    bool OnTaskbarCreated();
+
+    // A mouse event on the icon (wParam and lParam of the callback message).
+    // Right button up: the menu's first popup at the mouse, its first item the
+    // default (bold); left button down: the command of the popup's second item
+    // is posted to the owner. Others do nothing. False for another icon's id.
+    virtual bool OnTrayNotification(WPARAM id, LPARAM mouseMessage);
+
+  private:
+    bool Add();
+
+    NOTIFYICONDATAW data_{};
+    bool created_ = false;
+    bool present_ = false;
+};
+
+}  // namespace hourlink::ui
