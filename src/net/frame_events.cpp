@@ -36,10 +36,17 @@ void FrameWatcherEvents::RecordsLoaded() {
 }
 
 void FrameWatcherEvents::Log(std::wstring text) {
+    PostOwnedText(frame_, WM_LOG_TEXT, std::move(text), false);
+}
+
+bool PostOwnedText(HWND window, UINT message, std::wstring text, bool inWParam, WPARAM style) {
     auto copy = std::make_unique<std::wstring>(std::move(text));
-    if (PostMessageW(frame_, WM_LOG_TEXT, 0, reinterpret_cast<LPARAM>(copy.get()))) {
-        copy.release();
-    }
+    const auto pointer = reinterpret_cast<std::uintptr_t>(copy.get());
+    const WPARAM wp = inWParam ? pointer : style;
+    const LPARAM lp = inWParam ? 0 : static_cast<LPARAM>(pointer);
+    if (!PostMessageW(window, message, wp, lp)) return false;
+    copy.release();  // the message owns it now
+    return true;
 }
 
 void FrameWatcherEvents::PlaySound(std::wstring_view file) {

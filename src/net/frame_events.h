@@ -47,6 +47,11 @@ class FrameWatcherEvents final : public WatcherEvents {
     std::unique_ptr<ProgramStarter> programs_;
 };
 
+// The sender's side for texts: posts `message` carrying a heap copy of `text`
+// that the message owns, in wParam, or in lParam with `style` in wParam. False
+// (the copy freed) when the window is gone.
+bool PostOwnedText(HWND window, UINT message, std::wstring text, bool inWParam, WPARAM style = 0);
+
 // The receiver's side: takes ownership of what a message carries. A zero
 // argument gives an empty pointer.
 std::unique_ptr<ConnectionStatus> TakeConnectionStatus(WPARAM wp);

@@ -14,11 +14,10 @@
 #include "base/file_system.h"
 #include "base/time_format.h"
 #include "lock/program_lock.h"
-#include "net/connect_dialog.h"
 #include "net/connection_type.h"
-#include "net/phonebook_editor.h"
 #include "res/resource.h"
 #include "tools/ping_dialog.h"
+#include "tracker/frame_services.h"
 #include "tracker/html_report.h"
 #include "tracker/limit_popup.h"
 #include "ui/device_tree.h"
@@ -53,74 +52,12 @@ std::wstring FromGbk(std::string_view gbk) {
 
 }  // namespace
 
-// Message boxes for the core's failure reports; log lines go to the text pane.
-// A report from another thread (the watcher's probes) never raises a box of its
-// own: the window's thread shows it when it gets to the message.
-class CMainFrame::FrameNotifier final : public Notifier {
-  public:
-    explicit FrameNotifier(CMainFrame& frame) : frame_(frame) {}
-    void ShowMessage(std::wstring_view text) override {
-        HWND hwnd = frame_.Hwnd();
-        if (hwnd && GetWindowThreadProcessId(hwnd, nullptr) != GetCurrentThreadId()) {
-            auto copy = std::make_unique<std::wstring>(text);
-            if (PostMessageW(hwnd, WM_SHOW_MESSAGE, MB_OK, reinterpret_cast<LPARAM>(copy.get()))) {
-                copy.release();  // the message owns it now
-            }
-            return;
-        }
-        const std::wstring copy(text);
-        MessageBoxW(hwnd, copy.c_str(), L"Hourlink", MB_OK);
-    }
-    void ReportError(std::wstring_view what, int code) override {
-        if (frame_.watcher_) frame_.watcher_->Report(what, code);
-    }
-
-  private:
-    CMainFrame& frame_;
-};
-
-// The dialer's window side: log lines and error boxes, the connect dialog,
-// and the phonebook's numbers. The Post* calls come from dial threads: their
-// texts travel in messages the window thread handles.
-class CMainFrame::FrameDialHost final : public DialHost {
-  public:
-    explicit FrameDialHost(CMainFrame& frame) : frame_(frame) {}
-    void Log(std::wstring text) override { frame_.AppendLog(text); }
-    void ShowError(std::wstring text) override {
-        MessageBoxW(frame_.Hwnd(), text.c_str(), L"Hourlink", MB_OK | MB_ICONERROR);
-    }
-    std::wstring PhoneNumberOf(const std::wstring& entryName) override {
-        frame_.network_.RefreshEntries();
-        return FromGbk(frame_.network_.FindPhoneNumber(win::WideToGbk(entryName)));
-    }
-    bool AskConnect(ConnectDetails& details) override {
-        const auto edit = [](HWND owner, const std::wstring& entry) {
-            EditPhonebookEntry(owner, win::WideToGbk(entry));
-        };
-        return ConnectDialog(details, edit).DoModal(frame_.Hwnd()) == IDOK;
-    }
-    void PostLog(std::wstring text) override { Post(WM_DIAL_TEXT, std::move(text), true); }
-    void PostError(std::wstring text) override {
-        Post(WM_SHOW_MESSAGE, std::move(text), false, MB_OK | MB_ICONERROR);
-    }
-
-  private:
-    // The text belongs to the message once it is posted; a dial text travels
-    // in wParam, a message box's in lParam with its style in wParam.
-    void Post(UINT message, std::wstring text, bool inWParam, WPARAM style = 0) {
-        auto copy = std::make_unique<std::wstring>(std::move(text));
-        const auto pointer = reinterpret_cast<std::uintptr_t>(copy.get());
-        const WPARAM wp = inWParam ? pointer : style;
-        const LPARAM lp = inWParam ? 0 : static_cast<LPARAM>(pointer);
-        if (PostMessageW(frame_.Hwnd(), message, wp, lp)) copy.release();
-    }
-
-    CMainFrame& frame_;
-};
-
 CMainFrame::CMainFrame(const Clock& clock, DialPlatform* dial)
     : clock_(clock),
-      notifier_(std::make_unique<FrameNotifier>(*this)),
+      notifier_(std::make_unique<WindowNotifier>([this] { return Hwnd(); },
+                                                 [this](std::wstring_view what, int code) {
+                                                     if (watcher_) watcher_->Report(what, code);
+                                                 })),
       network_(platform_, *notifier_, clock),
       records_(files_, clock, *notifier_),
       dial_(dial ? *dial : win32Dial_) {}
@@ -181,7 +118,8 @@ int CMainFrame::OnCreate() {
     // While the program is locked a limit hangs up without the cancellable countdown.
     limits_ = std::make_unique<LimitMonitor>(*settings_, &ProgramLock::IsProtected);
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
-    dialHost_ = std::make_unique<FrameDialHost>(*this);
+    dialHost_ = std::make_unique<WindowDialHost>(
+        [this] { return Hwnd(); }, network_, [this](std::wstring_view text) { AppendLog(text); });
     dialer_ = std::make_unique<Dialer>(dial_, network_, *settings_, *dialHost_, dialTiming_);
     traffic_ = std::make_unique<TrafficMeter>(network_, *settings_);
     AutomationLinks links;

@@ -113,9 +113,6 @@ class CMainFrame : public win::Window {
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
-    class FrameNotifier;
-    class FrameDialHost;
-
     int OnCreate();
     void CreateStatusBar();
     void CreateViews();
@@ -157,7 +154,7 @@ class CMainFrame : public win::Window {
 
     const Clock& clock_;
     SettingsStore* settings_ = nullptr;
-    std::unique_ptr<FrameNotifier> notifier_;
+    std::unique_ptr<Notifier> notifier_;
     Win32NetworkPlatform platform_;
     NetworkInfo network_;
     Win32FileSystem files_;
@@ -173,7 +170,7 @@ class CMainFrame : public win::Window {
     Win32DialPlatform win32Dial_;
     DialPlatform& dial_;
     DialTiming dialTiming_;
-    std::unique_ptr<FrameDialHost> dialHost_;
+    std::unique_ptr<DialHost> dialHost_;
     std::unique_ptr<Dialer> dialer_;
     std::unique_ptr<TrafficMeter> traffic_;
     std::unique_ptr<FrameAutomation> automation_;
