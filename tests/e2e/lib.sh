@@ -51,6 +51,15 @@ screenshot() {
   echo "screenshot: $file"
 }
 
+# use_fake_ras PHONEBOOK: our stand-in RAS library beside the program, with
+# PHONEBOOK (the lines of its fake_ras.txt), preferred over Wine's own stub.
+# What RAS is asked to do lands in $work/fake_ras.log.
+use_fake_ras() {
+  cp "$(dirname "$wintool")/fake_ras/rasapi32.dll" "$work/"
+  printf '%s\n' "$1" >"$work/fake_ras.txt"
+  export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;rasapi32=n,b"
+}
+
 stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
   wineserver -w >/dev/null 2>&1 || true
