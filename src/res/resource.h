@@ -57,6 +57,10 @@
 #define ID_THEME_LAST 32803
 #define ID_RUN_PROGRAMS 32805
 #define ID_PROTECT 1013
+// The usage chart window (查看 menu) and the CSV export (查看 menu and the
+// history list's menu).
+#define ID_USAGE_CHART 32820
+#define ID_EXPORT_CSV 32821
 
 // The month bar (tool bar control id) and its month picker, which shares the id;
 // string 110 is the picker's prompt and tool tip.

@@ -17,6 +17,7 @@
 #include "net/connection_type.h"
 #include "res/resource.h"
 #include "tools/ping_dialog.h"
+#include "tracker/csv_export.h"
 #include "tracker/frame_services.h"
 #include "tracker/html_report.h"
 #include "tracker/limit_popup.h"
@@ -447,6 +448,7 @@ void CMainFrame::OnSessionTick() {
     ++tickCounter_;
     // The schedule's hang-up, then the shutdown check.
     automation_->OnSessionTick();
+    usageChart_.Update();
 }
 
 void CMainFrame::SampleTraffic() {
@@ -507,6 +509,9 @@ void CMainFrame::OnRecordsUpdated(WPARAM which) {
     }
     ShowOfflineTexts();
     UpdateButtons();
+    // A month picked, a session ended or the options changed: the list has
+    // listed again, and the chart follows it.
+    usageChart_.Update();
     automation_->OnRecordsUpdated();
     // Once per run, after the first listing: the dial at start-up.
     if (firstRecordsUpdate_ && !online_ &&
@@ -531,6 +536,8 @@ bool CMainFrame::IsCommandAvailable(UINT id) const {
         case ID_RUN_PROGRAMS:
         case ID_SHOW_DROP_WINDOW:
         case ID_DROP_TRANSLUCENT:
+        case ID_USAGE_CHART:
+        case ID_EXPORT_CSV:
             return true;
         case ID_EDIT_ENTRY:
             return enumView_.CanEditSelectedEntry();
@@ -574,6 +581,15 @@ void CMainFrame::OnCommand(UINT id) {
             HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(historyView_),
                                CountingSinceText(historyView_.Month(), historyView_.StartDay()),
                                [this](std::wstring_view text) { AppendLog(text); });
+            break;
+        case ID_EXPORT_CSV:
+            CsvExport::Command(Hwnd(), historyView_);
+            break;
+        case ID_USAGE_CHART:
+            usageChart_.Open(Hwnd(),
+                             {historyView_.Model(), settings_, &clock_, [this] {
+                                  return std::int64_t{sessionTimerRunning_ ? SessionElapsed() : 0};
+                              }});
             break;
         case ID_PING:
             PingDialog(platform_, clock_).DoModal(Hwnd());

@@ -42,6 +42,7 @@
 #include "ui/split_window.h"
 #include "ui/total_time_view.h"
 #include "ui/tray_icon.h"
+#include "ui/usage_chart_window.h"
 #include "win/status_bar.h"
 #include "win/window.h"
 
@@ -106,6 +107,7 @@ class CMainFrame : public win::Window {
     ui::CTrayIcon& TrayIcon() { return trayIcon_; }
     ui::CDropWindow& DropWindow() { return dropWindow_; }
     ui::CEnumView& DeviceTree() { return enumView_; }
+    ui::CUsageChartWnd& UsageChart() { return usageChart_; }
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
 
@@ -185,6 +187,8 @@ class CMainFrame : public win::Window {
     HFONT font_ = nullptr;
     ui::CTrayIcon trayIcon_;
     ui::CDropWindow dropWindow_;
+    // "用时图表...": reads the history list's model, so it goes before the list.
+    ui::CUsageChartWnd usageChart_;
 
     // The running session.
     ConnectionStatus status_;

@@ -232,20 +232,27 @@ bool HistoryList::RollDay() {
     return true;
 }
 
+template <typename Listed>
+void HistoryList::ScanWindow(std::span<const SessionRecord> records, const HistoryFilter& filter,
+                             Listed&& listed) const {
+    if (window_.Empty() || records.empty()) return;
+    const auto last =
+        std::min<std::size_t>(static_cast<std::size_t>(window_.last), records.size() - 1);
+    const auto first = static_cast<std::size_t>(window_.first);
+    for (std::size_t i = first; i <= last; ++i) {
+        const SessionRecord& r = records[i];
+        if (IsListable(r) && filter.Accepts(r)) listed(i, r);
+    }
+}
+
 HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
     Listing listing;
     sums_ = {};
+    filter_ = filter;
     table_.Read([&](std::span<const SessionRecord> records) {
-        if (window_.Empty() || records.empty()) return;
-        const auto last =
-            std::min<std::size_t>(static_cast<std::size_t>(window_.last), records.size() - 1);
-        const auto first = static_cast<std::size_t>(window_.first);
-        if (first > last) return;
-        listing.firstStart = records[first].start;
-        listing.rows.reserve(last - first + 1);
-        for (std::size_t i = first; i <= last; ++i) {
-            const SessionRecord& r = records[i];
-            if (!IsListable(r) || !filter.Accepts(r)) continue;
+        if (window_.Empty() || static_cast<std::size_t>(window_.first) >= records.size()) return;
+        listing.firstStart = records[static_cast<std::size_t>(window_.first)].start;
+        ScanWindow(records, filter, [&](std::size_t i, const SessionRecord& r) {
             RollDay();
             if (r.end > r.start) {
                 sums_.monthOnline += r.duration;
@@ -256,12 +263,22 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
                 }
             }
             listing.rows.push_back(MakeHistoryRow(r, static_cast<std::uint32_t>(i)));
-        }
+        });
     });
     listing.sums = sums_;
     adjustedMonthTotal_ = sums_.monthOnline;
     adjustedMonthBilled_ = sums_.monthBilled;
     return listing;
+}
+
+std::vector<SummedSession> HistoryList::SummedSessions() const {
+    std::vector<SummedSession> sessions;
+    table_.Read([&](std::span<const SessionRecord> records) {
+        ScanWindow(records, filter_, [&](std::size_t, const SessionRecord& r) {
+            if (r.end > r.start) sessions.push_back({r.start, r.duration, r.billed});
+        });
+    });
+    return sessions;
 }
 
 void HistoryList::Adjust(SettingsStore& store, int pickerCalendarMonth) {

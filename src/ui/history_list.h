@@ -96,6 +96,14 @@ struct HistorySums {
     friend bool operator==(const HistorySums&, const HistorySums&) = default;
 };
 
+// A finished session as the month's sums count it (its end after its start).
+struct SummedSession {
+    std::int64_t start = 0;
+    std::int64_t duration = 0;
+    std::int64_t billed = 0;
+    friend bool operator==(const SummedSession&, const SummedSession&) = default;
+};
+
 // The local midnight that begins the day of `t`.
 std::int64_t LocalMidnightOf(std::int64_t t);
 
@@ -134,6 +142,12 @@ class HistoryList {
     // The rows of the month window that `filter` accepts, with the sums.
     Listing Fill(const HistoryFilter& filter);
     const HistorySums& Sums() const { return sums_; }
+    // The filter of the last listing.
+    const HistoryFilter& Filter() const { return filter_; }
+    // The finished sessions that the last listing summed into the month's
+    // sums, in table order: the same window, filter and rules as Fill, read
+    // again from the table (the usage chart's days are made from them).
+    std::vector<SummedSession> SummedSessions() const;
     // Applies the user's manual correction to the month's sums of the last
     // listing (it lapses when the picker shows a month other than the one it was
     // entered for; see ApplyAdjustment). Call after each Fill.
@@ -163,6 +177,12 @@ class HistoryList {
     void OnSessionEnd(const ConnectionStatus& status, std::uint32_t received, std::uint32_t sent);
 
   private:
+    // Calls `listed(index, record)` for each record of the month window that
+    // `filter` lists, in table order.
+    template <typename Listed>
+    void ScanWindow(std::span<const SessionRecord> records, const HistoryFilter& filter,
+                    Listed&& listed) const;
+
     RecordTable& table_;
     const Clock& clock_;
     int startDay_ = kDefaultStartDay;
@@ -172,6 +192,7 @@ class HistoryList {
     std::int64_t midnight_ = 0;
     std::int64_t nextMidnight_ = 0;
     HistorySums sums_;
+    HistoryFilter filter_;
     // The month's online and billed sums with the correction applied.
     std::int64_t adjustedMonthTotal_ = 0;
     std::int64_t adjustedMonthBilled_ = 0;

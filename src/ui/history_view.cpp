@@ -143,6 +143,7 @@ void CHourlinkView::Fill(const HistoryFilter& filter) {
     SendMessageW(Hwnd(), WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(Hwnd());
     rows_.clear();
+    rowRecords_.clear();
     HistoryList::Listing listing = model_->Fill(filter);
     rows_.reserve(listing.rows.size());
     ListView_SetItemCount(Hwnd(), static_cast<int>(listing.rows.size()));
@@ -162,6 +163,7 @@ void CHourlinkView::AddRow(HistoryRow row) {
     texts[kColumnName] = win::GbkToWide(row.name);
     const LPARAM key = static_cast<LPARAM>(rows_.size());
     rows_.push_back(std::move(texts));
+    rowRecords_.push_back(row.record);
     auto& cells = rows_.back();
 
     LVITEMW item{};
@@ -175,6 +177,21 @@ void CHourlinkView::AddRow(HistoryRow row) {
     for (int column = 1; column < kHistoryColumnCount; ++column) {
         ListView_SetItemText(Hwnd(), at, column, cells[static_cast<size_t>(column)].data());
     }
+}
+
+std::vector<SessionRecord> CHourlinkView::ShownRecords() const {
+    std::vector<SessionRecord> records;
+    const int count = ListView_GetItemCount(Hwnd());
+    for (int i = 0; i < count; ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        if (!ListView_GetItem(Hwnd(), &item)) continue;
+        const auto key = static_cast<std::size_t>(item.lParam);
+        if (key >= rowRecords_.size()) continue;
+        if (auto record = args_.table->Get(rowRecords_[key])) records.push_back(*record);
+    }
+    return records;
 }
 
 bool CHourlinkView::CanSumSelection() const {
@@ -224,6 +241,11 @@ void CHourlinkView::ShowContextMenu() {
 LRESULT CHourlinkView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_COMMAND && LOWORD(wp) == ID_SUM_SELECTION && lp == 0) {
         if (CanSumSelection()) SumSelection();
+        return 0;
+    }
+    // "导出CSV..." from the context menu is the frame's command.
+    if (msg == WM_COMMAND && LOWORD(wp) == ID_EXPORT_CSV && lp == 0) {
+        if (args_.frame) PostMessageW(args_.frame, WM_COMMAND, ID_EXPORT_CSV, 0);
         return 0;
     }
     return CListViewEx::WndProc(msg, wp, lp);

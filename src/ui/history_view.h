@@ -10,7 +10,9 @@
 //  - OnConnectionEvent() on WM_CONNECTION_EVENT;
 //  - on WM_RECORDS_UPDATED with wParam 0 (posted by the view after every
 //    listing), Figures() and FirstRecordStart() for its texts and limits;
-//  - SumSelection() and CanSumSelection() for command 32789 of its own menu.
+//  - SumSelection() and CanSumSelection() for command 32789 of its own menu;
+//  - ShownRecords() for "导出CSV...", which its context menu passes on to the
+//    frame.
 #pragma once
 
 #include <windows.h>
@@ -94,6 +96,12 @@ class CHourlinkView : public CListViewEx {
     bool ShowingCurrentMonth() const { return Month() == CurrentMonth(); }
     int StartDay() const;
     MonthWindow Window() const;
+    // The list's model, which owns the month shown and its sums (the usage
+    // chart reads them from it); null before Create.
+    const HistoryList* Model() const { return model_.get(); }
+    // The records of the rows shown, in the list's order (a sort included);
+    // what "导出CSV..." writes.
+    std::vector<SessionRecord> ShownRecords() const;
     bool Loaded() const { return !notLoaded_; }
     int RowCount() const;
     // Sorts by `column` as a click on its header does.
@@ -122,6 +130,8 @@ class CHourlinkView : public CListViewEx {
     std::int64_t firstRecordStart_ = 0;
     // The texts of the rows, the name converted; an item's lParam indexes it.
     std::vector<std::array<std::wstring, kHistoryColumnCount>> rows_;
+    // The table index of each of those rows' records.
+    std::vector<std::uint32_t> rowRecords_;
 };
 
 }  // namespace hourlink::ui

@@ -1,0 +1,81 @@
+// hourlink-stat on POSIX systems: the file read with the C++ library, GBK names
+// decoded with iconv, output written to the standard streams as UTF-8.
+#include <errno.h>
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "base/utf8.h"
+#include "stat/stat_report.h"
+
+namespace {
+
+class PosixPlatform final : public hourlink::stat::Platform {
+  public:
+    FileRead ReadFile(const std::string& path) override {
+        FileRead read;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            read.found = errno != ENOENT && errno != ENOTDIR;
+            read.error = std::strerror(errno);
+            return read;
+        }
+        read.found = true;
+        if (S_ISDIR(info.st_mode)) {
+            read.error = "这是一个目录";
+            return read;
+        }
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            read.error = std::strerror(errno);
+            return read;
+        }
+        read.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) read.error = "读取失败";
+        return read;
+    }
+
+    std::string GbkToUtf8(std::string_view gbk) override {
+        std::string out;
+        iconv_t cd = iconv_open("UTF-8", "GBK");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(gbk);
+        std::string input(gbk);
+        char* in = input.data();
+        std::size_t inLeft = input.size();
+        while (inLeft > 0) {
+            char buffer[64];
+            char* to = buffer;
+            std::size_t toLeft = sizeof buffer;
+            const std::size_t r = iconv(cd, &in, &inLeft, &to, &toLeft);
+            out.append(buffer, static_cast<std::size_t>(to - buffer));
+            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                // A byte that starts no GBK character: one replacement character.
+                hourlink::AppendUtf8(out, 0xFFFD);
+                ++in;
+                --inLeft;
+            }
+        }
+        iconv_close(cd);
+        return out;
+    }
+
+    std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+    void Out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+    void Err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    PosixPlatform platform;
+    const int code = hourlink::stat::Run(args, platform);
+    return std::fflush(stdout) == 0 ? code : hourlink::stat::kExitCannotRead;
+}

@@ -1,0 +1,104 @@
+// hourlink-stat on Windows: the file opened read-only with CreateFileW, sharing
+// it with a running Hourlink (which holds it open for writing); GBK names
+// decoded through code page 936; output as UTF-16 to a console window and as
+// UTF-8 bytes to a file or pipe.
+#include <windows.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "stat/stat_report.h"
+
+namespace {
+
+std::wstring Wide(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    const int n =
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+std::string SystemMessage(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : L"错误 " + std::to_wstring(error);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return Utf8(text);
+}
+
+void Write(DWORD which, std::string_view text) {
+    const HANDLE out = GetStdHandle(which);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        const std::wstring wide = Wide(text, CP_UTF8);
+        DWORD written = 0;
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+class Win32Platform final : public hourlink::stat::Platform {
+  public:
+    FileRead ReadFile(const std::string& path) override {
+        FileRead read;
+        const HANDLE file = CreateFileW(Wide(path, CP_UTF8).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            read.found = error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+            read.error = SystemMessage(error);
+            return read;
+        }
+        read.found = true;
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF) {
+            read.error = SystemMessage(GetLastError());
+            CloseHandle(file);
+            return read;
+        }
+        read.bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!read.bytes.empty() &&
+            !::ReadFile(file, read.bytes.data(), static_cast<DWORD>(read.bytes.size()), &got,
+                        nullptr)) {
+            read.error = SystemMessage(GetLastError());
+        }
+        read.bytes.resize(got);
+        CloseHandle(file);
+        return read;
+    }
+
+    std::string GbkToUtf8(std::string_view gbk) override { return Utf8(Wide(gbk, 936)); }
+    std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+    void Out(std::string_view text) override { Write(STD_OUTPUT_HANDLE, text); }
+    void Err(std::string_view text) override { Write(STD_ERROR_HANDLE, text); }
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
+    Win32Platform platform;
+    return hourlink::stat::Run(args, platform);
+}

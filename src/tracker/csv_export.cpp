@@ -1,0 +1,97 @@
+#include "tracker/csv_export.h"
+
+#include <commdlg.h>
+
+#include <cwchar>
+#include <vector>
+
+#include "tracker/session_csv.h"
+#include "ui/history_view.h"
+#include "win/text.h"
+
+namespace hourlink {
+
+std::wstring CsvExport::Command(HWND owner, const ui::CHourlinkView& list) {
+    const std::vector<SessionRecord> records = list.ShownRecords();
+    const auto path = AskPath(owner, SuggestedName(list.Month()));
+    if (!path) return {};
+    if (const DWORD error = WriteReplacing(*path, Bytes(records)); error != 0) {
+        MessageBoxW(owner, FailureText(*path, error).c_str(), L"Hourlink", MB_OK | MB_ICONERROR);
+        return {};
+    }
+    return *path;
+}
+
+std::optional<std::wstring> CsvExport::AskPath(HWND owner, const std::wstring& suggestedName) {
+    std::vector<wchar_t> file(32768, L'\0');
+    suggestedName.copy(file.data(), std::min(suggestedName.size(), file.size() - 1));
+    static constexpr wchar_t kFilter[] = L"CSV 文件 (*.csv)\0*.csv\0所有文件 (*.*)\0*.*\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = kFilter;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrTitle = L"导出CSV";
+    ofn.lpstrDefExt = L"csv";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN | OFN_HIDEREADONLY |
+                OFN_EXPLORER;
+    if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+    return std::wstring(file.data());
+}
+
+std::string CsvExport::Bytes(std::span<const SessionRecord> records) {
+    return SessionCsv(records,
+                      [](std::string_view gbk) { return win::WideToUtf8(win::GbkToWide(gbk)); });
+}
+
+DWORD CsvExport::WriteReplacing(const std::wstring& path, std::string_view bytes) {
+    if (bytes.size() > MAXDWORD) return ERROR_FILE_TOO_LARGE;
+    // Beside the target, so that the move is a rename on the same volume.
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+    wchar_t temporary[MAX_PATH + 1] = {};
+    if (GetTempFileNameW(folder.c_str(), L"hlc", 0, temporary) == 0) return GetLastError();
+
+    DWORD error = 0;
+    const HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+    } else {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+            error = GetLastError();
+        } else if (written != bytes.size()) {
+            error = ERROR_HANDLE_DISK_FULL;
+        } else if (!FlushFileBuffers(file)) {
+            error = GetLastError();
+        }
+        if (!CloseHandle(file) && error == 0) error = GetLastError();
+    }
+    if (error == 0 &&
+        !MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+    }
+    if (error != 0) DeleteFileW(temporary);
+    return error;
+}
+
+std::wstring CsvExport::SuggestedName(YearMonth month) {
+    wchar_t name[64];
+    std::swprintf(name, 64, L"Hourlink-%04d-%02d.csv", month.year, month.month);
+    return name;
+}
+
+std::wstring CsvExport::FailureText(const std::wstring& path, DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring reason = n ? std::wstring(buffer, n) : L"错误 " + std::to_wstring(error);
+    if (buffer) LocalFree(buffer);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
+    return L"无法导出CSV文件 " + path + L"\n" + reason;
+}
+
+}  // namespace hourlink

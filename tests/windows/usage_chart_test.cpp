@@ -1,0 +1,281 @@
+// The usage chart window and the CSV export on the main frame, under a manual
+// clock with a table of records: the chart opens from the 查看 menu command,
+// shows the projection, follows the month picker and the session tick, and is
+// painted (a screenshot); the CSV export writes the rows the list shows, in its
+// order, through the save dialog, and a failed write leaves nothing behind.
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+#include <commdlg.h>
+#include <dlgs.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/memory_settings_store.h"
+#include "app/settings.h"
+#include "base/clock.h"
+#include "dialog_script.h"
+#include "res/resource.h"
+#include "screenshot.h"
+#include "temp_dir.h"
+#include "test_records.h"
+#include "tracker/csv_export.h"
+#include "tracker/main_frame.h"
+#include "win/message_loop.h"
+#include "win/text.h"
+
+namespace hourlink {
+namespace {
+
+using test::At;
+using test::Finished;
+
+constexpr std::int64_t kHour = 3600;
+
+void Pump() {
+    win::MessageLoop().RunPending();
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+int FilesIn(const std::wstring& folder) {
+    int count = 0;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ++count;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+class UsageChartTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        if (frame_) frame_->Destroy();
+        frame_.reset();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+
+    // The frame on `clock` over an empty record file, listing `records` as
+    // if the watcher had loaded them.
+    CMainFrame& OpenWithRecords(std::vector<SessionRecord> records) {
+        const std::wstring file = data_.File(L"adsl.bs");
+        HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        const auto header = EncodeHeader(RecordFileHeader{});
+        DWORD written = 0;
+        WriteFile(h, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+        CloseHandle(h);
+        settings_.WriteString(L"", L"Directory", data_.path());
+        frame_ = std::make_unique<CMainFrame>(clock_);
+        EXPECT_TRUE(frame_->Create(settings_));
+        frame_->Table().Replace(std::move(records));
+        PostMessageW(frame_->Hwnd(), WM_RECORDS_UPDATED, 1, 0);
+        Pump();
+        return *frame_;
+    }
+
+    // December 2026 (start day 21) seen on 30 November at noon: ten days of
+    // 2:12:00 each, and a session of the month before.
+    static std::vector<SessionRecord> TenDays() {
+        std::vector<SessionRecord> records{Finished(At(2026, 11, 2, 9), 3 * 3600)};
+        for (int d = 0; d < 10; ++d) {
+            records.push_back(Finished(At(2026, 11, 21 + d, 19), 7920, 2,
+                                       d % 2 ? "ADSL" : "\xbf\xed\xb4\xf8\xc1\xac\xbd\xd3"));
+        }
+        return records;
+    }
+
+    void PickMonth(int year, int month) {
+        HWND picker = frame_->MonthBar().Picker();
+        SYSTEMTIME st{};
+        st.wYear = static_cast<WORD>(year);
+        st.wMonth = static_cast<WORD>(month);
+        st.wDay = 1;
+        SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+        NMDATETIMECHANGE change{};
+        change.nmhdr.hwndFrom = picker;
+        change.nmhdr.idFrom = IDC_MONTH_PICKER;
+        change.nmhdr.code = DTN_DATETIMECHANGE;
+        change.dwFlags = GDT_VALID;
+        change.st = st;
+        SendMessageW(frame_->MonthBar().Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER,
+                     reinterpret_cast<LPARAM>(&change));
+        Pump();
+    }
+
+    ManualClock clock_{At(2026, 11, 30, 12), 5'000'000};
+    MemorySettingsStore settings_;
+    test::TempDir data_{L"hourlink-chart-"};
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
+    CMainFrame& frame = OpenWithRecords(TenDays());
+    frame.Show(SW_SHOW);
+    ui::CUsageChartWnd& chart = frame.UsageChart();
+    EXPECT_EQ(chart.Hwnd(), nullptr);  // not before it is asked for
+    SendMessageW(frame.Hwnd(), WM_COMMAND, ID_USAGE_CHART, 0);
+    Pump();
+    ASSERT_NE(chart.Hwnd(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(chart.Hwnd()));
+    EXPECT_EQ(GetWindow(chart.Hwnd(), GW_OWNER), frame.Hwnd());
+
+    // The list's month and sums, the limits of the settings (60 and 5 hours).
+    EXPECT_EQ(chart.Chart().month, (YearMonth{2026, 12}));
+    EXPECT_EQ(chart.Chart().days.size(), 30u);
+    EXPECT_EQ(chart.Chart().used, frame.Figures().monthBilled);
+    EXPECT_EQ(chart.Chart().used, 22 * kHour);
+    EXPECT_EQ(chart.Texts().projection, L"按目前速度，将于12月18日达到每月限额");
+
+    // The screenshot for people, and the lines it must show: the blue month,
+    // the red limit and the orange projection.
+    SetWindowPos(chart.Hwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+    Pump();
+    ASSERT_TRUE(test::SaveScreenshot(chart.Hwnd(), "usage_chart"));
+    const test::WindowPixels shot = test::CaptureWindow(chart.Hwnd());
+    const auto has = [&](std::uint32_t rgb) {
+        return std::count(shot.pixels.begin(), shot.pixels.end(), rgb) > 20;
+    };
+    EXPECT_TRUE(has(0x3366CC)) << "bars and the month's line";
+    EXPECT_TRUE(has(0xD93A2F)) << "the limits";
+    EXPECT_TRUE(has(0xF08A24)) << "the projection";
+
+    // A session comes up: the tick counts it in today's bar and the month.
+    ConnectionStatus status;
+    status.SetName("ADSL");
+    status.SetClientIp("10.0.0.2");
+    status.type = 2;
+    status.start = static_cast<std::uint32_t>(clock_.Now() - 600);
+    status.online = 1;
+    status.active = 1;
+    PostMessageW(frame.Hwnd(), WM_CONNECTION_EVENT,
+                 reinterpret_cast<WPARAM>(new ConnectionStatus(status)), 0);
+    Pump();
+    const std::int64_t session = frame.SessionElapsed();
+    EXPECT_GE(session, 600);
+    EXPECT_EQ(chart.Chart().used, 22 * kHour + session);
+    EXPECT_EQ(chart.Chart().days[9].online, 7920 + session);
+
+    // Another month picked: the chart shows it, without the running session.
+    PickMonth(2026, 11);
+    EXPECT_EQ(chart.Chart().month, (YearMonth{2026, 11}));
+    EXPECT_EQ(chart.Chart().used, 3 * kHour);
+    EXPECT_EQ(chart.Texts().projection, L"本期未达到每月限额");
+
+    // Moved to a screen of twice the density: fonts and sizes follow.
+    RECT twice{10, 10, 10 + 900, 10 + 700};
+    SendMessageW(chart.Hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&twice));
+    EXPECT_EQ(chart.Dpi(), 192u);
+    RECT now{};
+    GetWindowRect(chart.Hwnd(), &now);
+    EXPECT_EQ(now.right - now.left, 900);
+
+    // Closed, it takes no more updates; the command opens it again.
+    SendMessageW(chart.Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(chart.Hwnd(), nullptr);
+    PickMonth(2026, 12);
+    SendMessageW(frame.Hwnd(), WM_COMMAND, ID_USAGE_CHART, 0);
+    ASSERT_NE(chart.Hwnd(), nullptr);
+    EXPECT_EQ(chart.Chart().month, (YearMonth{2026, 12}));
+}
+
+TEST_F(UsageChartTest, CsvExportWritesTheShownRowsThroughTheSaveDialog) {
+    CMainFrame& frame = OpenWithRecords(TenDays());
+    ui::CHourlinkView& list = frame.HistoryView();
+    ASSERT_EQ(list.RowCount(), 10);
+    // Sorted by name: the list's order is the file's.
+    list.SortByColumn(kColumnName);
+    const std::vector<SessionRecord> shown = list.ShownRecords();
+    ASSERT_EQ(shown.size(), 10u);
+    EXPECT_EQ(shown[0].Name(), "ADSL");
+
+    const std::wstring target = data_.File(L"十一月.csv");
+    const test::Script script([&] {
+        HWND dialog = test::FindDialog(L"导出CSV");
+        if (!dialog) return true;
+        SendMessageW(dialog, CDM_SETCONTROLTEXT, cmb13, reinterpret_cast<LPARAM>(target.c_str()));
+        SendMessageW(dialog, CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(target.c_str()));
+        test::Press(dialog, IDOK);
+        return false;
+    });
+    SendMessageW(list.Hwnd(), WM_COMMAND, ID_EXPORT_CSV, 0);  // the list's context menu
+    Pump();
+
+    const std::string bytes = ReadFileBytes(target);
+    EXPECT_EQ(bytes, CsvExport::Bytes(shown));
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF开始时间,结束时间,", 0), 0u);
+    EXPECT_NE(bytes.find(",2:12:00,132,ADSL上网,ADSL,10.0.0.2,0,0\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find(",ADSL上网,宽带连接,"), std::string::npos);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 11);
+    EXPECT_EQ(FilesIn(data_.path()), 2);  // adsl.bs and the export, no temporary file
+}
+
+TEST_F(UsageChartTest, AFailedWriteLeavesTheOldFileAndNoTemporaryOne) {
+    const std::wstring target = data_.File(L"month.csv");
+    ASSERT_EQ(CsvExport::WriteReplacing(target, "old"), 0u);
+    ASSERT_EQ(CsvExport::WriteReplacing(target, "new, whole"), 0u);
+    EXPECT_EQ(ReadFileBytes(target), "new, whole");
+
+    // The target is a folder: the move fails, the folder stays, the
+    // temporary file is gone and the user is told why.
+    const std::wstring folder = data_.File(L"taken.csv");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const DWORD error = CsvExport::WriteReplacing(folder, "bytes");
+    EXPECT_NE(error, 0u);
+    EXPECT_EQ(FilesIn(data_.path()), 1);
+    EXPECT_EQ(CsvExport::FailureText(folder, error).rfind(L"无法导出CSV文件 " + folder + L"\n", 0),
+              0u);
+    RemoveDirectoryW(folder.c_str());
+
+    // A folder that does not exist: nothing is written anywhere.
+    EXPECT_NE(CsvExport::WriteReplacing(data_.File(L"missing\\month.csv"), "bytes"), 0u);
+    EXPECT_EQ(FilesIn(data_.path()), 1);
+    EXPECT_EQ(CsvExport::SuggestedName({2026, 12}), L"Hourlink-2026-12.csv");
+}
+
+TEST(UsageChartResources, MenuItemsFollowTheExistingOnesWithTheirPrompts) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    ASSERT_NE(menu, nullptr);
+    HMENU view = GetSubMenu(menu, 2);  // 查看(&V)
+    const int count = GetMenuItemCount(view);
+    int report = -1;
+    for (int i = 0; i < count; ++i) {
+        if (GetMenuItemID(view, i) == ID_HTML_REPORT) report = i;
+    }
+    ASSERT_GE(report, 0);
+    EXPECT_EQ(GetMenuItemID(view, report + 1), static_cast<UINT>(ID_EXPORT_CSV));
+    EXPECT_EQ(GetMenuItemID(view, count - 1), static_cast<UINT>(ID_USAGE_CHART));
+    wchar_t text[64]{};
+    GetMenuStringW(view, ID_USAGE_CHART, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"用时图表...");
+    DestroyMenu(menu);
+
+    HMENU list = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LIST_MENU));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(list, 0), 0), static_cast<UINT>(ID_SUM_SELECTION));
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(list, 0), 1), static_cast<UINT>(ID_EXPORT_CSV));
+    DestroyMenu(list);
+
+    // Fly-by help, as the status bar shows it.
+    EXPECT_EQ(win::Field(win::LoadResourceString(ID_USAGE_CHART), 0),
+              L"按天显示本月用时、限额和按目前速度的预计");
+    EXPECT_EQ(win::Field(win::LoadResourceString(ID_EXPORT_CSV), 0),
+              L"把列表中的记录导出为CSV文件");
+}
+
+}  // namespace
+}  // namespace hourlink
