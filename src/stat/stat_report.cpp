@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <limits>
+#include <map>
+#include <utility>
 
 #include "base/time_format.h"
 #include "base/utf8.h"
@@ -10,6 +12,8 @@
 namespace hourlink::stat {
 
 namespace {
+
+constexpr const char* kOneSelection = "--month、--all、--summary 与 --from/--to 只能选一种";
 
 std::string Printf(const char* format, auto... values) {
     char buffer[512];
@@ -131,7 +135,7 @@ ParsedOptions ParseArguments(std::span<const std::string> args) {
             if (!needValue()) return fail("--month 需要一个月份，例如 --month 2026-12");
             const auto month = ParseMonth(value);
             if (!month) return fail("无法识别的月份 \"" + value + "\"，应写作 YYYY-MM");
-            if (!choose(Selection::kMonth)) return fail("--month、--all 与 --from/--to 只能选一种");
+            if (!choose(Selection::kMonth)) return fail(kOneSelection);
             o.month = *month;
         } else if (arg == "--start-day") {
             if (!needValue()) return fail("--start-day 需要一个 1 到 30 的日子");
@@ -141,12 +145,16 @@ ParsedOptions ParseArguments(std::span<const std::string> args) {
             }
             o.startDay = *day;
         } else if (arg == "--all") {
-            if (!choose(Selection::kAll)) return fail("--month、--all 与 --from/--to 只能选一种");
+            if (!choose(Selection::kAll)) return fail(kOneSelection);
+        } else if (arg == "--summary") {
+            if (!choose(Selection::kSummary)) return fail(kOneSelection);
+        } else if (arg == "--csv" || arg == "--json") {
+            o.format = arg == "--csv" ? Format::kCsv : Format::kJson;
         } else if (arg == "--from" || arg == "--to") {
             if (!needValue()) return fail(arg + " 需要一个日期，例如 " + arg + " 2026-12-01");
             const auto date = ParseDate(value);
             if (!date) return fail("无法识别的日期 \"" + value + "\"，应写作 YYYY-MM-DD");
-            if (!choose(Selection::kRange)) return fail("--month、--all 与 --from/--to 只能选一种");
+            if (!choose(Selection::kRange)) return fail(kOneSelection);
             (arg == "--from" ? o.from : o.to) = *date;
         } else if (arg == "--format") {
             if (!needValue()) return fail("--format 需要 text、csv 或 json");
@@ -187,7 +195,9 @@ std::string HelpText() {
            "  --from YYYY-MM-DD    列出从该日起开始的上网 (本地时间)\n"
            "  --to YYYY-MM-DD      列出到该日为止开始的上网 (含该日)\n"
            "  --all                列出文件中的全部记录\n"
+           "  --summary            每个计费月一行: 次数、上网用时、计费分钟与字节数\n"
            "  --format FORMAT      输出格式: text (默认)、csv 或 json\n"
+           "  --csv, --json        即 --format csv、--format json\n"
            "  -h, --help           显示本说明\n"
            "\n"
            "退出码: 0 成功; 1 命令行有误; 2 找不到或无法读取文件; 3 文件太短或已损坏。\n";
@@ -262,6 +272,7 @@ Selected Select(const FileContents& contents, const Options& o, std::int64_t now
         }
         case Selection::kCurrentMonth:
         case Selection::kMonth:
+        case Selection::kSummary:  // printed by month instead; Run never selects it
             break;
     }
     YearMonth month = o.month;
@@ -332,6 +343,69 @@ std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
                   static_cast<unsigned long long>(s.received),
                   static_cast<unsigned long long>(s.sent));
     if (s.openSessions > 0) out += Printf("另有 %d 次上网未结束，不计在内\n", s.openSessions);
+    return out;
+}
+
+std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> records, int startDay) {
+    std::map<std::pair<int, int>, std::vector<SessionRecord>> byMonth;
+    for (const SessionRecord& r : records) {
+        if (!IsListable(r)) continue;
+        const auto tm = ToLocalTime(r.start);
+        if (!tm) continue;
+        const YearMonth m =
+            AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay);
+        byMonth[{m.year, m.month}].push_back(r);
+    }
+    std::vector<MonthSummary> months;
+    for (const auto& [key, list] : byMonth) {
+        months.push_back({{key.first, key.second}, Summarize(list)});
+    }
+    return months;
+}
+
+std::string FormatMonthsText(std::span<const MonthSummary> months, int startDay) {
+    std::string out = Printf("每个计费月的合计 (计费月从每月 %d 日开始)\n", startDay);
+    out += PadRight("计费月", 11) + PadLeft("次数", 6) + PadLeft("上网用时", 12) +
+           PadLeft("计费分钟", 10) + PadLeft("接受字节", 14) + PadLeft("发送字节", 14) + "\n";
+    for (const MonthSummary& m : months) {
+        const Summary& s = m.summary;
+        out += PadRight(Printf("%04d-%02d", m.month.year, m.month.month), 11) +
+               PadLeft(std::to_string(s.sessions), 6) + PadLeft(DurationText(s.online), 12) +
+               PadLeft(std::to_string(s.billed / 60), 10) +
+               PadLeft(std::to_string(s.received), 14) + PadLeft(std::to_string(s.sent), 14) + "\n";
+    }
+    return out;
+}
+
+std::string FormatMonthsCsv(std::span<const MonthSummary> months) {
+    std::string out = "计费月,上网次数,未结束,上网秒数,上网用时,上网分钟,接受字节,发送字节\r\n";
+    for (const MonthSummary& m : months) {
+        const Summary& s = m.summary;
+        out += Printf("%04d-%02d,%d,%d,%lld,%s,%lld,%llu,%llu\r\n", m.month.year, m.month.month,
+                      s.sessions, s.openSessions, static_cast<long long>(s.online),
+                      DurationText(s.online).c_str(), static_cast<long long>(s.billed / 60),
+                      static_cast<unsigned long long>(s.received),
+                      static_cast<unsigned long long>(s.sent));
+    }
+    return out;
+}
+
+std::string FormatMonthsJson(std::span<const MonthSummary> months, int startDay) {
+    std::string out = "{\n  \"start_day\": " + std::to_string(startDay) + ",\n  \"months\": [";
+    bool first = true;
+    for (const MonthSummary& m : months) {
+        const Summary& s = m.summary;
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += Printf(
+            "    {\"month\": \"%04d-%02d\", \"sessions\": %d, \"open_sessions\": %d, "
+            "\"online_seconds\": %lld, \"billed_minutes\": %lld, \"bytes_received\": "
+            "%llu, \"bytes_sent\": %llu}",
+            m.month.year, m.month.month, s.sessions, s.openSessions,
+            static_cast<long long>(s.online), static_cast<long long>(s.billed / 60),
+            static_cast<unsigned long long>(s.received), static_cast<unsigned long long>(s.sent));
+    }
+    out += first ? "]\n}\n" : "\n  ]\n}\n";
     return out;
 }
 
@@ -445,6 +519,21 @@ int Run(std::span<const std::string> args, Platform& platform) {
     if (!decoded.contents) {
         platform.Err("hourlink-stat: " + o.path + ": " + decoded.error + "\n");
         return kExitDamaged;
+    }
+    if (o.selection == Selection::kSummary) {
+        const auto months = SummarizeByMonth(decoded.contents->records, o.startDay);
+        switch (o.format) {
+            case Format::kText:
+                platform.Out(FormatMonthsText(months, o.startDay));
+                break;
+            case Format::kCsv:
+                platform.Out(FormatMonthsCsv(months));
+                break;
+            case Format::kJson:
+                platform.Out(FormatMonthsJson(months, o.startDay));
+                break;
+        }
+        return kExitOk;
     }
     const Selected selected = Select(*decoded.contents, o, platform.Now());
     const GbkDecoder decode = [&platform](std::string_view gbk) { return platform.GbkToUtf8(gbk); };

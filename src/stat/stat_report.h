@@ -30,7 +30,9 @@ enum ExitCode {
 };
 
 enum class Format { kText, kCsv, kJson };
-enum class Selection { kCurrentMonth, kMonth, kAll, kRange };
+// What is printed: the sessions of a selection, or one line per accounting
+// month of the whole file (--summary).
+enum class Selection { kCurrentMonth, kMonth, kAll, kRange, kSummary };
 
 struct Options {
     std::string path = "adsl.bs";  // UTF-8
@@ -90,6 +92,17 @@ struct Summary {
     std::uint64_t sent = 0;
 };
 Summary Summarize(std::span<const SessionRecord> records);
+
+// The summary of each accounting month the file's listable records fall in,
+// months in order; a record belongs to the month of its start's local date.
+struct MonthSummary {
+    YearMonth month;
+    Summary summary;
+};
+std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> records, int startDay);
+std::string FormatMonthsText(std::span<const MonthSummary> months, int startDay);
+std::string FormatMonthsCsv(std::span<const MonthSummary> months);
+std::string FormatMonthsJson(std::span<const MonthSummary> months, int startDay);
 
 std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
                        std::string_view path);

@@ -78,6 +78,22 @@ class StatTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
         return out
 
+    def test_summary_has_a_line_per_accounting_month(self):
+        path = self.file(GOOD)
+        data = json.loads(self.ok(path, "--summary", "--json"))
+        self.assertEqual([m["month"] for m in data["months"]], ["2026-11", "2026-12", "2027-01"])
+        self.assertEqual(data["months"][1], {
+            "month": "2026-12", "sessions": 2, "open_sessions": 1, "online_seconds": 3784,
+            "billed_minutes": 64, "bytes_received": 1000, "bytes_sent": 2000})
+        rows = list(csv.reader(io.StringIO(self.ok(path, "--summary", "--csv"), newline="")))
+        self.assertEqual([r[0] for r in rows[1:]], ["2026-11", "2026-12", "2027-01"])
+        # Another start day moves the 25 November session into November.
+        data = json.loads(self.ok(path, "--summary", "--start-day", "1", "--json"))
+        self.assertEqual([m["month"] for m in data["months"]], ["2026-11", "2026-12"])
+        self.assertEqual(data["months"][0]["sessions"], 2)
+        self.assertIn("2027-01", self.ok(path, "--summary"))
+        self.assertEqual(self.run_stat(path, "--summary", "--all")[0], 1)
+
     def test_month_as_json_csv_and_text(self):
         path = self.file(GOOD)
         before = os.stat(path)
