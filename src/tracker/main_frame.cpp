@@ -150,7 +150,8 @@ int CMainFrame::OnCreate() {
     // The month bar in the status bar's font.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
     monthBar_.OnMonthChanged([this](int year, int month) { OnMonthPicked(year, month); });
-    monthBar_.OnHotButtonChanged([this](int command) { ShowCommandPrompt(command); });
+    monthBar_.OnHotButtonChanged(
+        [this](int command) { statusBar_.PromptCommand(static_cast<UINT>(command)); });
     CreateViews();
     // The picker starts on the month the history list shows: this accounting month.
     const YearMonth month = historyView_.Month();
@@ -320,7 +321,7 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             OnInitMenuPopup(reinterpret_cast<HMENU>(wp));
             return 0;
         case WM_MENUSELECT:
-            OnMenuSelect(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp));
+            statusBar_.OnMenuSelect(LOWORD(wp), HIWORD(wp), reinterpret_cast<HMENU>(lp));
             return 0;
         case WM_EXITMENULOOP:
             statusBar_.EndPrompt();
@@ -644,25 +645,6 @@ void CMainFrame::UpdateButtons() {
                     ID_HTML_REPORT, ID_APP_ABOUT}) {
         monthBar_.EnableButton(static_cast<int>(id), IsCommandAvailable(id));
     }
-}
-
-void CMainFrame::ShowCommandPrompt(UINT id) {
-    if (id == 0) {
-        statusBar_.EndPrompt();
-        return;
-    }
-    // A command's string resource: the prompt, then "\n" and its tool tip.
-    statusBar_.ShowPrompt(win::Field(win::LoadResourceString(id), 0));
-}
-
-void CMainFrame::OnMenuSelect(UINT item, UINT flags, HMENU menu) {
-    if (flags == 0xFFFF && menu == nullptr) {  // the menu closed
-        statusBar_.EndPrompt();
-        return;
-    }
-    // A submenu or a separator has no prompt of its own.
-    const bool command = (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) == 0;
-    statusBar_.ShowPrompt(command ? win::Field(win::LoadResourceString(item), 0) : L"");
 }
 
 void CMainFrame::ToggleMainWindow() {

@@ -146,9 +146,6 @@ class CMainFrame : public win::Window {
     void OnInitMenuPopup(HMENU menu);
     // The month bar's buttons follow the same enabling rules as the menus.
     void UpdateButtons();
-    // Fly-by help: the prompt of a command under the mouse in status pane 0.
-    void ShowCommandPrompt(UINT id);
-    void OnMenuSelect(UINT item, UINT flags, HMENU menu);
     void OnClose();
     void OnDestroy();
     void ToggleMainWindow();

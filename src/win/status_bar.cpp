@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "win/text.h"
+
 namespace hourlink::win {
 
 bool StatusBar::Create(HWND parent, int id) {
@@ -68,6 +70,23 @@ void StatusBar::ShowPrompt(std::wstring_view prompt) {
     if (!prompting_) message_ = PaneText(0);
     prompting_ = true;
     WritePane(0, std::wstring(prompt));
+}
+
+void StatusBar::PromptCommand(UINT id) {
+    if (id == 0) {
+        EndPrompt();
+        return;
+    }
+    ShowPrompt(Field(LoadResourceString(id), 0));
+}
+
+void StatusBar::OnMenuSelect(UINT item, UINT flags, HMENU menu) {
+    if (flags == 0xFFFF && menu == nullptr) {  // the menu closed
+        EndPrompt();
+        return;
+    }
+    const bool command = (flags & (MF_POPUP | MF_SEPARATOR | MF_SYSMENU)) == 0;
+    ShowPrompt(command ? Field(LoadResourceString(item), 0) : L"");
 }
 
 void StatusBar::EndPrompt() {

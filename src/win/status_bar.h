@@ -22,6 +22,12 @@ class StatusBar {
     // is over its button or menu item; EndPrompt puts the message back.
     void ShowPrompt(std::wstring_view prompt);
     void EndPrompt();
+    // The prompt of command `id` (its string resource up to the first "\n");
+    // 0 ends the prompt. For the buttons under the mouse.
+    void PromptCommand(UINT id);
+    // WM_MENUSELECT: a menu item's prompt, nothing for a submenu or separator,
+    // and the message back when the menu closes.
+    void OnMenuSelect(UINT item, UINT flags, HMENU menu);
     std::wstring PaneText(int pane) const;
     // The width of `text` in the bar's font, with the pane's borders.
     int TextWidth(std::wstring_view text) const;
