@@ -68,18 +68,21 @@ sleep 2
 # Listeners take the datagrams in, so no "port unreachable" comes back: raw
 # ICMP sockets elsewhere on this machine (a ping test running beside this
 # one) would see it.
-sink() { python3 -c 'import socket, sys
+sink_py='import socket, sys
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.bind((sys.argv[1], 9))
-while True: s.recv(65536)' "$1"; }
-sink "$host_ip" &
+while True: s.recv(65536)'
+# Started directly (no subshell between), so killing the pid ends the listener
+# and nothing keeps the test's output open.
+python3 -c "$sink_py" "$host_ip" >/dev/null 2>&1 &
 host_sink=$!
-in_ns bash -c "$(declare -f sink); sink $ns_ip" &
+in_ns python3 -c "$sink_py" "$ns_ip" >/dev/null 2>&1 &
+ns_sink=$!
 sleep 0.5
 blast "$ns_ip" 2000000
 in_ns bash -c "$(declare -f blast); blast $host_ip 1000000"
 sleep 2.5
-kill "$host_sink" 2>/dev/null || true
+kill "$host_sink" "$ns_sink" 2>/dev/null || true
 rx=$(( $(counter rx_bytes) - rx0 ))
 tx=$(( $(counter tx_bytes) - tx0 ))
 received=$(number_in "$(pane 3)")
