@@ -137,13 +137,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     ManualClock clock(LoadU32(data + 2));
+    int dials = 0;
     Host host([&] {
         // By the local clock the plan has a window open now (with summer
         // time a window may begin or end an hour off its text).
         if (!zone.summerTime) FUZZ_REQUIRE(PlanOpenAt(clock.Now(), days, times));
+        ++dials;
     });
     WeeklySchedule schedule(store, clock, host);
-    schedule.Arm();
+    // Armed while offline, the schedule dials at once when a window is open,
+    // unless the user hung up in it or an attempt is running.
+    const auto arm = [&] {
+        const int before = dials;
+        const bool due = !zone.summerTime && !host.up && !host.hungUp && !host.dialing &&
+                         PlanOpenAt(clock.Now(), days, times);
+        schedule.Arm();
+        if (due) FUZZ_REQUIRE(dials == before + 1);
+    };
+    arm();
     for (std::size_t i = 6; i < 16; ++i) {
         switch (data[i] & 7) {
             case 0:  // time passes; the timer fires if it runs
@@ -160,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 2:  // the attempt fails for good
                 host.dialing = false;
                 host.armed = false;
-                schedule.Arm();
+                arm();
                 break;
             case 3:  // a second of the timed session
                 if (host.up && schedule.HangUpDue()) {
