@@ -35,11 +35,12 @@ bench: bootstrap
 	@$(BENCH)/bench/record_bench
 	@$(BENCH)/bench/history_bench
 
-# The tooltip markup's fuzz target for FUZZ_SECONDS (clang's libFuzzer, ASan, UBSan).
+# Every fuzz target (or those named in FUZZ_TARGETS, e.g. "icmp settings") for
+# FUZZ_SECONDS each, one after the other (clang's libFuzzer, ASan, UBSan).
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
 fuzz: native
-	@$(NATIVE)/fuzz/markup_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	  -dict=fuzz/markup.dict $(NATIVE)/fuzz/corpus fuzz/seeds
+	@fuzz/run $(NATIVE)/fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -36,7 +36,8 @@ class SessionClock {
 std::wstring SessionStartText(std::int64_t start, std::int64_t now);
 
 // Where a window with a saved placement goes: the saved rectangle, pulled back
-// so that at least an icon's width and height stay on the screen.
+// so that at least an icon's width and height stay on the screen. A width or
+// height that is not positive or does not fit an int is 0.
 struct WindowRect {
     int x = 0;
     int y = 0;

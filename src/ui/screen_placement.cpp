@@ -35,8 +35,10 @@ ScreenPoint PlaceOnMonitors(const std::optional<WindowPlacement>& saved,
     if (!saved || monitors.empty()) return {0, 0};
     iconWidth = std::max(iconWidth, 1);
     iconHeight = std::max(iconHeight, 1);
-    int x = saved->left;
-    int y = saved->top;
+    // A hand-edited corner near the top of the int range is off every monitor
+    // as much as one a little nearer; keep the far edge of its grip an int.
+    int x = std::min(saved->left, std::numeric_limits<int>::max() - iconWidth);
+    int y = std::min(saved->top, std::numeric_limits<int>::max() - iconHeight);
 
     // The monitor whose work area the corner's grip meets most, else the nearest.
     const ScreenRect grip = Grip(x, y, iconWidth, iconHeight);

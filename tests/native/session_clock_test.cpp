@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 
 namespace hourlink {
@@ -48,6 +49,13 @@ TEST(WindowPlacementOnScreen, KeepsAnIconsWorthVisible) {
     EXPECT_EQ(r.y, 768 - 32);
     EXPECT_EQ(r.width, 600);
     EXPECT_EQ(r.height, 400);
+}
+
+TEST(WindowPlacementOnScreen, ASizeBeyondAnIntIsNone) {
+    const WindowPlacement huge{1, INT_MIN, INT_MIN, INT_MAX, INT_MAX};
+    const auto r = PlaceOnScreen(huge, 1024, 768, 32, 32);
+    EXPECT_EQ(r.width, 0);
+    EXPECT_EQ(r.height, 0);
 }
 
 }  // namespace

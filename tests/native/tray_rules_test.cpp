@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "ui/screen_placement.h"
@@ -64,6 +65,10 @@ TEST(DropPlacement, OneMonitorPullsBackBeyondTheEdgesAndFindsLostWindows) {
     for (const Case& c : cases) {
         EXPECT_EQ(Place({kPrimary}, c.left, c.top), c.expected) << c.left << "," << c.top;
     }
+    // Hand-edited values at the top of the int range.
+    const WindowPlacement far{1, INT_MAX, INT_MAX, INT_MAX, INT_MAX};
+    EXPECT_EQ(PlaceOnMonitors(far, std::vector{kPrimary}, kWidth, kHeight, kIcon, kIcon),
+              (ScreenPoint{1024 - kIcon, 768 - kIcon}));
     // Nothing saved (a value missing): the screen's corner.
     EXPECT_EQ(PlaceOnMonitors(std::nullopt, std::vector{kPrimary}, kWidth, kHeight, kIcon, kIcon),
               (ScreenPoint{0, 0}));
