@@ -28,6 +28,11 @@ test: native windows
 run: windows
 	@scripts/run $(WINDOWS)
 
+.PHONY: installer
+# The setup program, $(WINDOWS)/installer/Hourlink-Setup-<version>.exe.
+installer: windows
+	@ls $(WINDOWS)/installer/Hourlink-Setup-*.exe
+
 bench: bootstrap
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOURLINK_SANITIZE=OFF \
 	  -DHOURLINK_TESTS=OFF -DHOURLINK_BENCH=ON >/dev/null

@@ -201,7 +201,8 @@
 // The icon beside the title of the options and connect dialogs' button tips.
 #define IDI_TOOLTIP_TIP 156
 
-// The version resource's numbers (CMakeLists.txt's project version is the same).
+// The version: the version resource's numbers and text. CMake reads its project
+// version (and the setup program's name) from here; the two must agree.
 #define HOURLINK_VERSION_MAJOR 2
 #define HOURLINK_VERSION_MINOR 21
 #define HOURLINK_VERSION_PATCH 0
