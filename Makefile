@@ -28,10 +28,15 @@ test: native windows
 run: windows
 	@scripts/run $(WINDOWS)
 
-.PHONY: installer
+.PHONY: installer soak
 # The setup program, $(WINDOWS)/installer/Hourlink-Setup-<version>.exe.
 installer: windows
 	@ls $(WINDOWS)/installer/Hourlink-Setup-*.exe
+
+# Kills the running program SOAK_CYCLES times (default 50) and checks the records.
+soak: windows
+	@bash tests/e2e/crash_soak.sh $(WINDOWS)/bin/Hourlink.exe $(WINDOWS)/tests/wintool.exe \
+	  $(WINDOWS)/e2e/soak $(BUILD)/screenshots
 
 bench: bootstrap
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOURLINK_SANITIZE=OFF \

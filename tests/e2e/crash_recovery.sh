@@ -57,16 +57,6 @@ backup_value() {
   if ((size < 4)); then echo none; else od -An -t d4 -N 4 "$backup" | tr -d ' '; fi
 }
 
-# The program's own process inside the namespace: Wine names a Windows
-# program's Linux process after its executable, so the launcher (`ip netns
-# exec`), the shell that started it, wintool and wineserver do not match.
-program_pids() {
-  local pid
-  for pid in $(ip netns pids "$ns" 2>/dev/null); do
-    [[ $(cat "/proc/$pid/comm" 2>/dev/null) == Hourlink.exe ]] && echo "$pid"
-  done
-  return 0
-}
 wineserver_pids() {
   local pid
   for pid in $(ip netns pids "$ns" 2>/dev/null); do
