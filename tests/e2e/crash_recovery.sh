@@ -124,11 +124,7 @@ server_before=$(wineserver_pids)
 [[ " $server_before " != *" $pids "* ]] || fail "the program's process $pids is the wineserver"
 echo "killing Hourlink.exe, process $pids ($(tr '\0' ' ' <"/proc/$pids/cmdline"))"
 kill -9 "$pids"
-for ((i = 0; i < 100; i++)); do
-  [[ -z $(program_pids) ]] && break
-  sleep 0.1
-done
-[[ -z $(program_pids) ]] || fail "Hourlink.exe still runs after SIGKILL: $(program_pids)"
+wait_program_gone
 wait "$launcher_pid" 2>/dev/null || true
 launcher_pid=
 wt wait-gone Hourlink 10000 >/dev/null || fail "the main window outlived its process"

@@ -39,12 +39,19 @@ killed="$work/killed.bs"  # the file at the kill
 launcher_pid=
 netns_open 10.236 soak launcher_pid
 
+# The default route before the address: the watcher looks at the LAN as soon as
+# the address appears, and a LAN without its default route is not taken for a
+# connection (a later route alone changes no address, so it would stay unseen).
+lan_up() {
+  in_ns ip route replace default via "$host_ip" dev "$veth_ns" onlink
+  in_ns ip addr add "$ns_ip/24" dev "$veth_ns"
+}
 reader() { python3 "$here/soak_records.py" "$@"; }
 backup_value() {
   if (($(stat -c %s "$backup" 2>/dev/null || echo 0) < 4)); then echo 0; else od -An -t d4 -N 4 "$backup" | tr -d ' '; fi
 }
 start_in_ns() {
-  in_ns wine "$exe" 2>/dev/null &
+  in_ns wine "$exe" 2>>"$work/wine.log" &
   launcher_pid=$!
 }
 wait_window() { wt wait-window Hourlink 60000 >/dev/null || fail "no main window titled Hourlink"; }
@@ -52,11 +59,7 @@ kill_program() {
   local pids
   pids=$(program_pids)
   [[ -n "$pids" ]] && kill -9 $pids
-  for ((i = 0; i < 100; i++)); do
-    [[ -z $(program_pids) ]] && break
-    sleep 0.1
-  done
-  [[ -z $(program_pids) ]] || fail "Hourlink.exe still runs after SIGKILL"
+  wait_program_gone
   wait "$launcher_pid" 2>/dev/null || true
   launcher_pid=
 }
@@ -104,7 +107,7 @@ for ((cycle = 1; cycle <= cycles; cycle++)); do
   ((pause > 0)) && sleep "$pause"
   lan_up
   if ! until_ok 60 reader open "$model" "$records" "$ns_ip"; then
-    failure "$cycle" "no open record after the LAN came up; the text pane:$(echo; log_text)$(echo; adsl_records "$records" | tail -n 3)"
+    failure "$cycle" "no open record after the LAN came up; processes: '$(program_pids)', windows: $(wt count Hourlink); the text pane:$(echo; log_text)$(echo; adsl_records "$records" | tail -n 3)"
     # Started afresh from the file as it is.
     kill_program
     lan_down

@@ -117,6 +117,16 @@ program_pids() {
   return 0
 }
 
+# Waits (10 s at most) until the program's process is gone after a SIGKILL.
+wait_program_gone() {
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [[ -z $(program_pids) ]] && return 0
+    sleep 0.1
+  done
+  fail "Hourlink.exe still runs after SIGKILL: $(program_pids)"
+}
+
 # The text pane's text (the main window's edit control).
 log_text() { wt child-text Hourlink Edit || true; }
 # The session label: the month bar's static control in slot 13.
