@@ -90,6 +90,9 @@
 // A message box asked for by another thread, shown by the window's own
 // thread; lParam is a heap std::wstring the message owns.
 #define WM_SHOW_MESSAGE (WM_USER + 7)
+// Posted by the frame to itself when it is created: the notification-area icon
+// is put up once the main window is on the screen.
+#define WM_PUT_UP_TRAY_ICON (WM_USER + 8)
 #define WM_RAS_DIAL_STATE 0x4CA
 
 // The limit popup (dialog 151) and its text.
