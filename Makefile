@@ -28,6 +28,20 @@ test: native windows
 run: windows
 	@scripts/run $(WINDOWS)
 
+.PHONY: installer soak startup-bench
+# The setup program, $(WINDOWS)/installer/Hourlink-Setup-<version>.exe.
+installer: windows
+	@ls $(WINDOWS)/installer/Hourlink-Setup-*.exe
+
+# Kills the running program SOAK_CYCLES times (default 50) and checks the records.
+soak: windows
+	@bash tests/e2e/crash_soak.sh $(WINDOWS)/bin/Hourlink.exe $(WINDOWS)/tests/wintool.exe \
+	  $(WINDOWS)/e2e/soak $(BUILD)/screenshots
+
+# Start-up time and memory under Wine against a bare window program (RUNS=N).
+startup-bench: windows
+	@bash bench/startup-bench.sh $(WINDOWS)
+
 bench: bootstrap
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOURLINK_SANITIZE=OFF \
 	  -DHOURLINK_TESTS=OFF -DHOURLINK_BENCH=ON >/dev/null

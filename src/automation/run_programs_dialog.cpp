@@ -6,6 +6,7 @@
 #include "app/settings.h"
 #include "automation/program_list.h"
 #include "res/resource.h"
+#include "win/system_library.h"
 
 namespace hourlink {
 
@@ -111,7 +112,9 @@ std::optional<std::wstring> ChooseExecutable(HWND owner) {
     ofn.nMaxFile = MAX_PATH * 2;
     ofn.lpstrDefExt = L"exe";
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    static const auto open =
+        win::SystemFunction<decltype(&GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!open || !open(&ofn)) return std::nullopt;
     return std::wstring(file);
 }
 

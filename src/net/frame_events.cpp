@@ -5,6 +5,7 @@
 #undef PlaySound
 
 #include "res/resource.h"
+#include "win/system_library.h"
 
 namespace hourlink {
 
@@ -51,8 +52,10 @@ bool PostOwnedText(HWND window, UINT message, std::wstring text, bool inWParam, 
 
 void FrameWatcherEvents::PlaySound(std::wstring_view file) {
     // Asynchronous, and silent when the file is missing (no system default).
+    static const auto play =
+        win::SystemFunction<decltype(&sndPlaySoundW)>(L"winmm.dll", "sndPlaySoundW");
     const std::wstring name(file);
-    sndPlaySoundW(name.c_str(), SND_ASYNC | SND_NODEFAULT);
+    if (play) play(name.c_str(), SND_ASYNC | SND_NODEFAULT);
 }
 
 void FrameWatcherEvents::StartPrograms() {

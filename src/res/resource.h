@@ -94,6 +94,9 @@
 // A message box asked for by another thread, shown by the window's own
 // thread; lParam is a heap std::wstring the message owns.
 #define WM_SHOW_MESSAGE (WM_USER + 7)
+// Posted by the frame to itself when it is created: the notification-area icon
+// is put up once the main window is on the screen.
+#define WM_PUT_UP_TRAY_ICON (WM_USER + 8)
 #define WM_RAS_DIAL_STATE 0x4CA
 
 // The limit popup (dialog 151) and its text.
@@ -205,7 +208,8 @@
 // The icon beside the title of the options and connect dialogs' button tips.
 #define IDI_TOOLTIP_TIP 156
 
-// The version resource's numbers (CMakeLists.txt's project version is the same).
+// The version: the version resource's numbers and text. CMake reads its project
+// version (and the setup program's name) from here; the two must agree.
 #define HOURLINK_VERSION_MAJOR 2
 #define HOURLINK_VERSION_MINOR 21
 #define HOURLINK_VERSION_PATCH 0

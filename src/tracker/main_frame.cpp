@@ -158,11 +158,19 @@ int CMainFrame::OnCreate() {
     monthBar_.SetMonth(month.year, month.month);
     UpdateButtons();
     LayoutChildren();
-    const auto offline = static_cast<HICON>(LoadImageW(
-        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_OFFLINE), IMAGE_ICON, 16, 16, LR_SHARED));
-    trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, L"", offline, IDR_TRAY_MENU);
     ShowOfflineTexts();
+    // Putting up the icon is a round trip to the shell's process: it waits
+    // until the main window is on the screen.
+    PostMessageW(Hwnd(), WM_PUT_UP_TRAY_ICON, 0, 0);
     return 0;
+}
+
+void CMainFrame::PutUpTrayIcon() {
+    // The state and tip of the moment: what came before was kept by the frame.
+    const auto icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(online_ ? IDI_ONLINE : IDI_OFFLINE),
+                   IMAGE_ICON, 16, 16, LR_SHARED));
+    trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, trayTip_, icon, IDR_TRAY_MENU);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -262,6 +270,9 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_TRAY_NOTIFY:
             trayIcon_.OnTrayNotification(wp, lp);
+            return 0;
+        case WM_PUT_UP_TRAY_ICON:
+            PutUpTrayIcon();
             return 0;
         case WM_CREATE:
             return OnCreate();

@@ -121,6 +121,7 @@ class CMainFrame : public win::Window {
     void RestorePlacement();
     void SavePlacement();
     void LayoutChildren();
+    void PutUpTrayIcon();
     // "adsl.bs" in the data directory.
     std::wstring RecordPath() const;
 

@@ -1,5 +1,6 @@
 #include "ui/history_view.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "app/settings.h"
@@ -164,18 +165,19 @@ void CHourlinkView::AddRow(HistoryRow row) {
     const LPARAM key = static_cast<LPARAM>(rows_.size());
     rows_.push_back(std::move(texts));
     rowRecords_.push_back(row.record);
-    auto& cells = rows_.back();
 
+    // The list asks for the texts when it shows them (LVN_GETDISPINFO): they
+    // are kept once, in rows_, not a second time by the list.
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = ListView_GetItemCount(Hwnd());
-    item.pszText = cells[kColumnStart].data();
+    item.pszText = LPSTR_TEXTCALLBACKW;
     item.iImage = row.image;
     item.lParam = key;
     const int at = ListView_InsertItem(Hwnd(), &item);
     if (at < 0) return;
     for (int column = 1; column < kHistoryColumnCount; ++column) {
-        ListView_SetItemText(Hwnd(), at, column, cells[static_cast<size_t>(column)].data());
+        ListView_SetItemText(Hwnd(), at, column, LPSTR_TEXTCALLBACKW);
     }
 }
 
@@ -192,6 +194,22 @@ std::vector<SessionRecord> CHourlinkView::ShownRecords() const {
         if (auto record = args_.table->Get(rowRecords_[key])) records.push_back(*record);
     }
     return records;
+}
+
+void CHourlinkView::GiveItemText(LVITEMW& item) const {
+    if ((item.mask & LVIF_TEXT) == 0 || !item.pszText || item.cchTextMax <= 0) return;
+    LVITEMW key{};
+    key.mask = LVIF_PARAM;
+    key.iItem = item.iItem;
+    const auto row =
+        ListView_GetItem(Hwnd(), &key) ? static_cast<size_t>(key.lParam) : rows_.size();
+    const auto column = static_cast<size_t>(item.iSubItem);
+    const std::wstring_view text = row < rows_.size() && column < rows_[row].size()
+                                       ? std::wstring_view(rows_[row][column])
+                                       : std::wstring_view();
+    const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+    text.copy(item.pszText, n);
+    item.pszText[n] = L'\0';
 }
 
 bool CHourlinkView::CanSumSelection() const {
@@ -256,6 +274,11 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
         const auto* header = reinterpret_cast<const NMHDR*>(lp);
         if (header->code == LVN_COLUMNCLICK) {
             SortByColumn(reinterpret_cast<const NMLISTVIEW*>(lp)->iSubItem);
+            result = 0;
+            return true;
+        }
+        if (header->code == LVN_GETDISPINFOW) {
+            GiveItemText(reinterpret_cast<NMLVDISPINFOW*>(lp)->item);
             result = 0;
             return true;
         }

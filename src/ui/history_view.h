@@ -116,6 +116,8 @@ class CHourlinkView : public CListViewEx {
     void CreateColumns();
     void Fill(const HistoryFilter& filter);
     void AddRow(HistoryRow row);
+    // Fills an LVN_GETDISPINFO request with the text of its row and column.
+    void GiveItemText(LVITEMW& item) const;
     void ShowContextMenu();
     static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM self);
 

@@ -1,6 +1,7 @@
 #include "ui/tray_icon.h"
 
 #include "ui/tray_rules.h"
+#include "win/system_library.h"
 
 namespace hourlink::ui {
 
@@ -22,6 +23,14 @@ class TrayMenu {
   private:
     HMENU menu_;
 };
+
+// The shell's notification call, looked up when the first icon is put up: the
+// shell's DLL is not loaded before the main window is on the screen.
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+    static const auto notify =
+        win::SystemFunction<decltype(&Shell_NotifyIconW)>(L"shell32.dll", "Shell_NotifyIconW");
+    return notify ? notify(message, data) : FALSE;
+}
 
 }  // namespace
 
@@ -46,14 +55,14 @@ bool CTrayIcon::Create(HWND owner, UINT callbackMessage, std::wstring_view tip, 
 }
 
 bool CTrayIcon::Add() {
-    present_ = Shell_NotifyIconW(NIM_ADD, &data_) != FALSE;
+    present_ = NotifyIcon(NIM_ADD, &data_) != FALSE;
     return present_;
 }
 
 void CTrayIcon::SetIcon(HICON icon) {
     if (!created_ || icon == data_.hIcon) return;
     data_.hIcon = icon;
-    if (present_) Shell_NotifyIconW(NIM_MODIFY, &data_);
+    if (present_) NotifyIcon(NIM_MODIFY, &data_);
 }
 
 void CTrayIcon::SetIcon(UINT resourceId) {
@@ -68,11 +77,11 @@ void CTrayIcon::SetTooltipText(std::wstring_view tip) {
     if (cut == data_.szTip) return;  // every tick: the shell is asked only for a change
     cut.copy(data_.szTip, cut.size());
     data_.szTip[cut.size()] = L'\0';
-    if (present_) Shell_NotifyIconW(NIM_MODIFY, &data_);
+    if (present_) NotifyIcon(NIM_MODIFY, &data_);
 }
 
 void CTrayIcon::Remove() {
-    if (present_) Shell_NotifyIconW(NIM_DELETE, &data_);
+    if (present_) NotifyIcon(NIM_DELETE, &data_);
     present_ = false;
     created_ = false;
 }

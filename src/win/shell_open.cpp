@@ -4,6 +4,8 @@
 
 #include <utility>
 
+#include "win/system_library.h"
+
 namespace hourlink::win {
 
 namespace {
@@ -17,8 +19,12 @@ ShellOpenFunction& Replacement() {
 
 INT_PTR ShellOpen(HWND owner, const std::wstring& target, int showCommand) {
     if (const auto& replacement = Replacement()) return replacement(owner, target, showCommand);
+    // Looked up at the first use: the shell's DLL is not needed at start-up.
+    static const auto execute =
+        SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+    if (!execute) return SE_ERR_DLLNOTFOUND;
     return reinterpret_cast<INT_PTR>(
-        ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, showCommand));
+        execute(owner, L"open", target.c_str(), nullptr, nullptr, showCommand));
 }
 
 void SetShellOpenForTesting(ShellOpenFunction function) {

@@ -57,16 +57,6 @@ backup_value() {
   if ((size < 4)); then echo none; else od -An -t d4 -N 4 "$backup" | tr -d ' '; fi
 }
 
-# The program's own process inside the namespace: Wine names a Windows
-# program's Linux process after its executable, so the launcher (`ip netns
-# exec`), the shell that started it, wintool and wineserver do not match.
-program_pids() {
-  local pid
-  for pid in $(ip netns pids "$ns" 2>/dev/null); do
-    [[ $(cat "/proc/$pid/comm" 2>/dev/null) == Hourlink.exe ]] && echo "$pid"
-  done
-  return 0
-}
 wineserver_pids() {
   local pid
   for pid in $(ip netns pids "$ns" 2>/dev/null); do
@@ -134,11 +124,7 @@ server_before=$(wineserver_pids)
 [[ " $server_before " != *" $pids "* ]] || fail "the program's process $pids is the wineserver"
 echo "killing Hourlink.exe, process $pids ($(tr '\0' ' ' <"/proc/$pids/cmdline"))"
 kill -9 "$pids"
-for ((i = 0; i < 100; i++)); do
-  [[ -z $(program_pids) ]] && break
-  sleep 0.1
-done
-[[ -z $(program_pids) ]] || fail "Hourlink.exe still runs after SIGKILL: $(program_pids)"
+wait_program_gone
 wait "$launcher_pid" 2>/dev/null || true
 launcher_pid=
 wt wait-gone Hourlink 10000 >/dev/null || fail "the main window outlived its process"

@@ -106,6 +106,27 @@ netns_start_wine() {
 
 # --- Hourlink's window inside the namespace -------------------------------------
 
+# The program's own process inside the namespace: Wine names a Windows
+# program's Linux process after its executable, so the launcher (`ip netns
+# exec`), the shell that started it, wintool and wineserver do not match.
+program_pids() {
+  local pid
+  for pid in $(ip netns pids "$ns" 2>/dev/null); do
+    [[ $(cat "/proc/$pid/comm" 2>/dev/null) == Hourlink.exe ]] && echo "$pid"
+  done
+  return 0
+}
+
+# Waits (10 s at most) until the program's process is gone after a SIGKILL.
+wait_program_gone() {
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [[ -z $(program_pids) ]] && return 0
+    sleep 0.1
+  done
+  fail "Hourlink.exe still runs after SIGKILL: $(program_pids)"
+}
+
 # The text pane's text (the main window's edit control).
 log_text() { wt child-text Hourlink Edit || true; }
 # The session label: the month bar's static control in slot 13.

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The setup program under Wine, in a Wine prefix made fresh for the run.
+#
+#  - A silent install (/S) puts Hourlink.exe, Hourlink.chm and the uninstaller
+#    in the user's local programs folder, a Start-menu shortcut, and an entry in
+#    the current user's list of installed programs with the version.
+#  - The program started from there shows its window and writes "adsl.bs" and
+#    "adsl.bak" beside itself; with it the start-with-Windows entry appears.
+#  - An uninstall while the program runs is refused and changes nothing.
+#  - A silent uninstall removes the program, the shortcuts, the entry and the
+#    start-with-Windows entry from both places (HKLM and HKCU), and keeps the
+#    records byte for byte.
+#  - A silent uninstall with /REMOVERECORDS removes the records and the folder.
+#
+# Screenshot: installer (the setup program's first page).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+setup=${HOURLINK_SETUP:?the setup program is named by HOURLINK_SETUP}
+[[ -f "$setup" ]] || { echo "FAIL: no setup program at $setup" >&2; exit 1; }
+
+# A prefix in which nothing was ever installed, removed again after a pass.
+prefix=$(dirname "$3")/installer-prefix
+rm -rf "$prefix" "$prefix.lock"
+export HOURLINK_WINEPREFIX=$prefix
+source "$here/lib.sh" "$@"
+
+version=$(basename "$setup" .exe)
+version=${version#Hourlink-Setup-}
+user_dir=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 ! -name Public | head -n 1)
+dir="$user_dir/AppData/Local/Programs/Hourlink"
+menu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Hourlink"
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Hourlink'
+run_key='Software\Microsoft\Windows\CurrentVersion\Run'
+
+# reg_value KEY NAME: the data of a registry value, or nothing.
+reg_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" '$1 == n { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print }' || true
+}
+run_entries() {
+  local root
+  for root in HKLM HKCU; do [[ -n $(reg_value "$root\\$run_key" Hourlink) ]] && echo "$root"; done
+  return 0
+}
+install_silently() {
+  wine "$setup" /S || fail "the silent install ended with code $?"
+  [[ -f "$dir/Hourlink.exe" ]] || fail "no Hourlink.exe in $dir"
+}
+# The uninstaller copies itself away and returns at once; it is done when the
+# installed-programs entry is gone.
+uninstall_silently() {
+  wine "$dir/uninstall.exe" /S "$@" || fail "the silent uninstall ended with code $?"
+  for ((i = 0; i < 150; i++)); do
+    [[ -z $(reg_value "$uninstall_key" DisplayName) && ! -e "$dir/uninstall.exe" ]] && break
+    sleep 0.2
+  done
+  sleep 1
+}
+
+# --- The silent install ----------------------------------------------------------
+install_silently
+for f in Hourlink.exe Hourlink.chm uninstall.exe; do [[ -f "$dir/$f" ]] || fail "no $f in $dir"; done
+cmp -s "$dir/Hourlink.exe" "$e2e_exe_src" || fail "the installed Hourlink.exe is not the one built"
+[[ -f "$menu/Hourlink.lnk" ]] || fail "no Start-menu shortcut in $menu: $(ls "$menu" 2>&1)"
+windows_dir=$(wine winepath -w "$dir" 2>/dev/null | tr -d '\r')
+[[ $(reg_value "$uninstall_key" DisplayName) == Hourlink ]] || fail "no installed-programs entry"
+[[ $(reg_value "$uninstall_key" DisplayVersion) == "$version" ]] ||
+  fail "the entry's version is '$(reg_value "$uninstall_key" DisplayVersion)', not $version"
+[[ $(reg_value "$uninstall_key" UninstallString) == "\"$windows_dir\\uninstall.exe\"" ]] ||
+  fail "the entry's uninstall command is '$(reg_value "$uninstall_key" UninstallString)'"
+echo "installed into $windows_dir"
+
+# --- The program started from the installed place -----------------------------------
+wine "$dir/Hourlink.exe" &
+program_pid=$!
+wintool wait-window Hourlink 60000 >/dev/null || fail "the installed program shows no window"
+for ((i = 0; i < 100; i++)); do
+  [[ -s "$dir/adsl.bs" && -e "$dir/adsl.bak" ]] && break
+  sleep 0.2
+done
+[[ -s "$dir/adsl.bs" && -e "$dir/adsl.bak" ]] || fail "no adsl.bs and adsl.bak beside the installed program"
+[[ -n $(run_entries) ]] || fail "the program wrote no start-with-Windows entry"
+# The entry for the user, as a start without the right to write for the
+# machine leaves it, beside the one for the machine.
+wine reg add "HKCU\\$run_key" /v Hourlink /d "\"$windows_dir\\Hourlink.exe\" hide" /f >/dev/null 2>&1
+[[ $(run_entries | wc -l) == 2 ]] || fail "expected start-with-Windows entries in HKLM and HKCU: $(run_entries)"
+
+# An uninstall while the program runs would leave it half removed: refused.
+set +e
+wine "$dir/uninstall.exe" /S "_?=$windows_dir"
+refused=$?
+set -e
+((refused != 0)) || fail "the uninstall went ahead while the program runs"
+[[ -f "$dir/Hourlink.exe" && -n $(reg_value "$uninstall_key" DisplayName) ]] ||
+  fail "the refused uninstall removed something"
+
+wintool close Hourlink || fail "could not close the program"
+wait "$program_pid" || fail "the program ended with code $?"
+records_sum=$(cat "$dir/adsl.bs" "$dir/adsl.bak" | sha256sum)
+
+# --- The silent uninstall keeps the records ------------------------------------------
+uninstall_silently
+left=$(cd "$dir" && ls -A | tr '\n' ' ')
+[[ "$left" == "adsl.bak adsl.bs " ]] || fail "after the uninstall the folder holds: $left"
+[[ $(cat "$dir/adsl.bs" "$dir/adsl.bak" | sha256sum) == "$records_sum" ]] || fail "the uninstall changed the records"
+[[ ! -e "$menu" ]] || fail "the Start-menu folder is left: $(ls "$menu")"
+[[ -z $(reg_value "$uninstall_key" DisplayName) ]] || fail "the installed-programs entry is left"
+[[ -z $(run_entries) ]] || fail "start-with-Windows entries are left in: $(run_entries)"
+echo "uninstalled; kept: $left"
+
+# --- Installed again over the kept records, then removed with them -------------------
+install_silently
+[[ $(cat "$dir/adsl.bs" "$dir/adsl.bak" | sha256sum) == "$records_sum" ]] || fail "the install changed the records"
+uninstall_silently /REMOVERECORDS
+[[ ! -e "$dir" ]] || fail "with /REMOVERECORDS the folder is left: $(ls -A "$dir")"
+
+# --- The first page, as the user sees it ------------------------------------------------
+wine "$setup" &
+wintool wait-window "Hourlink 安装" 30000 >/dev/null || fail "the setup program shows no window titled 'Hourlink 安装'"
+sleep 2
+screenshot installer
+
+stop_wine
+rm -rf "$prefix" "$prefix.lock"
+echo "PASS: installed, started, refused while running, uninstalled keeping the records, removed with them"
