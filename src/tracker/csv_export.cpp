@@ -7,6 +7,7 @@
 
 #include "tracker/session_csv.h"
 #include "ui/history_view.h"
+#include "win/system_library.h"
 #include "win/text.h"
 
 namespace hourlink {
@@ -36,7 +37,9 @@ std::optional<std::wstring> CsvExport::AskPath(HWND owner, const std::wstring& s
     ofn.lpstrDefExt = L"csv";
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN | OFN_HIDEREADONLY |
                 OFN_EXPLORER;
-    if (!GetSaveFileNameW(&ofn)) return std::nullopt;
+    static const auto save =
+        win::SystemFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+    if (!save || !save(&ofn)) return std::nullopt;
     return std::wstring(file.data());
 }
 
