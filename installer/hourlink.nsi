@@ -95,6 +95,8 @@ Section "Hourlink" SecProgram
   SetOutPath "$INSTDIR"
   File "${BINDIR}\Hourlink.exe"
   File "${BINDIR}\Hourlink.chm"
+  ; The console reader of the record file.
+  File "${BINDIR}\hourlink-stat.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateDirectory "$SMPROGRAMS\Hourlink"
@@ -119,6 +121,7 @@ Section "un.Hourlink 程序" SecUnProgram
   SectionIn RO
   Delete "$INSTDIR\Hourlink.exe"
   Delete "$INSTDIR\Hourlink.chm"
+  Delete "$INSTDIR\hourlink-stat.exe"
   ; The HTML report the program writes beside itself.
   Delete "$INSTDIR\rpt_temp.htm"
   Delete "$INSTDIR\uninstall.exe"

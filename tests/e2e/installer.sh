@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The setup program under Wine, in a Wine prefix made fresh for the run.
 #
-#  - A silent install (/S) puts Hourlink.exe, Hourlink.chm and the uninstaller
-#    in the user's local programs folder, a Start-menu shortcut, and an entry in
-#    the current user's list of installed programs with the version.
+#  - A silent install (/S) puts Hourlink.exe, Hourlink.chm, hourlink-stat.exe
+#    and the uninstaller in the user's local programs folder, a Start-menu
+#    shortcut, and an entry in the current user's list of installed programs
+#    with the version.
 #  - The program started from there shows its window and writes "adsl.bs" and
 #    "adsl.bak" beside itself; with it the start-with-Windows entry appears.
 #  - An uninstall while the program runs is refused and changes nothing.
@@ -59,7 +60,7 @@ uninstall_silently() {
 
 # --- The silent install ----------------------------------------------------------
 install_silently
-for f in Hourlink.exe Hourlink.chm uninstall.exe; do [[ -f "$dir/$f" ]] || fail "no $f in $dir"; done
+for f in Hourlink.exe Hourlink.chm hourlink-stat.exe uninstall.exe; do [[ -f "$dir/$f" ]] || fail "no $f in $dir"; done
 cmp -s "$dir/Hourlink.exe" "$e2e_exe_src" || fail "the installed Hourlink.exe is not the one built"
 [[ -f "$menu/Hourlink.lnk" ]] || fail "no Start-menu shortcut in $menu: $(ls "$menu" 2>&1)"
 windows_dir=$(wine winepath -w "$dir" 2>/dev/null | tr -d '\r')
