@@ -30,6 +30,9 @@ seed=${SOAK_SEED:-$$}
 RANDOM=$seed
 
 source "$here/netns.sh"
+# A Wine prefix of its own: the end-to-end tests' namespace prefix has its own
+# wineserver, which a test running beside the soak would stop.
+export HOURLINK_NETNS_WINEPREFIX=${HOURLINK_NETNS_WINEPREFIX:-$repo/build/wine-soak}
 netns_begin "$@"
 
 records="$work/adsl.bs"
