@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <list>
 #include <map>
 #include <mutex>
 #include <utility>
+
+#include "base/utf8.h"
 
 namespace hourlink {
 
@@ -121,43 +124,12 @@ class PosixFile final : public RandomAccessFile {
     ShareTable::Entry entry_;
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string PosixFileSystem::NativePath(const std::wstring& path) {
-    std::string out;
-    out.reserve(path.size());
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        char32_t c = static_cast<char32_t>(path[i]);
-        // A UTF-16 surrogate pair (where wchar_t is 16 bits wide).
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < path.size()) {
-            const auto low = static_cast<char32_t>(path[i + 1]);
-            if (low >= 0xDC00 && low < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if (c == U'\\') c = U'/';
-        if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = 0xFFFD;
-        AppendUtf8(out, c);
-    }
+    // A backslash is one byte in UTF-8, never part of another character.
+    std::string out = WideToUtf8(path);
+    std::replace(out.begin(), out.end(), '\\', '/');
     return out;
 }
 
