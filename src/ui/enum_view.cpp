@@ -2,6 +2,7 @@
 
 #include "net/phonebook_editor.h"
 #include "res/resource.h"
+#include "ui/history_view.h"
 #include "win/text.h"
 
 namespace hourlink::ui {
@@ -31,15 +32,8 @@ bool CEnumView::Create(Args args) {
         return false;
     }
 
-    // The image strip shared with the history list, magenta transparent.
-    images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 0);
-    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                        MAKEINTRESOURCEW(IDB_HISTORY_IMAGES),
-                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
-        ImageList_AddMasked(images_, strip, RGB(255, 0, 255));
-        DeleteObject(strip);
-    }
-    ImageList_SetBkColor(images_, GetSysColor(COLOR_WINDOW));
+    // The pictures of the history list.
+    images_ = CreateHistoryImages();
     TreeView_SetImageList(Hwnd(), images_, TVSIL_NORMAL);
 
     // The root: the host's name directly followed by "计算机上网设备列表".

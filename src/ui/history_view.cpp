@@ -28,6 +28,19 @@ CHourlinkView::~CHourlinkView() {
     if (images_) ImageList_Destroy(images_);
 }
 
+HIMAGELIST CreateHistoryImages() {
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 0);
+    if (!images) return nullptr;
+    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                        MAKEINTRESOURCEW(IDB_HISTORY_IMAGES),
+                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
+        ImageList_AddMasked(images, strip, RGB(255, 0, 255));
+        DeleteObject(strip);
+    }
+    ImageList_SetBkColor(images, GetSysColor(COLOR_WINDOW));
+    return images;
+}
+
 bool CHourlinkView::Create(Args args) {
     if (!args.table || !args.settings || !args.files || !args.notifier || !args.clock) return false;
     args_ = std::move(args);
@@ -37,15 +50,7 @@ bool CHourlinkView::Create(Args args) {
     ListView_SetExtendedListViewStyle(Hwnd(),
                                       LVS_EX_GRIDLINES | LVS_EX_FLATSB | LVS_EX_UNDERLINEHOT);
 
-    // The image strip: sixteen 16 x 16 pictures, magenta transparent.
-    images_ = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 0);
-    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                        MAKEINTRESOURCEW(IDB_HISTORY_IMAGES),
-                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
-        ImageList_AddMasked(images_, strip, RGB(255, 0, 255));
-        DeleteObject(strip);
-    }
-    ImageList_SetBkColor(images_, GetSysColor(COLOR_WINDOW));
+    images_ = CreateHistoryImages();
     ListView_SetImageList(Hwnd(), images_, LVSIL_SMALL);
 
     if (HWND header = ListView_GetHeader(Hwnd())) header_.Attach(header);

@@ -41,6 +41,11 @@
 
 namespace hourlink::ui {
 
+// The sixteen 16 x 16 pictures of the history list and the device tree (the
+// strip IDB_HISTORY_IMAGES, magenta transparent) as a new image list the
+// caller owns, on the window background colour.
+HIMAGELIST CreateHistoryImages();
+
 class CHourlinkView : public CListViewEx {
   public:
     struct Args {
