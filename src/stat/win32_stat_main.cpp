@@ -9,37 +9,20 @@
 #include <vector>
 
 #include "stat/stat_report.h"
+#include "win/text.h"
 
 namespace {
 
 std::wstring Wide(std::string_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int n =
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
+    return hourlink::win::ToWide(text, codePage);
 }
 
 std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n,
-                        nullptr, nullptr);
-    return bytes;
+    return hourlink::win::WideToUtf8(text);
 }
 
 std::string SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n ? std::wstring(buffer, n) : L"错误 " + std::to_wstring(error);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
-    return Utf8(text);
+    return Utf8(hourlink::win::SystemErrorText(error));
 }
 
 void Write(DWORD which, std::string_view text) {

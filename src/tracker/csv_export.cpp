@@ -87,14 +87,7 @@ std::wstring CsvExport::SuggestedName(YearMonth month) {
 }
 
 std::wstring CsvExport::FailureText(const std::wstring& path, DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring reason = n ? std::wstring(buffer, n) : L"错误 " + std::to_wstring(error);
-    if (buffer) LocalFree(buffer);
-    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r')) reason.pop_back();
-    return L"无法导出CSV文件 " + path + L"\n" + reason;
+    return L"无法导出CSV文件 " + path + L"\n" + win::SystemErrorText(error);
 }
 
 }  // namespace hourlink

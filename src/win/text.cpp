@@ -1,6 +1,7 @@
 #include "win/text.h"
 
 #include <climits>
+#include <string>
 
 namespace hourlink::win {
 
@@ -44,6 +45,17 @@ std::wstring_view Field(std::wstring_view text, size_t index, wchar_t separator)
         text.remove_prefix(end + 1);
     }
     return text.substr(0, text.find(separator));
+}
+
+std::wstring SystemErrorText(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n ? std::wstring(buffer, n) : L"错误 " + std::to_wstring(error);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text;
 }
 
 }  // namespace hourlink::win

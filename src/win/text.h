@@ -30,6 +30,10 @@ inline std::string WideToUtf8(std::wstring_view text) {
     return FromWide(text, CP_UTF8);
 }
 
+// The system's text for error code `error` without its line end, or "错误 N"
+// when the system has none.
+std::wstring SystemErrorText(DWORD error);
+
 // String resource `id` of `module` (null: the program); empty when absent.
 std::wstring LoadResourceString(UINT id, HMODULE module = nullptr);
 
