@@ -11,7 +11,7 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from picture_files import write_ico  # noqa: E402  (the writer beside this script)
+from picture_files import render_shape, write_ico  # noqa: E402  (the writer beside this script)
 
 SIZES = (16, 20, 24, 32, 40, 48, 64)
 SAMPLES = 4  # supersampling per axis
@@ -57,27 +57,7 @@ def on_segment(x, y, cx, cy, angle_deg, length, half_width):
 
 
 def render(size):
-    """Rows top-down of premultiplied-then-unpremultiplied BGRA pixels."""
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0, 0]
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    r, g, b, a = shape_colour((px + (sx + 0.5) / SAMPLES) / size, (py + (sy + 0.5) / SAMPLES) / size)
-                    acc[0] += r * a
-                    acc[1] += g * a
-                    acc[2] += b * a
-                    acc[3] += a
-            n = SAMPLES * SAMPLES
-            alpha = acc[3] / n
-            if alpha == 0:
-                row.append((0, 0, 0, 0))
-            else:
-                row.append((round(acc[2] / acc[3]), round(acc[1] / acc[3]), round(acc[0] / acc[3]), round(alpha)))
-        rows.append(row)
-    return rows
+    return render_shape(size, shape_colour, SAMPLES)
 
 
 def main(path):

@@ -11,7 +11,7 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from picture_files import write_ico  # noqa: E402  (the writer beside this script)
+from picture_files import render_shape, write_ico  # noqa: E402  (the writer beside this script)
 
 SIZE = 32  # one size: the tooltip shows the icon as it is
 SAMPLES = 4  # supersampling per axis
@@ -48,26 +48,7 @@ def shape_colour(x, y):
 
 
 def render(size):
-    """Rows top-down of (b, g, r, a) pixels."""
-    rows = []
-    for py in range(size):
-        row = []
-        for px in range(size):
-            acc = [0, 0, 0, 0]
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    r, g, b, a = shape_colour((px + (sx + 0.5) / SAMPLES) / size, (py + (sy + 0.5) / SAMPLES) / size)
-                    acc[0] += r * a
-                    acc[1] += g * a
-                    acc[2] += b * a
-                    acc[3] += a
-            alpha = acc[3] / (SAMPLES * SAMPLES)
-            if alpha == 0:
-                row.append((0, 0, 0, 0))
-            else:
-                row.append((round(acc[2] / acc[3]), round(acc[1] / acc[3]), round(acc[0] / acc[3]), round(alpha)))
-        rows.append(row)
-    return rows
+    return render_shape(size, shape_colour, SAMPLES)
 
 
 def main(path):

@@ -55,3 +55,28 @@ def write_ico(path, pictures):
         offset += len(data)
     with open(path, "wb") as f:
         f.write(out + b"".join(images))
+
+
+def render_shape(size, shape_colour, samples):
+    """Rows top-down of (b, g, r, a) pixels of a shape given by
+    shape_colour(x, y) -> (r, g, b, a) over the unit square, each pixel the
+    alpha-weighted mean of samples x samples points."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            acc = [0, 0, 0, 0]
+            for sy in range(samples):
+                for sx in range(samples):
+                    r, g, b, a = shape_colour((px + (sx + 0.5) / samples) / size, (py + (sy + 0.5) / samples) / size)
+                    acc[0] += r * a
+                    acc[1] += g * a
+                    acc[2] += b * a
+                    acc[3] += a
+            alpha = acc[3] / (samples * samples)
+            if alpha == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append((round(acc[2] / acc[3]), round(acc[1] / acc[3]), round(acc[0] / acc[3]), round(alpha)))
+        rows.append(row)
+    return rows
