@@ -15,21 +15,13 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from picture_files import side_by_side, write_bmp24, write_ico  # noqa: E402  (the writer beside this script)
+from picture_files import circle, polygon, ring, side_by_side, write_bmp24, write_ico  # noqa: E402  (the writer beside this script)
 
 SAMPLES = 4  # supersampling per axis
 MAGENTA = (255, 0, 255)
 ICON_SIZES = (16, 32)
 
 # --- shapes: functions of (x, y) in the unit square, y down, true when inside ---
-
-
-def circle(cx, cy, r):
-    return lambda x, y: math.hypot(x - cx, y - cy) <= r
-
-
-def ring(cx, cy, r_out, r_in):
-    return lambda x, y: r_in <= math.hypot(x - cx, y - cy) <= r_out
 
 
 def rect(x0, y0, x1, y1, radius=0.0):
@@ -51,19 +43,6 @@ def segment(ax, ay, bx, by, half_width):
     def inside(x, y):
         t = 0.0 if length2 == 0 else max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / length2))
         return math.hypot(x - (ax + t * dx), y - (ay + t * dy)) <= half_width
-
-    return inside
-
-
-def polygon(*points):
-    def inside(x, y):
-        result = False
-        n = len(points)
-        for i in range(n):
-            (xa, ya), (xb, yb) = points[i], points[(i + 1) % n]
-            if (ya > y) != (yb > y) and x < (xb - xa) * (y - ya) / (yb - ya) + xa:
-                result = not result
-        return result
 
     return inside
 

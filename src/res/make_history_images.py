@@ -21,19 +21,11 @@ import sys
 
 sys.dont_write_bytecode = True  # no __pycache__ beside the checked-in pictures
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from picture_files import side_by_side, write_bmp24  # noqa: E402  (the writer beside this script)
+from picture_files import circle, polygon, ring, side_by_side, write_bmp24  # noqa: E402  (the writer beside this script)
 
 SAMPLES = 4
 SIZE = 16
 MAGENTA = (255, 0, 255)
-
-
-def circle(cx, cy, r):
-    return lambda x, y: math.hypot(x - cx, y - cy) <= r
-
-
-def ring(cx, cy, ro, ri):
-    return lambda x, y: ri <= math.hypot(x - cx, y - cy) <= ro
 
 
 def rect(x0, y0, x1, y1):
@@ -58,19 +50,6 @@ def arc(cx, cy, r, w, a0, a1):
         d = math.hypot(x - cx, y - cy)
         a = math.degrees(math.atan2(y - cy, x - cx)) % 360
         return abs(d - r) <= w and (a0 <= a <= a1 if a0 <= a1 else (a >= a0 or a <= a1))
-
-    return inside
-
-
-def polygon(*points):
-    def inside(x, y):
-        result = False
-        n = len(points)
-        for i in range(n):
-            (xa, ya), (xb, yb) = points[i], points[(i + 1) % n]
-            if (ya > y) != (yb > y) and x < (xb - xa) * (y - ya) / (yb - ya) + xa:
-                result = not result
-        return result
 
     return inside
 

@@ -3,6 +3,7 @@ make_history_images.py: 24-bit .bmp files and 32-bit .ico files.
 
 Standard library only; the scripts import it from their own directory.
 """
+import math
 import struct
 
 
@@ -80,3 +81,25 @@ def render_shape(size, shape_colour, samples):
                 row.append((round(acc[2] / acc[3]), round(acc[1] / acc[3]), round(acc[0] / acc[3]), round(alpha)))
         rows.append(row)
     return rows
+
+
+# Shapes over the unit square: each is a function (x, y) -> bool.
+def circle(cx, cy, r):
+    return lambda x, y: math.hypot(x - cx, y - cy) <= r
+
+
+def ring(cx, cy, r_out, r_in):
+    return lambda x, y: r_in <= math.hypot(x - cx, y - cy) <= r_out
+
+
+def polygon(*points):
+    def inside(x, y):
+        result = False
+        n = len(points)
+        for i in range(n):
+            (xa, ya), (xb, yb) = points[i], points[(i + 1) % n]
+            if (ya > y) != (yb > y) and x < (xb - xa) * (y - ya) / (yb - ya) + xa:
+                result = not result
+        return result
+
+    return inside
