@@ -281,6 +281,30 @@ void CUsageChartWnd::DrawDayLabels(HDC dc, const RECT& plot, int y) const {
     }
 }
 
+RECT CUsageChartWnd::PlotArea(HDC dc, const RECT& area, int line) const {
+    return {area.left + Scale(30), area.top + line + Scale(6), area.right - LabelRoom(dc),
+            area.bottom - line - Scale(4)};
+}
+
+void CUsageChartWnd::DrawHourGrid(HDC dc, const RECT& r, const HourAxis& axis, int line) const {
+    Plot plot;
+    plot.r = r;
+    plot.axis = axis;
+    OwnedPen grid = Pen(kGrid, 1);
+    Selection pen(dc, grid.Get());
+    for (int h = 0; h <= axis.top; h += axis.step) {
+        const int y = plot.Y(std::int64_t{h} * 3600);
+        DrawSegment(dc, r.left, y, r.right, y);
+        DrawLabel(dc, r.left - Scale(6), y - line / 2, Hours(h), kMuted, TA_RIGHT);
+    }
+}
+
+void CUsageChartWnd::DrawBaseline(HDC dc, const RECT& r) const {
+    OwnedPen axis = Pen(kAxis, Scale(1));
+    Selection pen(dc, axis.Get());
+    DrawSegment(dc, r.left, r.bottom, r.right, r.bottom);
+}
+
 void CUsageChartWnd::DrawDailyBars(HDC dc, const RECT& area) const {
     const int line = TextHeight(dc);
     DrawLabel(dc, area.left, area.top, L"每日上网用时 (小时)", kText);
@@ -288,19 +312,10 @@ void CUsageChartWnd::DrawDailyBars(HDC dc, const RECT& area) const {
     for (const UsageDay& d : chart_.days) highest = std::max(highest, d.online);
     Plot plot;
     plot.axis = ChooseHourAxis(highest);
-    plot.r = {area.left + Scale(30), area.top + line + Scale(6), area.right - LabelRoom(dc),
-              area.bottom - line - Scale(4)};
+    plot.r = PlotArea(dc, area, line);
     if (plot.Width() <= 0 || plot.Height() <= 0) return;
 
-    OwnedPen grid = Pen(kGrid, 1);
-    {
-        Selection pen(dc, grid.Get());
-        for (int h = 0; h <= plot.axis.top; h += plot.axis.step) {
-            const int y = plot.Y(std::int64_t{h} * 3600);
-            DrawSegment(dc, plot.r.left, y, plot.r.right, y);
-            DrawLabel(dc, plot.r.left - Scale(6), y - line / 2, Hours(h), kMuted, TA_RIGHT);
-        }
-    }
+    DrawHourGrid(dc, plot.r, plot.axis, line);
     const int n = static_cast<int>(chart_.days.size());
     const int gap = std::max(1, plot.Width() / n / 6);
     for (int i = 0; i < n; ++i) {
@@ -314,11 +329,7 @@ void CUsageChartWnd::DrawDailyBars(HDC dc, const RECT& area) const {
                        plot.r.left + (i + 1) * plot.Width() / n - gap, plot.r.bottom};
         FillRect(dc, &bar, brush.Get());
     }
-    OwnedPen axis = Pen(kAxis, Scale(1));
-    {
-        Selection pen(dc, axis.Get());
-        DrawSegment(dc, plot.r.left, plot.r.bottom, plot.r.right, plot.r.bottom);
-    }
+    DrawBaseline(dc, plot.r);
     // The daily limit.
     OwnedPen limit = Pen(kLimit, Scale(2), true);
     {
@@ -342,26 +353,13 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
     for (const UsageDay& d : chart_.days) highest = std::max(highest, d.cumulative);
     Plot plot;
     plot.axis = ChooseHourAxis(highest);
-    plot.r = {area.left + Scale(30), area.top + line + Scale(6), area.right - LabelRoom(dc),
-              area.bottom - line - Scale(4)};
+    plot.r = PlotArea(dc, area, line);
     if (plot.Width() <= 0 || plot.Height() <= 0) return;
     const int n = static_cast<int>(chart_.days.size());
     const auto xAfter = [&](int days) { return plot.r.left + days * plot.Width() / n; };
 
-    OwnedPen grid = Pen(kGrid, 1);
-    {
-        Selection pen(dc, grid.Get());
-        for (int h = 0; h <= plot.axis.top; h += plot.axis.step) {
-            const int y = plot.Y(std::int64_t{h} * 3600);
-            DrawSegment(dc, plot.r.left, y, plot.r.right, y);
-            DrawLabel(dc, plot.r.left - Scale(6), y - line / 2, Hours(h), kMuted, TA_RIGHT);
-        }
-    }
-    OwnedPen axis = Pen(kAxis, Scale(1));
-    {
-        Selection pen(dc, axis.Get());
-        DrawSegment(dc, plot.r.left, plot.r.bottom, plot.r.right, plot.r.bottom);
-    }
+    DrawHourGrid(dc, plot.r, plot.axis, line);
+    DrawBaseline(dc, plot.r);
     // The even pace to the limit, and the limit.
     OwnedPen pace = Pen(kPace, Scale(1), true);
     {

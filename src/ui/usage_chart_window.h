@@ -65,6 +65,11 @@ class CUsageChartWnd : public win::Window {
     void DrawDayLabels(HDC dc, const RECT& plot, int y) const;
     void DrawLegend(HDC dc, int right, int y) const;
     int LabelRoom(HDC dc) const;
+    // The plotting rectangle of a chart drawn in `area` under its title line.
+    RECT PlotArea(HDC dc, const RECT& area, int line) const;
+    // The hour grid with its labels (under the data) and the time axis (over it).
+    void DrawHourGrid(HDC dc, const RECT& plot, const HourAxis& axis, int line) const;
+    void DrawBaseline(HDC dc, const RECT& plot) const;
 
     Source source_;
     UsageChart chart_;
