@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "base/time_format.h"
 #include "tracker/limits.h"
+#include "time_zone.h"
 
 namespace hourlink {
 namespace {
@@ -19,28 +20,11 @@ using Action = LimitDecision::Action;
 // period that spans the switch is an hour short, as local midnights make it.
 class LocalTime : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const char* tz = std::getenv("TZ");
-        if (tz) savedTz_ = tz;
-        hadTz_ = tz != nullptr;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", savedTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    hourlink::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
 
     // The local date and time of a moment, as the history view shows it.
     static std::wstring Local(std::int64_t t) { return FormatLocalTime(t); }
 
-  private:
-    std::string savedTz_;
-    bool hadTz_ = false;
 };
 
 // --- the calendar ---

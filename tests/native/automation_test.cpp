@@ -18,6 +18,7 @@
 #include "automation/shutdown_plan.h"
 #include "base/clock.h"
 #include "base/time_format.h"
+#include "time_zone.h"
 
 namespace hourlink {
 namespace {
@@ -28,22 +29,8 @@ std::int64_t At(int y, int mo, int d, int h, int mi, int s = 0) {
 
 class CentralEuropeanTime : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
-        setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    hourlink::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
 
-  private:
-    std::optional<std::string> saved_;
 };
 
 // ---- the weekly schedule ----

@@ -12,6 +12,7 @@
 #include "base/msvc_rand.h"
 #include "base/session_record.h"
 #include "base/time_format.h"
+#include "time_zone.h"
 
 namespace hourlink {
 namespace {
@@ -194,22 +195,8 @@ TEST(FormatDuration, HoursAreNotWrappedAtADay) {
 
 class LocalTimeInUtc : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) saved_ = tz;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (saved_) {
-            setenv("TZ", saved_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    hourlink::testing::ScopedTimeZone zone_{"UTC"};
 
-  private:
-    std::optional<std::string> saved_;
 };
 
 TEST_F(LocalTimeInUtc, FormatsYearMonthDayAndTime) {

@@ -13,6 +13,7 @@
 
 #include "app/memory_settings_store.h"
 #include "app/settings.h"
+#include "time_zone.h"
 
 namespace hourlink {
 namespace {
@@ -23,20 +24,7 @@ using test::Finished;
 // Local times in China Standard Time, which has no summer time.
 class HistoryListTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        hadTz_ = std::getenv("TZ") != nullptr;
-        setenv("TZ", "CST-8", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", savedTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    hourlink::testing::ScopedTimeZone zone_{"CST-8"};
 
     static ConnectionStatus Status(std::uint32_t start, const char* name = "ADSL") {
         ConnectionStatus s;
@@ -52,9 +40,6 @@ class HistoryListTest : public ::testing::Test {
     ManualClock clock{At(2004, 3, 25, 12)};
     HistoryList list{table, clock};
 
-  private:
-    std::string savedTz_;
-    bool hadTz_ = false;
 };
 
 TEST_F(HistoryListTest, MonthAtStartFollowsTheStartDay) {

@@ -1,4 +1,5 @@
 #include "tracker/session_clock.h"
+#include "time_zone.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +28,7 @@ TEST(SessionClock, CountsFromTheTrueStartAndIgnoresTheWallClock) {
 }
 
 TEST(SessionStartText, ShowsTheStartOrNowWhenNoRealStartIsKnown) {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    const hourlink::testing::ScopedTimeZone utc("UTC");
     EXPECT_EQ(SessionStartText(1'765'000'000, 1'765'009'999), L"2025/12/06 05:46:40");
     EXPECT_EQ(SessionStartText(0, 1'765'000'000), L"2025/12/06 05:46:40");
     EXPECT_EQ(SessionStartText(378'691'199, 1'765'000'000), L"2025/12/06 05:46:40");  // 1981

@@ -14,6 +14,7 @@
 #include "app/memory_settings_store.h"
 #include "app/settings.h"
 #include "tracker/session_csv.h"
+#include "time_zone.h"
 
 namespace hourlink {
 namespace {
@@ -26,20 +27,7 @@ constexpr std::int64_t kHour = 3600;
 // Local times in China Standard Time, which has no summer time.
 class UsageChartTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        hadTz_ = std::getenv("TZ") != nullptr;
-        if (hadTz_) savedTz_ = std::getenv("TZ");
-        setenv("TZ", "CST-8", 1);
-        tzset();
-    }
-    void TearDown() override {
-        if (hadTz_) {
-            setenv("TZ", savedTz_.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
+    hourlink::testing::ScopedTimeZone zone_{"CST-8"};
 
     // December 2026 with the default start day 21: 2026-11-21 to 2026-12-21,
     // thirty days. `perDay` billed seconds on each of the first `days` days.
@@ -59,9 +47,6 @@ class UsageChartTest : public ::testing::Test {
         return in;
     }
 
-  private:
-    std::string savedTz_;
-    bool hadTz_ = false;
 };
 
 TEST_F(UsageChartTest, APaceOverTheLimitNamesTheDayItIsReached) {
