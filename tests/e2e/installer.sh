@@ -75,12 +75,11 @@ echo "installed into $windows_dir"
 wine "$dir/Hourlink.exe" &
 program_pid=$!
 wintool wait-window Hourlink 60000 >/dev/null || fail "the installed program shows no window"
-for ((i = 0; i < 100; i++)); do
-  [[ -s "$dir/adsl.bs" && -e "$dir/adsl.bak" ]] && break
-  sleep 0.2
-done
-[[ -s "$dir/adsl.bs" && -e "$dir/adsl.bak" ]] || fail "no adsl.bs and adsl.bak beside the installed program"
-[[ -n $(run_entries) ]] || fail "the program wrote no start-with-Windows entry"
+records_written() { [[ -s "$dir/adsl.bs" && -e "$dir/adsl.bak" ]]; }
+wait_for 30 records_written || fail "no adsl.bs and adsl.bak beside the installed program"
+# The entry is written once the window shows, which may come after the records.
+entry_written() { [[ -n $(run_entries) ]]; }
+wait_for 30 entry_written || fail "the program wrote no start-with-Windows entry"
 # The entry for the user, as a start without the right to write for the
 # machine leaves it, beside the one for the machine.
 wine reg add "HKCU\\$run_key" /v Hourlink /d "\"$windows_dir\\Hourlink.exe\" hide" /f >/dev/null 2>&1

@@ -23,6 +23,18 @@ fail() {
 # Runs wintool on the shared desktop; its exit code is the answer.
 wintool() { wine "$wintool" "$@"; }
 
+# wait_for SECONDS COMMAND...: runs COMMAND every fifth of a second until it
+# succeeds; false when SECONDS pass first. For effects the program brings about
+# in its own time, which a loaded machine can delay.
+wait_for() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
 # Removes the program's registry key so the program starts as on a new machine.
 reset_settings() { wine reg delete 'HKCU\Software\Hourlink' /f >/dev/null 2>&1 || true; }
 
