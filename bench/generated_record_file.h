@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "base/session_record.h"
+#include "core/base/session_record.h"
 
 namespace hourlink::bench {
 

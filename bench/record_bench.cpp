@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "base/clock.h"
-#include "base/notifier.h"
-#include "base/posix_file_system.h"
-#include "base/session_record.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
+#include "core/base/posix_file_system.h"
+#include "core/base/session_record.h"
 #include "generated_record_file.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_table.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_table.h"
 
 namespace hourlink {
 namespace {

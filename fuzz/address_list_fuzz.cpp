@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/byte_order.h"
+#include "core/base/byte_order.h"
 #include "fuzz_support.h"
-#include "net/address_list.h"
+#include "core/net/address_list.h"
 
 using namespace hourlink;
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/byte_order.h"
+#include "core/base/byte_order.h"
 #include "fuzz_support.h"
-#include "net/icmp.h"
+#include "core/net/icmp.h"
 
 using namespace hourlink;
 

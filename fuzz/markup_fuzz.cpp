@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "ui/markup.h"
-#include "ui/tip_geometry.h"
+#include "core/ui/markup.h"
+#include "core/ui/tip_geometry.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/file_system.h"
+#include "core/base/file_system.h"
 
 namespace hourlink::fuzz {
 

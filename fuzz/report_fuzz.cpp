@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "tracker/report_page.h"
+#include "core/history/report_page.h"
 
 using namespace hourlink;
 

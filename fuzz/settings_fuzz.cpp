@@ -11,16 +11,16 @@
 #include <variant>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "automation/schedule.h"
-#include "automation/shutdown_plan.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/automation/schedule.h"
+#include "core/automation/shutdown_plan.h"
 #include "fuzz_support.h"
-#include "records/record_maintenance.h"
-#include "tracker/accounting.h"
-#include "tracker/limits.h"
-#include "tracker/session_clock.h"
-#include "ui/screen_placement.h"
+#include "core/records/record_maintenance.h"
+#include "core/accounting/accounting.h"
+#include "core/accounting/limits.h"
+#include "core/accounting/session_clock.h"
+#include "core/ui/screen_placement.h"
 
 using namespace hourlink;
 

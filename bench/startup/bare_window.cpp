@@ -6,9 +6,9 @@
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
 
-#include "win/message_loop.h"
-#include "win/status_bar.h"
-#include "win/window.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/status_bar.h"
+#include "shell/win/window.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "base/utf8.h"
-#include "stat/stat_report.h"
+#include "core/base/utf8.h"
+#include "core/history/stat_report.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "stat/stat_report.h"
-#include "win/text.h"
+#include "core/history/stat_report.h"
+#include "shell/win/text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "net/dialer.h"
+#include "core/net/dialer.h"
 
 namespace hourlink::test {
 

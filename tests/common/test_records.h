@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "base/session_record.h"
+#include "core/base/session_record.h"
 
 namespace hourlink::test {
 

@@ -29,22 +29,22 @@
 #include <cstdio>
 #include <string>
 
-#include "app/registry_settings_store.h"
-#include "base/clock.h"
-#include "base/file_system.h"
-#include "base/notifier.h"
-#include "base/win32_file_system.h"
-#include "net/connection_watcher.h"
-#include "net/frame_events.h"
-#include "net/network_info.h"
-#include "net/watcher_thread.h"
-#include "net/win32_network_platform.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_table.h"
+#include "shell/platform/registry_settings_store.h"
+#include "core/base/clock.h"
+#include "core/base/file_system.h"
+#include "core/base/notifier.h"
+#include "shell/platform/win32_file_system.h"
+#include "core/net/connection_watcher.h"
+#include "shell/frame/frame_watcher_events.h"
+#include "core/net/network_info.h"
+#include "shell/frame/watcher_thread.h"
+#include "shell/platform/win32_network_platform.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_table.h"
 #include "res/resource.h"
-#include "win/message_loop.h"
-#include "win/text.h"
-#include "win/window.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/text.h"
+#include "shell/win/window.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "tracker/accounting.h"
+#include "core/accounting/accounting.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "base/time_format.h"
-#include "tracker/limits.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/base/time_format.h"
+#include "core/accounting/limits.h"
 #include "time_zone.h"
 
 namespace hourlink {

@@ -11,13 +11,13 @@
 #include <tuple>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "automation/program_list.h"
-#include "automation/schedule.h"
-#include "automation/shutdown_plan.h"
-#include "base/clock.h"
-#include "base/time_format.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/automation/program_list.h"
+#include "core/automation/schedule.h"
+#include "core/automation/shutdown_plan.h"
+#include "core/base/clock.h"
+#include "core/base/time_format.h"
 #include "time_zone.h"
 
 namespace hourlink {

@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "base/msvc_rand.h"
-#include "base/session_record.h"
-#include "base/time_format.h"
+#include "core/base/msvc_rand.h"
+#include "core/base/session_record.h"
+#include "core/base/time_format.h"
 #include "time_zone.h"
 
 namespace hourlink {

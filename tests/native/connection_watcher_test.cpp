@@ -1,10 +1,10 @@
 // The watcher's decisions on a scripted network, with a real record file.
-#include "net/connection_watcher.h"
+#include "core/net/connection_watcher.h"
 
 #include <gtest/gtest.h>
 
-#include "app/memory_settings_store.h"
-#include "base/posix_file_system.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/base/posix_file_system.h"
 #include "fake_network.h"
 #include "test_support.h"
 

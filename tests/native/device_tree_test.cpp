@@ -1,11 +1,11 @@
 // The device tree's grouping over the probes, its green marks and the names
 // it gives the dialer and the default entry.
-#include "ui/device_tree.h"
+#include "core/ui/device_tree.h"
 
 #include <gtest/gtest.h>
 
-#include "base/session_record.h"
-#include "ui/history_list.h"
+#include "core/base/session_record.h"
+#include "core/history/history_list.h"
 
 #include "fake_network.h"
 #include "test_support.h"

@@ -1,13 +1,13 @@
 // The dialer on a scripted RAS: what the log shows of a dial, its time-out,
 // retries and hang-ups, and the PPPoE client's buttons.
-#include "net/dialer.h"
+#include "core/net/dialer.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "fake_dial.h"
 #include "fake_network.h"
 #include "test_support.h"

@@ -9,9 +9,9 @@
 #include <map>
 #include <set>
 
-#include "base/byte_order.h"
-#include "net/icmp.h"
-#include "net/network_platform.h"
+#include "core/base/byte_order.h"
+#include "core/net/icmp.h"
+#include "core/net/network_platform.h"
 
 namespace hourlink::test {
 

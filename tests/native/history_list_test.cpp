@@ -1,6 +1,6 @@
 // The history list's model: month windows, filtered sums, the live row of a
 // running session, the column sort's comparison and the selection totals.
-#include "ui/history_list.h"
+#include "core/history/history_list.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "time_zone.h"
 
 namespace hourlink {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/markup.h"
-#include "ui/tip_geometry.h"
+#include "core/ui/markup.h"
+#include "core/ui/tip_geometry.h"
 
 namespace hourlink::ui {
 namespace {

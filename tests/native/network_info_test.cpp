@@ -1,4 +1,4 @@
-#include "net/network_info.h"
+#include "core/net/network_info.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <future>
 #include <thread>
 
-#include "net/icmp.h"
+#include "core/net/icmp.h"
 
 #include "fake_network.h"
 #include "test_support.h"

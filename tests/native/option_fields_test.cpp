@@ -1,23 +1,24 @@
 // The options dialogs' numbers: each field's range and messages, as the user
 // must meet them, and what a confirmed options dialog writes.
-#include "app/option_fields.h"
+#include "core/ui/option_fields.h"
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 
-#include "app/memory_settings_store.h"
-#include "base/time_format.h"
+#include "core/base/time_format.h"
+#include "core/settings/memory_settings_store.h"
 
 namespace hourlink {
 namespace {
 
-const DialogField* FindField(int control) {
-    for (const auto& f : kOptionsFields) {
-        if (f.control == control) return &f;
-    }
-    for (const auto& f : kAdvancedFields) {
-        if (f.control == control) return &f;
+const DialogField* FindField(std::wstring_view key) {
+    using Table = std::span<const DialogField>;
+    for (Table table : {Table(kOptionsFields), Table(kAdvancedFields)}) {
+        for (const DialogField& f : table) {
+            if (f.setting.key == key) return &f;
+        }
     }
     return nullptr;
 }
@@ -29,28 +30,26 @@ std::wstring Range(int low, int high) {
 
 TEST(OptionFields, EachNumberIsRefusedOutsideItsRangeWithItsBounds) {
     struct Case {
-        int control;
         const wchar_t* setting;
         int low, high;
     };
     // Months kept, start day, monthly and daily limits, the correction of
     // this month's time; dial attempts, idle minutes, seconds between tries.
     const Case cases[] = {
-        {1002, L"DelInterval", 1, 12}, {1004, L"StartDate", 1, 30}, {1006, L"LimitTime", 1, 720},
-        {1040, L"DayLimit", 1, 24},    {1095, L"Adjust", 0, 720},   {1069, L"count", 1, 99},
-        {1071, L"idel", 1, 59},        {1070, L"wait", 5, 99},
+        {L"DelInterval", 1, 12}, {L"StartDate", 1, 30}, {L"LimitTime", 1, 720},
+        {L"DayLimit", 1, 24},    {L"Adjust", 0, 720},   {L"count", 1, 99},
+        {L"idel", 1, 59},        {L"wait", 5, 99},
     };
     for (const Case& c : cases) {
-        const DialogField* f = FindField(c.control);
-        ASSERT_NE(f, nullptr) << c.control;
-        EXPECT_EQ(f->setting.key, c.setting);
+        const DialogField* f = FindField(c.setting);
+        ASSERT_NE(f, nullptr) << c.setting;
         auto check = [&](std::wstring text) { return CheckInteger(text, f->min, f->max); };
-        EXPECT_EQ(check(std::to_wstring(c.low)).value, c.low) << c.control;
-        EXPECT_EQ(check(L" " + std::to_wstring(c.high) + L" ").value, c.high) << c.control;
-        EXPECT_EQ(check(std::to_wstring(c.low - 1)).message, Range(c.low, c.high)) << c.control;
-        EXPECT_EQ(check(std::to_wstring(c.high + 1)).message, Range(c.low, c.high)) << c.control;
+        EXPECT_EQ(check(std::to_wstring(c.low)).value, c.low) << c.setting;
+        EXPECT_EQ(check(L" " + std::to_wstring(c.high) + L" ").value, c.high) << c.setting;
+        EXPECT_EQ(check(std::to_wstring(c.low - 1)).message, Range(c.low, c.high)) << c.setting;
+        EXPECT_EQ(check(std::to_wstring(c.high + 1)).message, Range(c.low, c.high)) << c.setting;
         for (const wchar_t* bad : {L"", L"abc", L"3x", L"99999999999"}) {
-            EXPECT_EQ(check(bad).message, L"请键入一个整数。") << c.control << bad;
+            EXPECT_EQ(check(bad).message, L"请键入一个整数。") << c.setting << bad;
         }
     }
 }

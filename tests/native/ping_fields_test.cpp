@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/ping_fields.h"
+#include "core/ui/ping_fields.h"
 
 namespace hourlink {
 namespace {

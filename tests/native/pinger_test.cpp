@@ -1,13 +1,13 @@
-#include "net/pinger.h"
+#include "core/net/pinger.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "base/byte_order.h"
+#include "core/base/byte_order.h"
 #include "fake_network.h"
-#include "net/address_list.h"
-#include "net/icmp.h"
+#include "core/net/address_list.h"
+#include "core/net/icmp.h"
 
 namespace hourlink {
 namespace {

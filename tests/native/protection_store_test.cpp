@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "lock/protection_store.h"
+#include "core/lock/protection_store.h"
 
 namespace hourlink {
 namespace {

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <future>
 
-#include "base/byte_order.h"
-#include "base/clock.h"
-#include "base/posix_file_system.h"
-#include "base/session_record.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_table.h"
+#include "core/base/byte_order.h"
+#include "core/base/clock.h"
+#include "core/base/posix_file_system.h"
+#include "core/base/session_record.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_table.h"
 #include "test_support.h"
 
 namespace hourlink {

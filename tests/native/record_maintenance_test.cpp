@@ -8,15 +8,15 @@
 #include <memory>
 #include <tuple>
 
-#include "app/memory_settings_store.h"
-#include "base/byte_order.h"
-#include "base/clock.h"
-#include "base/posix_file_system.h"
-#include "base/session_record.h"
-#include "records/backup_file.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_maintenance.h"
-#include "records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/base/byte_order.h"
+#include "core/base/clock.h"
+#include "core/base/posix_file_system.h"
+#include "core/base/session_record.h"
+#include "core/records/backup_file.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_maintenance.h"
+#include "core/records/record_table.h"
 #include "test_support.h"
 
 namespace hourlink {

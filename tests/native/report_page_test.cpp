@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tracker/report_page.h"
-#include "ui/history_list.h"
+#include "core/history/report_page.h"
+#include "core/history/history_list.h"
 
 namespace hourlink {
 namespace {

@@ -1,4 +1,4 @@
-#include "tracker/session_clock.h"
+#include "core/accounting/session_clock.h"
 #include "time_zone.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "core/settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/memory_settings_store.h"
+#include "core/settings/memory_settings_store.h"
 
 namespace hourlink {
 namespace {

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/notifier.h"
-#include "base/session_record.h"
+#include "core/base/notifier.h"
+#include "core/base/session_record.h"
 
 namespace hourlink::test {
 

@@ -1,11 +1,11 @@
 // The traffic figures of a session: where the counts come from, the rates and
 // the idle counter behind the idle hang-up.
-#include "tracker/traffic.h"
+#include "core/accounting/traffic.h"
 
 #include <gtest/gtest.h>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "fake_network.h"
 #include "test_support.h"
 

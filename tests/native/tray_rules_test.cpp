@@ -1,13 +1,13 @@
 // The drop window's colours, the tray tip's cut and where the drop window
 // shows again on the monitors there are.
-#include "ui/tray_rules.h"
+#include "core/ui/tray_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <vector>
 
-#include "ui/screen_placement.h"
+#include "core/ui/screen_placement.h"
 
 namespace hourlink {
 namespace {

@@ -1,7 +1,7 @@
 // The usage chart's arithmetic (days of a period, the running session, the
 // average, the projection and the day the monthly limit is reached) and the
 // CSV of the sessions a month lists.
-#include "tracker/usage_chart.h"
+#include "core/history/usage_chart.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "tracker/session_csv.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/history/session_csv.h"
 #include "time_zone.h"
 
 namespace hourlink {

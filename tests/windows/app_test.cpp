@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "app/about_dialog.h"
-#include "app/hourlink_app.h"
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "app/startup_entry.h"
+#include "shell/dialogs/about_dialog.h"
+#include "shell/frame/hourlink_app.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "shell/platform/startup_entry.h"
 #include "res/resource.h"
-#include "win/dialog.h"
+#include "shell/win/dialog.h"
 
 namespace hourlink {
 namespace {

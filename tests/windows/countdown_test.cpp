@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "automation/countdown_dialog.h"
+#include "shell/dialogs/countdown_dialog.h"
 #include "dialog_script.h"
 #include "res/resource.h"
 #include "screenshot.h"
-#include "tracker/limit_popup.h"
-#include "win/message_loop.h"
+#include "shell/dialogs/limit_popup.h"
+#include "shell/win/message_loop.h"
 
 namespace hourlink {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "base/clock.h"
-#include "base/notifier.h"
-#include "base/win32_file_system.h"
-#include "records/fix_len_rec_doc.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
+#include "shell/platform/win32_file_system.h"
+#include "core/records/fix_len_rec_doc.h"
 #include "temp_dir.h"
 
 namespace hourlink {

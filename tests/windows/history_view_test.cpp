@@ -2,7 +2,7 @@
 // test: the month's rows and totals, sorting by header clicks, the selection
 // totals in the text pane, the live row. One month is saved as
 // build/screenshots/history_view.png.
-#include "ui/history_view.h"
+#include "shell/views/hourlink_view.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "base/win32_file_system.h"
-#include "records/fix_len_rec_doc.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "shell/platform/win32_file_system.h"
+#include "core/records/fix_len_rec_doc.h"
 #include "res/resource.h"
 #include "screenshot.h"
 

@@ -9,7 +9,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include "base/session_record.h"
+#include "core/base/session_record.h"
 
 #include <array>
 #include <ctime>
@@ -22,21 +22,21 @@
 #include <span>
 #include <thread>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "base/clock.h"
-#include "base/time_format.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/base/clock.h"
+#include "core/base/time_format.h"
 #include "dialog_script.h"
 #include "fake_dial.h"
-#include "lock/program_lock.h"
-#include "lock/protection_store.h"
-#include "net/connection_watcher.h"
+#include "shell/dialogs/program_lock.h"
+#include "core/lock/protection_store.h"
+#include "core/net/connection_watcher.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "temp_dir.h"
 #include "test_records.h"
-#include "tracker/main_frame.h"
-#include "win/message_loop.h"
+#include "shell/frame/main_frame.h"
+#include "shell/win/message_loop.h"
 
 namespace hourlink {
 namespace {

@@ -6,7 +6,7 @@
 #include <ws2tcpip.h>
 // (Winsock before <windows.h>, which the platform header pulls in)
 
-#include "net/win32_network_platform.h"
+#include "shell/platform/win32_network_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +19,12 @@
 #include <thread>
 #include <vector>
 
-#include "base/clock.h"
-#include "base/notifier.h"
-#include "net/network_info.h"
-#include "net/pinger.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
+#include "core/net/network_info.h"
+#include "core/net/pinger.h"
 #include "res/resource.h"
-#include "win/text.h"
+#include "shell/win/text.h"
 
 namespace hourlink {
 namespace {

@@ -9,15 +9,15 @@
 #include <sstream>
 #include <thread>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "base/clock.h"
-#include "base/notifier.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
 #include "fake_dial.h"
-#include "net/dialer.h"
-#include "net/network_info.h"
-#include "net/win32_dial_platform.h"
-#include "net/win32_network_platform.h"
+#include "core/net/dialer.h"
+#include "core/net/network_info.h"
+#include "shell/platform/win32_dial_platform.h"
+#include "shell/platform/win32_network_platform.h"
 #include "temp_dir.h"
 
 namespace hourlink {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "res/resource.h"
-#include "win/text.h"
+#include "shell/win/text.h"
 
 namespace hourlink {
 namespace {

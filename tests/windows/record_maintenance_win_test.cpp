@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "base/clock.h"
-#include "base/notifier.h"
-#include "base/session_record.h"
-#include "base/win32_file_system.h"
-#include "records/backup_file.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_maintenance.h"
-#include "records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
+#include "core/base/session_record.h"
+#include "shell/platform/win32_file_system.h"
+#include "core/records/backup_file.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_maintenance.h"
+#include "core/records/record_table.h"
 #include "temp_dir.h"
 
 namespace hourlink {

@@ -1,13 +1,13 @@
 // The registry side of the settings store, against Wine's real registry. Each
 // test works under a key of its own below HKCU\Software\HourlinkTest and removes
 // it afterwards, so the program's own key is never touched.
-#include "app/registry_settings_store.h"
+#include "shell/platform/registry_settings_store.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/settings.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 namespace {

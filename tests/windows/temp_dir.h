@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "base/file_system.h"
+#include "core/base/file_system.h"
 
 namespace hourlink::test {
 

@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "dialog_script.h"
-#include "lock/program_lock.h"
-#include "lock/registry_protection_values.h"
-#include "net/win32_network_platform.h"
+#include "shell/dialogs/program_lock.h"
+#include "shell/platform/registry_protection_values.h"
+#include "shell/platform/win32_network_platform.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "temp_dir.h"
-#include "tools/ping_dialog.h"
-#include "tracker/html_report.h"
-#include "ui/history_list.h"
-#include "win/shell_open.h"
-#include "win/text.h"
+#include "shell/dialogs/ping_dialog.h"
+#include "shell/frame/html_report.h"
+#include "core/history/history_list.h"
+#include "shell/win/shell_open.h"
+#include "shell/win/text.h"
 
 namespace hourlink {
 namespace {

@@ -13,15 +13,15 @@
 #include <thread>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "net/phonebook_editor.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "shell/platform/phonebook_editor.h"
 #include "res/resource.h"
-#include "ui/drop_window.h"
-#include "ui/enum_view.h"
-#include "ui/tray_icon.h"
-#include "win/message_loop.h"
-#include "win/text.h"
+#include "shell/views/drop_window.h"
+#include "shell/views/enum_view.h"
+#include "shell/widgets/tray_icon.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/text.h"
 
 #include "../native/fake_network.h"
 #include "dialog_script.h"

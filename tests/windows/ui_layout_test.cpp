@@ -15,12 +15,12 @@
 
 #include "res/resource.h"
 #include "screenshot.h"
-#include "ui/month_bar.h"
-#include "ui/split_window.h"
-#include "ui/total_time_view.h"
-#include "win/message_loop.h"
-#include "win/text.h"
-#include "win/window.h"
+#include "shell/views/month_bar.h"
+#include "shell/widgets/view_ex_split_wnd.h"
+#include "shell/views/total_time_view.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/text.h"
+#include "shell/win/window.h"
 
 namespace hourlink::ui {
 namespace {

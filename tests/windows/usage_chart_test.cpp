@@ -17,18 +17,18 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
-#include "base/clock.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "core/base/clock.h"
 #include "dialog_script.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "temp_dir.h"
 #include "test_records.h"
-#include "tracker/csv_export.h"
-#include "tracker/main_frame.h"
-#include "win/message_loop.h"
-#include "win/text.h"
+#include "shell/frame/csv_export.h"
+#include "shell/frame/main_frame.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/text.h"
 
 namespace hourlink {
 namespace {

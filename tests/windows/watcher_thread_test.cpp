@@ -14,16 +14,16 @@
 #include <vector>
 
 #include "../native/fake_network.h"
-#include "app/memory_settings_store.h"
-#include "base/clock.h"
-#include "base/notifier.h"
-#include "base/win32_file_system.h"
-#include "net/connection_watcher.h"
-#include "net/frame_events.h"
-#include "net/network_info.h"
-#include "net/watcher_thread.h"
-#include "records/fix_len_rec_doc.h"
-#include "records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/base/clock.h"
+#include "core/base/notifier.h"
+#include "shell/platform/win32_file_system.h"
+#include "core/net/connection_watcher.h"
+#include "shell/frame/frame_watcher_events.h"
+#include "core/net/network_info.h"
+#include "shell/frame/watcher_thread.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_table.h"
 #include "res/resource.h"
 
 namespace hourlink {

@@ -17,17 +17,17 @@
 #include <thread>
 #include <vector>
 
-#include "app/about_dialog.h"
+#include "shell/dialogs/about_dialog.h"
 #include "res/resource.h"
 #include "screenshot.h"
-#include "ui/dialog_tips.h"
-#include "ui/gdi_handles.h"
-#include "ui/link_label.h"
-#include "ui/pp_tooltip.h"
-#include "ui/xp_button.h"
-#include "win/dialog.h"
-#include "win/message_loop.h"
-#include "win/shell_open.h"
+#include "shell/widgets/dialog_tips.h"
+#include "shell/widgets/gdi_handles.h"
+#include "shell/widgets/link_label.h"
+#include "shell/widgets/pp_tooltip.h"
+#include "shell/widgets/xp_button.h"
+#include "shell/win/dialog.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/shell_open.h"
 
 namespace hourlink::ui {
 namespace {

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/memory_settings_store.h"
-#include "app/settings.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "res/resource.h"
-#include "tracker/main_frame.h"
-#include "win/message_loop.h"
-#include "win/text.h"
-#include "win/window.h"
+#include "shell/frame/main_frame.h"
+#include "shell/win/message_loop.h"
+#include "shell/win/text.h"
+#include "shell/win/window.h"
 
 namespace hourlink::win {
 namespace {

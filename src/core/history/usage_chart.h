@@ -1,0 +1,110 @@
+// The usage chart's data and arithmetic, apart from any window: one bar per
+// day of the accounting period made from the sessions the history list sums,
+// the running session on today's bar, the daily limit, the month's running
+// total against the monthly limit and the even pace to it, the average per
+// day, the projected total and the day the monthly limit will be reached at
+// the present pace.
+//
+// Measures follow the program's own alarms: the daily bars and the daily limit
+// are online time (the daily check adds durations), the month's running total,
+// its projection and the monthly limit are billed time (the monthly check adds
+// minute-rounded durations, and the user's manual correction).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/settings/settings_store.h"
+#include "core/accounting/accounting.h"
+#include "core/history/history_list.h"
+
+namespace hourlink {
+
+struct UsageChartInput {
+    YearMonth month;    // the accounting month the list shows
+    int startDay = 21;  // Property/StartDate
+    Period period;      // that month's period (the list's month window)
+    // The finished sessions the list summed, and its figures (corrected by
+    // Property/Adjust), as HistoryList gives them.
+    std::vector<SummedSession> sessions;
+    AccountingFigures figures;
+    std::int64_t now = 0;
+    // The running session's seconds; counted only while the list shows the
+    // current accounting month, as the session tick counts them.
+    std::int64_t runningSeconds = 0;
+    bool showingCurrentMonth = false;
+    int limitHours = 60;    // Property/LimitTime
+    int dayLimitHours = 5;  // Property/DayLimit
+};
+
+struct UsageDay {
+    CalendarDate date;
+    std::int64_t begin = 0;   // local midnight
+    std::int64_t online = 0;  // seconds online in sessions begun this day
+    std::int64_t billed = 0;  // their billed seconds
+    // Billed seconds of the month up to the end of this day, the correction
+    // and the running session included.
+    std::int64_t cumulative = 0;
+};
+
+enum class UsageOutlook {
+    kNotStarted,   // the period lies ahead
+    kReached,      // the monthly limit has been reached
+    kWillReach,    // at the present pace it is reached on limitDay
+    kWithinLimit,  // at the present pace the period ends below it
+};
+
+struct UsageChart {
+    YearMonth month;
+    int startDay = 21;
+    Period period;
+    std::vector<UsageDay> days;  // every day of the period, in order
+    int elapsedDays = 0;         // days of the period begun by now, today included
+    int today = -1;              // index of today's day; -1 when now is outside the period
+    std::int64_t online = 0;     // the month's online seconds, running session included
+    std::int64_t used = 0;   // the month's billed seconds, correction and running session included
+    std::int64_t limit = 0;  // the monthly limit, seconds
+    std::int64_t dayLimit = 0;       // the daily limit, seconds
+    std::int64_t averagePerDay = 0;  // used / elapsedDays
+    std::int64_t projected = 0;      // used at the end of the period at the average pace
+    UsageOutlook outlook = UsageOutlook::kNotStarted;
+    // The day the limit was or will be reached (kReached, kWillReach); -1 otherwise.
+    int limitDay = -1;
+    // The even pace: billed seconds by the end of day `index` to use exactly
+    // the limit over the period.
+    std::int64_t PaceAt(int index) const;
+};
+
+UsageChart MakeUsageChart(const UsageChartInput& input);
+
+// The chart of what `list` shows now: its month, period, filter and figures
+// (the list stays their one owner), the limits as the settings hold them, and
+// the running session's seconds.
+UsageChart MakeUsageChart(const HistoryList& list, SettingsStore& settings, std::int64_t now,
+                          std::int64_t runningSeconds);
+
+// The local days of a period: from its first midnight to the last one before
+// its end (a start day the month lacks carried over as mktime does).
+std::vector<UsageDay> PeriodDays(Period period);
+
+// The chart's texts.
+struct UsageChartTexts {
+    std::wstring title;       // "2026年12月用时 (从2026/11/21开始计时)"
+    std::wstring summary;     // used, average per day, projected total, limits
+    std::wstring projection;  // "按目前速度，将于12月18日达到每月限额", ...
+};
+UsageChartTexts MakeUsageChartTexts(const UsageChart& chart);
+
+// A value axis in whole hours: `top` is a multiple of `step`, at least the
+// largest value and at least 1 hour, with at most six steps.
+struct HourAxis {
+    int top = 1;
+    int step = 1;
+    friend bool operator==(const HourAxis&, const HourAxis&) = default;
+};
+HourAxis ChooseHourAxis(std::int64_t maxSeconds);
+
+}  // namespace hourlink

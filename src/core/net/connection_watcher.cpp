@@ -1,0 +1,370 @@
+#include "core/net/connection_watcher.h"
+
+#include <cstring>
+
+#include "core/settings/settings.h"
+#include "core/base/gbk.h"
+
+namespace hourlink {
+
+namespace {
+
+constexpr std::string_view kPppoeClientName = "NTS PPPoE Adapter";
+// How many times in a row a RAS session's PPP adapter must still have its
+// address for the session to count as up.
+constexpr int kRasStillUpChecks = 11;
+
+std::string_view FieldText(const char* field, std::size_t width) {
+    const void* nul = std::memchr(field, 0, width);
+    return {field, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width};
+}
+
+std::wstring Widen(std::string_view ascii) {
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+}  // namespace
+
+std::string_view ConnectionStatus::Name() const {
+    return FieldText(name.data(), name.size() - 1);
+}
+
+std::string_view ConnectionStatus::ClientIp() const {
+    return FieldText(clientIp.data(), clientIp.size() - 1);
+}
+
+void ConnectionStatus::SetName(std::string_view gbk) {
+    name.fill(0);
+    std::memcpy(name.data(), gbk.data(), GbkPrefixLength(gbk, kMaxNameBytes));
+}
+
+void ConnectionStatus::SetClientIp(std::string_view ip) {
+    clientIp.fill(0);
+    std::memcpy(clientIp.data(), ip.data(), std::min(ip.size(), clientIp.size() - 1));
+}
+
+std::wstring FormatWatcherReport(std::wstring_view text, int number) {
+    std::wstring report(text);
+    report += L"失败有错误 ";
+    report += std::to_wstring(number);
+    report += L'\n';
+    return report;
+}
+
+ConnectionWatcher::ConnectionWatcher(NetworkInfo& network, CFixLenRecDoc& records,
+                                     RecordTable& table, SettingsStore& settings,
+                                     const Clock& clock, WatcherEvents& events)
+    : network_(network),
+      records_(records),
+      table_(table),
+      settings_(settings),
+      clock_(clock),
+      events_(events) {}
+
+void ConnectionWatcher::SetStartupRecovery(StartupRecovery recovery) {
+    std::lock_guard lock(operationMutex_);
+    recovery_ = std::move(recovery);
+}
+
+void ConnectionWatcher::Report(std::wstring_view text, int number) {
+    events_.Log(FormatWatcherReport(text, number));
+}
+
+bool ConnectionWatcher::OpenRecordFile(const std::wstring& path) {
+    std::lock_guard lock(operationMutex_);
+    recordFileOpen_ = records_.OpenForUpdate(path);
+    if (!recordFileOpen_) Report(L"Cann,t Open Record File ", records_.LastError());
+    return recordFileOpen_;
+}
+
+void ConnectionWatcher::RunEffects(Effects& effects) {
+    for (auto& effect : effects) effect();
+    effects.clear();
+}
+
+void ConnectionWatcher::Start() {
+    const auto now = static_cast<std::uint32_t>(clock_.Now());
+    UpdateStatus([&](ConnectionStatus& s) { s.lastEventTime = now; });
+    CheckForConnection();
+}
+
+void ConnectionWatcher::OnAddressChange() {
+    Effects effects;
+    {
+        std::lock_guard lock(operationMutex_);
+        const auto now = static_cast<std::uint32_t>(clock_.Now());
+        UpdateStatus([&](ConnectionStatus& s) { s.lastEventTime = now; });
+        if (Status().active == 0) {
+            CheckLocked(effects);
+        } else if (!StillConnectedLocked()) {
+            EndLocked(effects);
+        }
+    }
+    RunEffects(effects);
+}
+
+void ConnectionWatcher::CheckForConnection() {
+    Effects effects;
+    {
+        std::lock_guard lock(operationMutex_);
+        CheckLocked(effects);
+    }
+    RunEffects(effects);
+}
+
+bool ConnectionWatcher::IsStillConnected() {
+    std::lock_guard lock(operationMutex_);
+    return StillConnectedLocked();
+}
+
+void ConnectionWatcher::EndSession() {
+    Effects effects;
+    {
+        std::lock_guard lock(operationMutex_);
+        EndLocked(effects);
+    }
+    RunEffects(effects);
+}
+
+void ConnectionWatcher::CheckLocked(Effects& effects) {
+    UpdateStatus([](ConnectionStatus& s) {
+        const std::uint32_t lastEvent = s.lastEventTime;
+        s = ConnectionStatus{};
+        s.type = static_cast<std::uint8_t>(ConnectionType::Modem);
+        s.lastEventTime = lastEvent;
+    });
+
+    network_.EnumerateRasConnections();
+    const std::vector<std::string> rasNames = network_.ConnectionNames();
+    if (!rasNames.empty()) {
+        rasSession_ = true;
+        pppoeSession_ = false;
+        const RasHandle handle = network_.LastRasConnection();
+        const std::string ip = network_.ClientIp();
+        UpdateStatus([&](ConnectionStatus& s) {
+            s.SetName(rasNames.front());
+            s.SetClientIp(ip);
+            s.rasConnection = handle;
+        });
+        BeginSession(true);
+        network_.FindPppoeClientLink();  // refreshes the PPPoE figures; the RAS connection wins
+    } else if (network_.FindPppoeClientLink()) {
+        pppoeSession_ = true;
+        rasSession_ = false;
+        std::string name(kPppoeClientName);
+        std::string ip;
+        if (const auto adapter = network_.PppoeAdapter()) {
+            if (!network_.PppoeClientInstalledFlag()) name = adapter->description;
+            ip = adapter->ipAddress;
+        } else {
+            // Found by the client's window: no adapter of its own is known.
+            const auto adapters = network_.Adapters();
+            if (!adapters.empty()) ip = adapters.front().ipAddress;
+        }
+        UpdateStatus([&](ConnectionStatus& s) {
+            s.start = static_cast<std::uint32_t>(clock_.Now());
+            s.SetName(name);
+            s.SetClientIp(ip);
+        });
+        BeginSession(false);
+    } else if (ReadSetting(settings_, settings::kLocalFlag) != 0 &&
+               network_.QueryInternetState() == 1 && network_.InternetConnected() &&
+               network_.ProbeLan()) {
+        // Tell the user what was found, one line a second, before the session
+        // starts: its start is taken after the reports.
+        for (const auto& server : network_.DnsServers()) {
+            Report(L"DNS = " + Widen(server) + L"\r\n", 0);
+            events_.Pause(1000);
+        }
+        for (const auto& adapter : network_.Adapters()) {
+            Report(L"IP地址=" + Widen(adapter.ipAddress) + L"\r\n", 0);
+            events_.Pause(1000);
+        }
+        rasSession_ = false;
+        pppoeSession_ = false;
+        const auto names = network_.ConnectionNames();
+        const std::string ip = network_.ClientIp();
+        const auto now = static_cast<std::uint32_t>(clock_.Now());
+        UpdateStatus([&](ConnectionStatus& s) {
+            s.SetName(names.empty() ? std::string() : names.front());
+            s.SetClientIp(ip);
+            s.type = static_cast<std::uint8_t>(ConnectionType::Broadband);
+            s.active = 1;
+            s.start = now;
+            s.online = 1;
+        });
+    }
+
+    if (firstCheckPending_) {
+        firstCheckPending_ = false;
+        const ConnectionStatus s = Status();
+        if (recordFileOpen_) {
+            // The RAS rule of the recovery holds on the NT family only.
+            if (recovery_) {
+                recovery_(records_, table_, s.active != 0, rasSession_ && network_.IsNtFamily());
+            }
+            records_.AfterSessionCheck(table_);
+        }
+        effects.push_back([this] { events_.RecordsLoaded(); });
+    }
+
+    if (Status().active != 0) {
+        SetTraffic(0, 0, 0);  // figures of an earlier session must not carry over
+        WriteStartRecord();
+        const std::uint32_t sequence = ++eventSequence_;
+        const std::uint8_t continues = continuation_ ? 1 : 0;
+        UpdateStatus([&](ConnectionStatus& status) {
+            status.sequence = sequence;
+            status.continuesRecord = continues;
+        });
+        const ConnectionStatus s = Status();
+        effects.push_back([this, s] {
+            events_.SessionStarted(s);
+            events_.PlaySound(L"conn.wav");
+            events_.StartPrograms();
+        });
+    }
+}
+
+void ConnectionWatcher::BeginSession(bool fromRas) {
+    const auto now = static_cast<std::uint32_t>(clock_.Now());
+    ConnectionStatistics statistics;
+    const bool fromRasDuration =
+        fromRas && network_.IsNtFamily() && network_.GetConnectionStatistics(statistics) == 0;
+    const bool first = firstCheckPending_;
+    UpdateStatus([&](ConnectionStatus& s) {
+        s.active = 1;
+        s.online = 1;
+        if (fromRasDuration) {
+            s.start = now - statistics.duration;
+            s.lastEventTime = s.start;
+            s.timeFromRas = 1;
+            s.continuation = 0;
+        } else {
+            s.start = now;
+            s.lastEventTime = now;
+            s.timeFromRas = 0;
+            s.continuation = first ? 1 : 0;
+        }
+    });
+}
+
+void ConnectionWatcher::WriteStartRecord() {
+    ConnectionStatus s = Status();
+    if (pppoeSession_) {
+        s.type = static_cast<std::uint8_t>(ConnectionType::Broadband);
+    } else if (!s.Name().empty()) {
+        // The phonebook as it is now: an entry made since the last look counts.
+        if (rasSession_) network_.RefreshEntries();
+        // A phonebook entry whose name contains the connection's name gives it
+        // its type; the last such entry wins.
+        for (const auto& entry : network_.Entries()) {
+            if (entry.name.find(s.Name()) != std::string::npos) {
+                s.type = static_cast<std::uint8_t>(entry.type);
+            }
+        }
+    }
+    UpdateStatus([&](ConnectionStatus& status) { status.type = s.type; });
+
+    sessionRecord_.reset();
+    continuation_ = false;
+    // Connections of other kinds are followed but neither timed nor recorded.
+    if (!recordFileOpen_ || !IsTimedConnectionType(s.type)) return;
+
+    SessionRecord record;
+    record.marker = kRecordMarker;
+    record.SetName(s.Name());
+    record.SetClientIp(s.ClientIp());
+    record.continuation = s.continuation;
+    record.start = s.start;
+    record.type = s.type;
+
+    if (records_.IsContinuation(s.start, s.ClientIp())) {
+        continuation_ = true;
+        sessionRecord_ = records_.RecordCount() - 1;
+    } else {
+        sessionRecord_ = records_.Append(record);
+    }
+}
+
+bool ConnectionWatcher::StillConnectedLocked() {
+    if (pppoeSession_) return network_.FindPppoeClientWindow();
+    if (rasSession_) {
+        for (int i = 0; i < kRasStillUpChecks; ++i) {
+            if (!network_.FindPppAdapterIp()) return false;
+        }
+        return true;
+    }
+    return ReadSetting(settings_, settings::kLocalFlag) != 0 &&
+           network_.QueryInternetState() == 1 && network_.ProbeLan() &&
+           network_.InternetConnected();
+}
+
+void ConnectionWatcher::EndLocked(Effects& effects) {
+    ConnectionStatus s;
+    std::uint32_t speed, received, sent;
+    {
+        std::lock_guard lock(statusMutex_);
+        status_.duration = status_.elapsed;
+        status_.end = status_.start + status_.duration;
+        status_.billed =
+            static_cast<std::uint32_t>(BilledSeconds(static_cast<std::int32_t>(status_.duration)));
+        status_.active = 0;
+        status_.online = 0;
+        status_.sequence = ++eventSequence_;
+        status_.continuesRecord = continuation_ ? 1 : 0;
+        s = status_;
+        speed = speed_;
+        received = received_;
+        sent = sent_;
+    }
+
+    if (sessionRecord_ && recordFileOpen_) {
+        SessionRecord record;
+        record.marker = kRecordMarker;
+        record.start = s.start;
+        record.Complete(static_cast<std::int32_t>(s.duration));
+        record.SetName(s.Name());
+        record.lineSpeed = speed;
+        record.bytesReceived = received;
+        record.bytesSent = sent;
+        record.type = s.type;
+        record.SetClientIp(s.ClientIp());
+        record.continuation = s.continuation;
+        records_.Update(record, *sessionRecord_);
+    }
+    sessionRecord_.reset();
+
+    effects.push_back([this, s] {
+        events_.SessionEnded(s);
+        events_.PlaySound(L"disconn.wav");
+        events_.EndPrograms();
+    });
+}
+
+ConnectionStatus ConnectionWatcher::Status() const {
+    std::lock_guard lock(statusMutex_);
+    return status_;
+}
+
+void ConnectionWatcher::SetElapsed(std::uint32_t seconds) {
+    UpdateStatus([&](ConnectionStatus& s) { s.elapsed = seconds; });
+}
+
+void ConnectionWatcher::SetTraffic(std::uint32_t speed, std::uint32_t received,
+                                   std::uint32_t sent) {
+    std::lock_guard lock(statusMutex_);
+    speed_ = speed;
+    received_ = received;
+    sent_ = sent;
+}
+
+RasHandle ConnectionWatcher::RasConnection() const {
+    return Status().rasConnection;
+}
+
+bool ConnectionWatcher::IsRasSession() const {
+    return rasSession_;
+}
+
+}  // namespace hourlink

@@ -1,0 +1,94 @@
+// The options dialog (138, "选项") and the advanced dial options dialog (155,
+// "拨号高级选项") it opens. Each loads its settings when it opens, checks the
+// numbers on OK (the refused field gets the focus back, nothing is written)
+// and writes them only then.
+//
+// What the rest of the program does after a confirmed options dialog (the
+// drop window, the history, the start-with-Windows entry) is the caller's: the
+// dialog returns IDOK once it has saved.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "core/base/clock.h"
+#include "core/settings/settings_store.h"
+#include "core/ui/option_fields.h"
+#include "shell/win/dialog.h"
+
+namespace hourlink {
+
+// A dialog whose controls follow a table of fields.
+class FieldDialog : public win::Dialog {
+  public:
+    using Dialog::Dialog;
+
+    struct SpinRange {
+        int spin;
+        int low;
+        int high;
+    };
+    // A table of fields and, in its order, the control of each.
+    struct Fields {
+        std::span<const DialogField> fields;
+        std::span<const int> controls;
+    };
+
+  protected:
+    void SetSpinRanges(std::span<const SpinRange> ranges);
+    void ShowFields(const Fields& fields, const std::vector<int>& values);
+    // The controls' values in table order; false after refusing the first
+    // number that is not acceptable.
+    bool ReadFields(const Fields& fields, std::vector<int>& values);
+};
+
+class AdvancedDialOptionsDialog : public FieldDialog {
+  public:
+    // `recheck` asks the connection watcher to look at the connection again,
+    // as the LAN timing may have been switched; it must not run the watcher's
+    // probes on this thread.
+    AdvancedDialOptionsDialog(SettingsStore& settings, std::function<void()> recheck);
+
+  protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnOK() override;
+
+  private:
+    void EnableIdleMinutes();
+
+    SettingsStore& settings_;
+    std::function<void()> recheck_;
+};
+
+class OptionsDialog : public FieldDialog {
+  public:
+    struct Callbacks {
+        // The advanced dialog was confirmed: the watcher looks again.
+        std::function<void()> recheckConnection;
+        // The defaults were restored: the drop window stops being translucent.
+        std::function<void()> defaultsRestored;
+    };
+
+    OptionsDialog(SettingsStore& settings, const Clock& clock, Callbacks callbacks);
+
+  protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnOK() override;
+
+  private:
+    // The owner-drawn look of the buttons 1, 2, 1068 and 1000 and their tool
+    // tips are attached here.
+    void AttachWidgets();
+    void RestoreDefaults();
+
+    SettingsStore& settings_;
+    const Clock& clock_;
+    Callbacks callbacks_;
+};
+
+}  // namespace hourlink

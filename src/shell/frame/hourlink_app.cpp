@@ -1,0 +1,128 @@
+#include "shell/frame/hourlink_app.h"
+
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+#include <htmlhelp.h>
+#include <ole2.h>
+
+#include <vector>
+
+#include "core/settings/app_paths.h"
+#include "core/settings/settings.h"
+#include "shell/win/message_loop.h"
+
+namespace hourlink {
+
+std::wstring ProgramFilePath() {
+    // Long paths: grow the buffer until the name fits.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        if (buffer.size() >= 32768) return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::optional<std::wstring> ProgramDirectory() {
+    return ProgramDirectoryOf(ProgramFilePath());
+}
+
+std::wstring ProgramBaseName() {
+    return ProgramBaseNameOf(ProgramFilePath());
+}
+
+int SetStartupEntry(SettingsStore& settings, HWND owner) {
+    return StartupEntry(settings, ProgramDirectory().value_or(std::wstring())).Set(owner);
+}
+
+int DeleteStartupEntry(SettingsStore& settings, const StartupEntry::Log& log) {
+    return StartupEntry(settings, ProgramDirectory().value_or(std::wstring())).Delete(log);
+}
+
+HWND ShowHelpTopics(HWND owner, const std::wstring& helpFile) {
+    using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    // Loaded once and kept: the help window lives in this process and runs the
+    // control's code until the program ends.
+    static HtmlHelpFn htmlHelp = [] {
+        HMODULE module = LoadLibraryW(L"hhctrl.ocx");
+        return module ? reinterpret_cast<HtmlHelpFn>(
+                            reinterpret_cast<void*>(GetProcAddress(module, "HtmlHelpW")))
+                      : nullptr;
+    }();
+    if (!htmlHelp) return nullptr;
+    const std::wstring path = helpFile.empty() ? HelpFilePathOf(ProgramFilePath()) : helpFile;
+    return htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
+}
+
+HWND FindMarkedWindow(const std::wstring& baseName) {
+    for (HWND hwnd = GetWindow(GetDesktopWindow(), GW_CHILD); hwnd;
+         hwnd = GetWindow(hwnd, GW_HWNDNEXT)) {
+        if (GetPropW(hwnd, baseName.c_str())) return hwnd;
+    }
+    return nullptr;
+}
+
+CHourlinkApp::~CHourlinkApp() {
+    frame_.Destroy();
+    if (oleInitialized_) OleUninitialize();
+    // instanceMutex_ is left to the end of the process, which releases it.
+}
+
+bool CHourlinkApp::ClaimSingleInstance(const std::wstring& baseName) {
+    instanceMutex_ = CreateMutexW(nullptr, TRUE, baseName.c_str());
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
+    if (HWND running = FindMarkedWindow(baseName)) {
+        ShowWindow(running, SW_SHOWNORMAL);
+        SetActiveWindow(running);
+        SetForegroundWindow(running);
+        SetFocus(running);
+    }
+    return false;
+}
+
+bool CHourlinkApp::InitInstance(std::wstring_view commandLine) {
+    // Any argument starts the program hidden; the start-with-Windows entry
+    // passes "hide".
+    showMainWindow_ = !HasArguments(commandLine);
+
+    std::wstring baseName = ProgramBaseName();
+    if (baseName.empty()) baseName = L"Hourlink";
+    if (!ClaimSingleInstance(baseName)) return false;
+
+    if (FAILED(OleInitialize(nullptr))) {
+        MessageBoxW(nullptr, L"Ole Initialization Failed", L"Hourlink", MB_OK);
+        return false;
+    }
+    oleInitialized_ = true;
+
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    // The frame's creation normalises the settings (in HKEY_CURRENT_USER under
+    // Software\Hourlink\Hourlink) before anything below reads them.
+    if (!frame_.Create(settings_)) return false;
+    // The history view's first update starts the connection watcher.
+    frame_.OnInitialUpdate();
+    frame_.Show(showMainWindow_ ? SW_SHOW : SW_HIDE);
+    UpdateWindow(frame_.Hwnd());
+    // Marks the main window for a later copy to find.
+    SetPropW(frame_.Hwnd(), baseName.c_str(), reinterpret_cast<HANDLE>(1));
+
+    // Rewritten at every start, so the entry follows the program when it moves.
+    if (ReadSetting(settings_, settings::kStartRun) == 1) {
+        SetStartupEntry(settings_, frame_.Hwnd());
+    }
+    return true;
+}
+
+int CHourlinkApp::Run() {
+    win::MessageLoop loop;
+    return loop.Run();
+}
+
+}  // namespace hourlink

@@ -1,0 +1,72 @@
+// CHourlinkApp: starts the program. One copy runs per user session: a second
+// copy brings the first one's main window forward and ends. The application
+// object then sets up OLE, the common controls and the settings store, creates
+// the main frame, shows or hides it as the command line asks, marks it for a
+// later copy, and keeps the start-with-Windows entry up to date.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "shell/platform/registry_settings_store.h"
+#include "shell/platform/startup_entry.h"
+#include "shell/frame/main_frame.h"
+
+namespace hourlink {
+
+// The running program file's full path; empty when it cannot be obtained.
+std::wstring ProgramFilePath();
+// Its directory, ending in a backslash; nothing when the path cannot be
+// obtained or holds no backslash.
+std::optional<std::wstring> ProgramDirectory();
+// Its name without directory and extension ("Hourlink"): the single-instance
+// mutex's name and the name of the window property on the main window.
+std::wstring ProgramBaseName();
+
+// Writes or removes the start-with-Windows entry for the running program (the
+// options dialog's "start with Windows"). See StartupEntry.
+int SetStartupEntry(SettingsStore& settings, HWND owner);
+int DeleteStartupEntry(SettingsStore& settings, const StartupEntry::Log& log);
+
+// Command 57671: opens `helpFile` (by default Hourlink.chm beside the program) at
+// its table of contents, owned by `owner`. Returns the help window; null when
+// HTML Help is missing or the file cannot be shown.
+HWND ShowHelpTopics(HWND owner, const std::wstring& helpFile = {});
+
+class CHourlinkApp {
+  public:
+    CHourlinkApp() = default;
+    CHourlinkApp(const CHourlinkApp&) = delete;
+    CHourlinkApp& operator=(const CHourlinkApp&) = delete;
+    ~CHourlinkApp();
+
+    // `commandLine` is the text after the program name. False when this copy
+    // is to end at once: another copy runs, or start-up failed.
+    bool InitInstance(std::wstring_view commandLine);
+    // The message loop; returns the exit code.
+    int Run();
+
+    bool ShowMainWindow() const { return showMainWindow_; }
+    CMainFrame& Frame() { return frame_; }
+    SettingsStore& Settings() { return settings_; }
+
+  private:
+    // False when another copy holds the mutex; that copy's window is brought
+    // forward first.
+    bool ClaimSingleInstance(const std::wstring& baseName);
+
+    bool showMainWindow_ = true;
+    HANDLE instanceMutex_ = nullptr;  // held for the life of the process
+    bool oleInitialized_ = false;
+    RegistrySettingsStore settings_;
+    CMainFrame frame_;
+};
+
+// The top-level window that carries the property `baseName`: the main window of
+// a running copy. Null when there is none.
+HWND FindMarkedWindow(const std::wstring& baseName);
+
+}  // namespace hourlink

@@ -1,0 +1,546 @@
+#include "shell/platform/win32_network_platform.h"
+
+// Winsock 2 before the headers that would otherwise bring in the old winsock.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <iphlpapi.h>
+#include <ras.h>
+
+#include <algorithm>
+#include <climits>
+#include <cwchar>
+
+#include "core/net/icmp.h"
+#include "shell/win/text.h"
+
+namespace hourlink {
+
+namespace {
+
+// What a RAS call ends with when the library or the function is missing.
+constexpr DWORD kLibraryMissing = ERROR_MOD_NOT_FOUND;
+constexpr DWORD kFunctionMissing = ERROR_PROC_NOT_FOUND;
+
+constexpr GrowRule RasRule(DWORD recordSize) {
+    return {kErrorBufferTooSmall, kRasNoMemory, recordSize};
+}
+constexpr GrowRule kAdapterRule{ERROR_BUFFER_OVERFLOW, kIpHelperNoMemory, 0};
+// GetIfTable asks for more room with a code of its own.
+constexpr GrowRule kInterfaceRule{ERROR_INSUFFICIENT_BUFFER, kIpHelperNoMemory, 0};
+
+// A function of a loaded module, or null.
+template <class Function>
+Function Lookup(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The text of a fixed-size character array, which need not be NUL-terminated.
+template <class Char, std::size_t N>
+std::basic_string_view<Char> FixedText(const Char (&text)[N]) {
+    return {text, static_cast<std::size_t>(std::find(text, text + N, Char{}) - text)};
+}
+
+std::string GbkOf(std::wstring_view text) {
+    return win::WideToGbk(text);
+}
+
+// Text in the system's ANSI code page, as IP Helper gives it, to GBK.
+std::string GbkOfAnsi(std::string_view text) {
+    return win::WideToGbk(win::ToWide(text, CP_ACP));
+}
+
+// The title of a window read without sending it a message, so that a window of
+// this process whose thread is busy cannot hold the caller up.
+std::string WindowTitle(HWND window) {
+    wchar_t title[1024];
+    const int length = InternalGetWindowText(window, title, static_cast<int>(std::size(title)));
+    return length > 0 ? GbkOf({title, static_cast<std::size_t>(length)}) : std::string();
+}
+
+// Top-level windows (parent null) or the direct children of `parent`, in
+// z-order. The system takes its own snapshot, so windows that come, go or
+// change places meanwhile cannot make the walk go round.
+std::vector<TopLevelWindow> WindowsOf(HWND parent) {
+    struct Walk {
+        HWND parent;
+        std::vector<TopLevelWindow> windows;
+    } walk{parent, {}};
+    const WNDENUMPROC visit = [](HWND window, LPARAM data) -> BOOL {
+        auto& w = *reinterpret_cast<Walk*>(data);
+        // EnumChildWindows also gives grandchildren: only direct children count.
+        if (w.parent && GetAncestor(window, GA_PARENT) != w.parent) return TRUE;
+        w.windows.push_back({reinterpret_cast<std::uintptr_t>(window), WindowTitle(window)});
+        return TRUE;
+    };
+    if (parent) {
+        EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&walk));
+    } else {
+        EnumWindows(visit, reinterpret_cast<LPARAM>(&walk));
+    }
+    return std::move(walk.windows);
+}
+
+std::string DottedText(const IP_ADDR_STRING& address) {
+    return std::string(FixedText(address.IpAddress.String));
+}
+
+}  // namespace
+
+// Winsock, started once and cleaned up when its last user is gone: the platform
+// and every socket it opened share one session.
+class WinsockSession {
+  public:
+    WinsockSession() {
+        WSADATA data;
+        error_ = WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    ~WinsockSession() {
+        if (error_ == 0) WSACleanup();
+    }
+    WinsockSession(const WinsockSession&) = delete;
+    WinsockSession& operator=(const WinsockSession&) = delete;
+    int Error() const { return error_; }
+
+  private:
+    int error_ = 0;
+};
+
+namespace {
+
+class Win32IcmpSocket final : public IcmpSocket {
+  public:
+    Win32IcmpSocket(SOCKET socket, std::shared_ptr<WinsockSession> winsock)
+        : socket_(socket), winsock_(std::move(winsock)) {}
+    ~Win32IcmpSocket() override { closesocket(socket_); }
+    Win32IcmpSocket(const Win32IcmpSocket&) = delete;
+    Win32IcmpSocket& operator=(const Win32IcmpSocket&) = delete;
+
+    int SetTimeouts(int milliseconds) override {
+        timeoutMs_ = static_cast<DWORD>(std::max(milliseconds, 0));
+        if (const int error = SetOption(SO_RCVTIMEO, timeoutMs_); error != 0) return error;
+        return SetOption(SO_SNDTIMEO, timeoutMs_);
+    }
+
+    std::optional<int> MaxMessageSize() override {
+        unsigned int size = 0;
+        int length = sizeof size;
+        if (getsockopt(socket_, SOL_SOCKET, SO_MAX_MSG_SIZE, reinterpret_cast<char*>(&size),
+                       &length) != 0) {
+            return std::nullopt;
+        }
+        return static_cast<int>(std::min<unsigned int>(size, INT_MAX));
+    }
+
+    int SendTo(std::uint32_t address, const std::uint8_t* data, std::size_t size) override {
+        if (size > INT_MAX) return WSAEMSGSIZE;
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = address;
+        if (sendto(socket_, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
+                   reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
+            return WSAGetLastError();
+        }
+        return 0;
+    }
+
+    // A raw socket sees every ICMP message that arrives, echo requests included:
+    // our own when the destination is this machine, or somebody else's ping.
+    // Those are never an answer, so they are passed over within the timeout.
+    Received ReceiveFrom(std::uint8_t* buffer, std::size_t capacity) override {
+        if (shortened_) {
+            // The last call cut the receive timeout short; this one gets all of it.
+            if (const int error = SetOption(SO_RCVTIMEO, timeoutMs_); error != 0) {
+                return {error, 0, 0};
+            }
+            shortened_ = false;
+        }
+        const ULONGLONG deadline = GetTickCount64() + timeoutMs_;
+        for (;;) {
+            Received received = ReceiveOne(buffer, capacity);
+            if (received.error != 0 || !IsEchoRequest(buffer, received.size)) return received;
+            if (timeoutMs_ == 0) continue;  // no timeout: wait on
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) return {WSAETIMEDOUT, 0, 0};
+            shortened_ = true;
+            const int error = SetOption(SO_RCVTIMEO, static_cast<DWORD>(deadline - now));
+            if (error != 0) return {error, 0, 0};
+        }
+    }
+
+  private:
+    int SetOption(int option, DWORD value) {
+        if (setsockopt(socket_, SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
+                       sizeof value) != 0) {
+            return WSAGetLastError();
+        }
+        return 0;
+    }
+
+    Received ReceiveOne(std::uint8_t* buffer, std::size_t capacity) {
+        Received received;
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        const int size = recvfrom(socket_, reinterpret_cast<char*>(buffer),
+                                  static_cast<int>(std::min<std::size_t>(capacity, INT_MAX)), 0,
+                                  reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (size == SOCKET_ERROR) {
+            received.error = WSAGetLastError();
+            return received;
+        }
+        received.size = static_cast<std::size_t>(size);
+        received.from = from.sin_addr.s_addr;
+        return received;
+    }
+
+    static bool IsEchoRequest(const std::uint8_t* datagram, std::size_t size) {
+        const EchoReply message = ParseEchoReply(datagram, size, 0);
+        return message.kind == EchoReply::Kind::NotEchoReply &&
+               message.icmpType == kIcmpEchoRequest;
+    }
+
+    SOCKET socket_;
+    std::shared_ptr<WinsockSession> winsock_;
+    DWORD timeoutMs_ = 0;     // 0: none
+    bool shortened_ = false;  // the receive timeout is set below timeoutMs_
+};
+
+}  // namespace
+
+struct Win32NetworkPlatform::RasFunctions {
+    decltype(&RasEnumEntriesW) enumEntries = nullptr;
+    decltype(&RasGetEntryPropertiesW) getEntryProperties = nullptr;
+    decltype(&RasEnumConnectionsW) enumConnections = nullptr;
+    decltype(&RasGetProjectionInfoW) getProjectionInfo = nullptr;
+    decltype(&RasGetConnectionStatistics) getConnectionStatistics = nullptr;
+};
+
+Win32NetworkPlatform::Win32NetworkPlatform()
+    : rasLibrary_(LoadLibraryW(L"RASAPI32.DLL")),
+      ras_(std::make_unique<RasFunctions>()),
+      winsock_(std::make_shared<WinsockSession>()) {
+    if (!rasLibrary_) return;
+    ras_->enumEntries = Lookup<decltype(&RasEnumEntriesW)>(rasLibrary_, "RasEnumEntriesW");
+    ras_->getEntryProperties =
+        Lookup<decltype(&RasGetEntryPropertiesW)>(rasLibrary_, "RasGetEntryPropertiesW");
+    ras_->enumConnections =
+        Lookup<decltype(&RasEnumConnectionsW)>(rasLibrary_, "RasEnumConnectionsW");
+    ras_->getProjectionInfo =
+        Lookup<decltype(&RasGetProjectionInfoW)>(rasLibrary_, "RasGetProjectionInfoW");
+    ras_->getConnectionStatistics =
+        Lookup<decltype(&RasGetConnectionStatistics)>(rasLibrary_, "RasGetConnectionStatistics");
+}
+
+Win32NetworkPlatform::~Win32NetworkPlatform() {
+    if (rasLibrary_) FreeLibrary(rasLibrary_);
+}
+
+bool Win32NetworkPlatform::IsNtFamily() {
+    // The 9x family sets the top bit of the version word.
+    return (GetVersion() & 0x80000000u) == 0;
+}
+
+std::uint32_t Win32NetworkPlatform::RasMissing() const {
+    return rasLibrary_ ? kFunctionMissing : kLibraryMissing;
+}
+
+// ---- RAS ----
+
+std::uint32_t Win32NetworkPlatform::EnumRasEntries(std::vector<RasEntryProperties>& entries) {
+    if (!ras_->enumEntries || !ras_->getEntryProperties) return RasMissing();
+    RecordBuffer buffer;
+    DWORD count = 0;
+    const DWORD result = FillGrowing(
+        buffer, sizeof(RASENTRYNAMEW), RasRule(sizeof(RASENTRYNAMEW)),
+        [&](RecordBuffer& b, DWORD& size) {
+            count = 0;
+            return ras_->enumEntries(nullptr, nullptr, b.As<RASENTRYNAMEW>(), &size, &count);
+        });
+    if (result != 0) return result;
+    count = static_cast<DWORD>(std::min<std::size_t>(count, buffer.Size() / sizeof(RASENTRYNAMEW)));
+    for (DWORD i = 0; i < count; ++i) {
+        const RASENTRYNAMEW& name = buffer.As<RASENTRYNAMEW>()[i];
+        const std::wstring wideName(FixedText(name.szEntryName));
+        RasEntryProperties properties;
+        if (const auto error = ReadEntryProperties(wideName.c_str(), properties); error != 0) {
+            return error;  // the entries read so far stay
+        }
+        properties.name = GbkOf(wideName);
+        entries.push_back(std::move(properties));
+    }
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::ReadEntryProperties(const wchar_t* name,
+                                                        RasEntryProperties& properties) {
+    // The entry's record is followed by its alternate numbers, so it may need more room.
+    RecordBuffer buffer;
+    const DWORD result = FillGrowing(
+        buffer, sizeof(RASENTRYW), RasRule(sizeof(RASENTRYW)), [&](RecordBuffer& b, DWORD& size) {
+            return ras_->getEntryProperties(nullptr, name, b.As<RASENTRYW>(), &size, nullptr,
+                                            nullptr);
+        });
+    if (result != 0) return result;
+    const RASENTRYW& entry = *buffer.As<RASENTRYW>();
+    properties.deviceType = GbkOf(FixedText(entry.szDeviceType));
+    properties.deviceName = GbkOf(FixedText(entry.szDeviceName));
+    properties.localPhoneNumber = GbkOf(FixedText(entry.szLocalPhoneNumber));
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::EnumRasConnections(std::vector<RasConnection>& connections,
+                                                       std::size_t capacity) {
+    if (!ras_->enumConnections) return RasMissing();
+    // The buffer never grows past room for `capacity` connections.
+    constexpr std::size_t kRecord = sizeof(RASCONNW);
+    const DWORD limit =
+        static_cast<DWORD>(std::min<std::size_t>(capacity, MAXDWORD / kRecord) * kRecord);
+    RecordBuffer buffer;
+    DWORD count = 0;
+    const DWORD result = FillGrowing(
+        buffer, kRecord, RasRule(kRecord),
+        [&](RecordBuffer& b, DWORD& size) {
+            count = 0;
+            return ras_->enumConnections(b.As<RASCONNW>(), &size, &count);
+        },
+        limit);
+    if (result != 0) return result;
+    if (count > capacity) return kErrorBufferTooSmall;
+    count = static_cast<DWORD>(std::min<std::size_t>(count, buffer.Size() / kRecord));
+    for (DWORD i = 0; i < count; ++i) {
+        const RASCONNW& connection = buffer.As<RASCONNW>()[i];
+        connections.push_back({reinterpret_cast<RasHandle>(connection.hrasconn),
+                               GbkOf(FixedText(connection.szEntryName))});
+    }
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::GetPppClientAddress(RasHandle connection,
+                                                        std::string& address) {
+    if (!ras_->getProjectionInfo) return RasMissing();
+    RecordBuffer buffer;
+    const DWORD result = FillGrowing(
+        buffer, sizeof(RASPPPIPW), RasRule(sizeof(RASPPPIPW)), [&](RecordBuffer& b, DWORD& size) {
+            return ras_->getProjectionInfo(reinterpret_cast<HRASCONN>(connection), RASP_PppIp,
+                                           b.As<RASPPPIPW>(), &size);
+        });
+    if (result != 0) return result;
+    const RASPPPIPW& projection = *buffer.As<RASPPPIPW>();
+    // A projection that failed carries its error instead of an address.
+    if (projection.dwError != 0) return projection.dwError;
+    address = GbkOf(FixedText(projection.szIpAddress));
+    return 0;
+}
+
+bool Win32NetworkPlatform::HasRasStatistics() {
+    return ras_->getConnectionStatistics != nullptr;
+}
+
+std::uint32_t Win32NetworkPlatform::GetRasStatistics(RasHandle connection,
+                                                     RasStatistics& statistics) {
+    if (!ras_->getConnectionStatistics) return RasMissing();
+    RAS_STATS raw{};
+    raw.dwSize = sizeof raw;
+    const DWORD result =
+        ras_->getConnectionStatistics(reinterpret_cast<HRASCONN>(connection), &raw);
+    if (result != 0) return result;
+    statistics.bytesReceived = raw.dwBytesRcved;
+    statistics.bytesSent = raw.dwBytesXmited;
+    statistics.bitsPerSecond = raw.dwBps;
+    statistics.durationMs = raw.dwConnectDuration;
+    return 0;
+}
+
+// ---- IP Helper ----
+
+std::uint32_t Win32NetworkPlatform::GetAdapters(std::vector<AdapterInfo>& adapters) {
+    RecordBuffer buffer;
+    const DWORD result = FillGrowing(
+        buffer, sizeof(IP_ADAPTER_INFO), kAdapterRule, [](RecordBuffer& b, DWORD& size) {
+            ULONG length = size;
+            const DWORD r = GetAdaptersInfo(b.As<IP_ADAPTER_INFO>(), &length);
+            size = length;
+            return r;
+        });
+    if (result != 0) return result;
+    for (const IP_ADAPTER_INFO* a = buffer.As<IP_ADAPTER_INFO>(); a; a = a->Next) {
+        AdapterInfo adapter;
+        adapter.type = a->Type;
+        adapter.description = GbkOfAnsi(FixedText(a->Description));
+        adapter.ipAddress = DottedText(a->IpAddressList);
+        adapter.leaseObtained = static_cast<std::int64_t>(a->LeaseObtained);
+        adapter.gateway = DottedText(a->GatewayList);
+        adapters.push_back(std::move(adapter));
+    }
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::GetNetworkParameters(NetworkParameters& parameters) {
+    RecordBuffer buffer;
+    const DWORD result =
+        FillGrowing(buffer, sizeof(FIXED_INFO), kAdapterRule, [](RecordBuffer& b, DWORD& size) {
+            ULONG length = size;
+            const DWORD r = GetNetworkParams(b.As<FIXED_INFO>(), &length);
+            size = length;
+            return r;
+        });
+    if (result != 0) return result;
+    const FIXED_INFO& info = *buffer.As<FIXED_INFO>();
+    parameters.hostName = GbkOfAnsi(FixedText(info.HostName));
+    parameters.dnsServers.clear();
+    // The first server, then the chain; a system without servers has an empty first.
+    for (const IP_ADDR_STRING* s = &info.DnsServerList; s; s = s->Next) {
+        std::string server = DottedText(*s);
+        if (!server.empty()) parameters.dnsServers.push_back(std::move(server));
+    }
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::GetInterfaceTable(std::vector<InterfaceRow>& rows) {
+    RecordBuffer buffer;
+    const DWORD result =
+        FillGrowing(buffer, sizeof(MIB_IFTABLE), kInterfaceRule, [](RecordBuffer& b, DWORD& size) {
+            ULONG length = size;
+            const DWORD r = GetIfTable(b.As<MIB_IFTABLE>(), &length, TRUE);
+            size = length;
+            return r;
+        });
+    if (result != 0) return result;
+    const MIB_IFTABLE& table = *buffer.As<MIB_IFTABLE>();
+    const std::size_t room = (buffer.Size() - offsetof(MIB_IFTABLE, table)) / sizeof(MIB_IFROW);
+    const std::size_t count = std::min<std::size_t>(table.dwNumEntries, room);
+    for (std::size_t i = 0; i < count; ++i) {
+        const MIB_IFROW& row = table.table[i];
+        const std::size_t length = std::min<std::size_t>(row.dwDescrLen, sizeof row.bDescr);
+        const auto* description = reinterpret_cast<const char*>(row.bDescr);
+        const std::string_view text(
+            description, std::find(description, description + length, '\0') - description);
+        rows.push_back({row.dwType, GbkOfAnsi(text), row.dwInOctets, row.dwOutOctets});
+    }
+    return 0;
+}
+
+// ---- Wininet ----
+
+InternetState Win32NetworkPlatform::QueryInternetState() {
+    using ConnectedStateEx = BOOL(WINAPI*)(LPDWORD, LPWSTR, DWORD, DWORD);
+    InternetState state;
+    // Loaded for this one query: the program does not keep Wininet in memory.
+    HMODULE wininet = LoadLibraryW(L"Wininet.dll");
+    if (!wininet) {
+        state.availability = InternetState::Availability::LibraryMissing;
+        return state;
+    }
+    const auto query = Lookup<ConnectedStateEx>(wininet, "InternetGetConnectedStateExW");
+    if (!query) {
+        state.availability = InternetState::Availability::FunctionMissing;
+    } else {
+        wchar_t name[256] = {};
+        DWORD flags = 0;
+        state.connected = query(&flags, name, static_cast<DWORD>(std::size(name)), 0) != FALSE;
+        if (state.connected) {
+            state.flags = flags;
+            state.connectionName = GbkOf(FixedText(name));
+        }
+    }
+    FreeLibrary(wininet);
+    return state;
+}
+
+// ---- Windows ----
+
+std::vector<TopLevelWindow> Win32NetworkPlatform::TopLevelWindows() {
+    return WindowsOf(nullptr);
+}
+
+std::vector<TopLevelWindow> Win32NetworkPlatform::ChildWindows(std::uintptr_t parent) {
+    const HWND window = reinterpret_cast<HWND>(parent);
+    if (!IsWindow(window)) return {};
+    return WindowsOf(window);
+}
+
+// ---- Registry and files ----
+
+std::optional<std::wstring> Win32NetworkPlatform::AppPath(const std::wstring& executable) {
+    const std::wstring path =
+        L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + executable;
+    HKEY key = nullptr;
+    if (executable.empty() ||
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != 0) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<std::wstring> value;
+    if (RegQueryValueExW(key, L"Path", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+        (type == REG_SZ || type == REG_EXPAND_SZ)) {
+        // One spare character: a stored string need not end with a NUL.
+        std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD read = size;
+        if (RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+                             &read) == ERROR_SUCCESS &&
+            read <= size && (type == REG_SZ || type == REG_EXPAND_SZ)) {
+            text.resize(std::wcslen(text.c_str()));
+            value = std::move(text);
+        }
+    }
+    RegCloseKey(key);
+    if (value && type == REG_EXPAND_SZ) {
+        const DWORD length = ExpandEnvironmentStringsW(value->c_str(), nullptr, 0);
+        std::wstring expanded(length, L'\0');
+        if (length > 0 && ExpandEnvironmentStringsW(value->c_str(), expanded.data(), length) > 0) {
+            expanded.resize(std::wcslen(expanded.c_str()));
+            value = std::move(expanded);
+        }
+    }
+    return value;
+}
+
+bool Win32NetworkPlatform::FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ---- Winsock ----
+
+std::unique_ptr<IcmpSocket> Win32NetworkPlatform::OpenIcmpSocket(int& error) {
+    if (winsock_->Error() != 0) {
+        error = winsock_->Error();
+        return nullptr;
+    }
+    const SOCKET s = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+    if (s == INVALID_SOCKET) {
+        error = WSAGetLastError();
+        return nullptr;
+    }
+    error = 0;
+    return std::make_unique<Win32IcmpSocket>(s, winsock_);
+}
+
+std::optional<std::uint32_t> Win32NetworkPlatform::ResolveHost(const std::string& host) {
+    if (host.empty() || winsock_->Error() != 0) return std::nullopt;
+    IN_ADDR address{};
+    if (inet_pton(AF_INET, host.c_str(), &address) == 1) return address.s_addr;
+
+    const std::wstring name = win::GbkToWide(host);
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET;
+    ADDRINFOW* found = nullptr;
+    if (name.empty() || GetAddrInfoW(name.c_str(), nullptr, &hints, &found) != 0) {
+        return std::nullopt;
+    }
+    std::optional<std::uint32_t> result;
+    for (const ADDRINFOW* a = found; a && !result; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
+            result = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+        }
+    }
+    FreeAddrInfoW(found);
+    return result;
+}
+
+std::uint32_t Win32NetworkPlatform::ProcessId() {
+    return GetCurrentProcessId();
+}
+
+}  // namespace hourlink

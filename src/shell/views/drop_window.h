@@ -1,0 +1,89 @@
+// CDropWindow: the small caption-less, always-on-top window that floats on the
+// desktop while the computer is online, with the month's and the
+// connection's time and the download and upload rates. It is dragged by its
+// body, keeps its place between runs (section DragDlg), can be translucent,
+// takes its colours from the tray menu's theme and turns its figures red or
+// yellow when a limit is passed. It decides nothing: the frame pushes texts,
+// the alarm state and the theme into it and shows or hides it.
+//
+// The frame's part: Create() while it is created; the Set...() calls at every
+// tick and with the offline texts; SetVisible() at a connect (with
+// Property/DropWindow) and an end, SavePlacement() at an end; the commands
+// 32790 (ToggleVisible), 32793 (SetTranslucent) and 32797-32803 (SetTheme);
+// UpdateMenu() for each menu it opens. The window's menu commands, its double
+// click (32771) and its close request go to the frame.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "core/settings/settings_store.h"
+#include "core/accounting/limits.h"
+#include "core/ui/tray_rules.h"
+#include "shell/win/dialog.h"
+
+namespace hourlink::ui {
+
+class CDropWindow : public win::Dialog {
+  public:
+    CDropWindow();
+    // Destroys the window (saving its placement) while the brush can be freed.
+    ~CDropWindow() override;
+
+    // Creates the window hidden and without a parent from dialog 143, makes it
+    // translucent when Property/TranWindow is set, and places it at its saved
+    // DragDlg corner (checked against the monitors; (0,0) when none is
+    // saved). `settings` must outlive the window.
+    bool Create(HWND frame, SettingsStore& settings);
+
+    // The four figures; a text that did not change is not redrawn.
+    void SetMonthTime(std::wstring_view text);
+    void SetSessionTime(std::wstring_view text);
+    void SetRates(std::wstring_view download, std::wstring_view upload);
+
+    // The limit state: all four figures change colour together.
+    void SetAlarm(DropAlarmState alarm);
+    DropAlarmState Alarm() const { return alarm_; }
+
+    // A theme command 32797-32803; false (nothing changes) for another id.
+    bool SetTheme(unsigned command);
+    unsigned Theme() const { return theme_.command; }
+    // The colours the window paints with now.
+    Colour BackgroundColour() const { return theme_.background; }
+    Colour TextColour() const { return DropTextColour(theme_, alarm_); }
+
+    // Translucency: the layered style with alpha 100 of 255.
+    void SetTranslucent(bool on);
+    bool IsTranslucent() const;
+
+    void SetVisible(bool visible);
+    void ToggleVisible() { SetVisible(!IsVisible()); }
+
+    // Writes the show state and the normal-position rectangle to DragDlg.
+    void SavePlacement();
+
+    // Enables and checks the drop window's items of a menu that opens: 32790
+    // while shown, 32793 while translucent, the current theme.
+    void UpdateMenu(HMENU menu) const;
+
+  protected:
+    bool OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  private:
+    void SetItemText(int id, std::wstring_view text);
+    void Repaint();
+    void PlaceAtSavedCorner();
+    void ShowContextMenu(LPARAM at);
+
+    HWND frame_ = nullptr;
+    SettingsStore* settings_ = nullptr;
+    DropTheme theme_;
+    HBRUSH brush_ = nullptr;
+    DropAlarmState alarm_ = DropAlarmState::kNone;
+};
+
+}  // namespace hourlink::ui

@@ -1,0 +1,95 @@
+// CEnumView: the main window's left pane, a tree of the ways this computer
+// goes online. The root names the computer; under it four groups hold the
+// phonebook's entries by kind, and the PPPoE client's adapter. The item of the
+// connection that is online shows a green face. Selecting an item filters the
+// history list to that group or entry; its menu connects, hangs up or edits
+// the selected entry.
+//
+// The frame's part: Create() in place of a plain tree, with the probes'
+// devices (ProbeDevices) and the history list's tree filter; MarkConnection()
+// with the connection name at a connect and "END" at an end; OnlineEntry()
+// for Property/DefaultConnect before that end; SelectedEntry() and
+// SelectionChanges() for its connect command; EditSelectedEntry() for
+// command 32778. The menu's connect and hang-up go to the frame.
+#pragma once
+
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ui/device_tree.h"
+#include "shell/win/window.h"
+
+namespace hourlink::ui {
+
+class CEnumView : public win::Window {
+  public:
+    struct Args {
+        HWND parent = nullptr;
+        int id = 0;
+        HWND frame = nullptr;  // owns the menu: its commands go there
+        DeviceProbe devices;   // what ProbeDevices found
+        // The whole text of a newly selected item (the history list's filter).
+        std::function<void(std::wstring_view)> selectionChanged;
+    };
+
+    CEnumView() = default;
+    ~CEnumView() override;
+
+    // Creates the tree with its image strip, builds it and expands the root and
+    // the groups. The tree is built once: entries made later show after the
+    // next start.
+    bool Create(Args args);
+
+    // "END": every marked item goes back to its normal picture. Any other
+    // name: the entry items whose text holds it, or is held in it, turn green.
+    // An empty name does nothing.
+    void MarkConnection(std::wstring_view connectionName);
+    // The phonebook entry of the connection marked online (its real name, even
+    // one with "("); empty when none is marked or it is no phonebook entry.
+    // The frame writes it to Property/DefaultConnect only when not empty.
+    std::wstring OnlineEntry() const;
+
+    // The entry of the selected item: a phonebook entry's own name, the PPPoE
+    // adapter's text; empty for the root and the groups.
+    std::wstring SelectedEntry() const;
+    // How often the selection changed since the tree was built.
+    int SelectionChanges() const { return selectionChanges_; }
+    // Command 32778: the phonebook entry editor for the selected entry; only a
+    // phonebook entry can be edited (CanEditSelectedEntry).
+    bool CanEditSelectedEntry() const;
+    void EditSelectedEntry();
+
+    // What the tree holds, for the tests and the frame.
+    HTREEITEM Root() const { return root_; }
+    HTREEITEM Group(DeviceGroup group) const { return groups_[static_cast<int>(group)]; }
+    const std::vector<HTREEITEM>& EntryItems() const { return entryItems_; }
+    std::wstring ItemText(HTREEITEM item) const;
+    int ItemImage(HTREEITEM item) const;
+    void Select(HTREEITEM item);
+
+  protected:
+    bool OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+  private:
+    HTREEITEM Insert(HTREEITEM parent, const std::wstring& text, int image, LPARAM data);
+    void SetImage(std::size_t entry, int image);
+    void OnSelectionChanged(const NMTREEVIEWW& change);
+    void ShowMenu();
+
+    Args args_;
+    HIMAGELIST images_ = nullptr;
+    DeviceMarks marks_{{}};
+    HTREEITEM root_ = nullptr;
+    HTREEITEM groups_[kDeviceGroupCount] = {};
+    std::vector<HTREEITEM> entryItems_;  // parallel to marks_.Items()
+    int selectedEntry_ = -1;             // index of the selected entry item
+    int selectionChanges_ = 0;
+};
+
+}  // namespace hourlink::ui

@@ -1,0 +1,144 @@
+// CHourlinkView: the history list. One row per session of the accounting month
+// shown, plus a live row for the session that runs now; sums the month's and
+// today's time for the frame, sorts by a column on a header click and totals
+// the selected rows into the text pane ("计算总时间").
+//
+// The frame's part:
+//  - Create() when it builds its views, then OnInitialUpdate-time work of its own;
+//  - LoadRecords() on WM_RECORDS_UPDATED with wParam 1;
+//  - ShowMonth() when the month bar's picker changes (and after the options);
+//  - OnConnectionEvent() on WM_CONNECTION_EVENT;
+//  - on WM_RECORDS_UPDATED with wParam 0 (posted by the view after every
+//    listing), Figures() and FirstRecordStart() for its texts and limits;
+//  - SumSelection() and CanSumSelection() for command 32789 of its own menu;
+//  - ShownRecords() for "导出CSV...", which its context menu passes on to the
+//    frame.
+#pragma once
+
+#include <windows.h>
+// The Windows headers that need <windows.h> first:
+#include <commctrl.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/settings/settings_store.h"
+#include "core/base/clock.h"
+#include "core/base/file_system.h"
+#include "core/base/notifier.h"
+#include "core/net/connection_watcher.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_table.h"
+#include "core/accounting/accounting.h"
+#include "shell/widgets/arrow_header_ctrl.h"
+#include "core/history/history_list.h"
+#include "shell/widgets/list_view_ex.h"
+
+namespace hourlink::ui {
+
+// The sixteen 16 x 16 pictures of the history list and the device tree (the
+// strip IDB_HISTORY_IMAGES, magenta transparent) as a new image list the
+// caller owns, on the window background colour.
+HIMAGELIST CreateHistoryImages();
+
+class CHourlinkView : public CListViewEx {
+  public:
+    struct Args {
+        HWND parent = nullptr;
+        int id = 0;
+        HWND frame = nullptr;  // receives WM_RECORDS_UPDATED 0 after each listing
+        RecordTable* table = nullptr;
+        SettingsStore* settings = nullptr;
+        FileSystem* files = nullptr;
+        Notifier* notifier = nullptr;  // "打开OpenForRead()失败"
+        const Clock* clock = nullptr;
+        std::wstring recordPath;  // "adsl.bs" in the data directory
+        // Appends a text to the text pane.
+        std::function<void(std::wstring_view)> appendText;
+        // The rows selected have changed (the frame updates its commands).
+        std::function<void()> selectionChanged;
+    };
+
+    CHourlinkView() = default;
+    ~CHourlinkView() override;
+
+    // Creates the list with its columns, image strip and sorting header, and
+    // chooses the month shown at start from today and Property/StartDate.
+    bool Create(Args args);
+
+    // The record table has been (re)loaded: reads the file's header and lists
+    // the month shown with no filter.
+    void LoadRecords();
+    // Lists the accounting month (year, month) with the current tree filter.
+    void ShowMonth(int year, int month);
+    // The device tree's selection; ignored until the records are loaded.
+    void ApplyTreeSelection(std::wstring_view text);
+    // A session began (live row) or ended (completed, month listed again);
+    // `received` and `sent` are the last traffic figures of the session.
+    void OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received = 0,
+                           std::uint32_t sent = 0);
+    // Starts a new day when one has passed since today's midnight.
+    void RollDay();
+
+    // "计算总时间": appends the count, time and minutes of the selected rows to
+    // the text pane. Available with more than one row selected.
+    void SumSelection();
+    bool CanSumSelection() const;
+
+    // The month's figures of the last listing, corrected by Property/Adjust,
+    // and today's, as they stand now (a day roll clears them at once).
+    AccountingFigures Figures() const;
+    std::int64_t FirstRecordStart() const { return firstRecordStart_; }
+    // The month listed, the current accounting month of this run, and the
+    // start day the listed month's period was computed with.
+    YearMonth Month() const;
+    YearMonth CurrentMonth() const;
+    bool ShowingCurrentMonth() const { return Month() == CurrentMonth(); }
+    int StartDay() const;
+    MonthWindow Window() const;
+    // The list's model, which owns the month shown and its sums (the usage
+    // chart reads them from it); null before Create.
+    const HistoryList* Model() const { return model_.get(); }
+    // The records of the rows shown, in the list's order (a sort included);
+    // what "导出CSV..." writes.
+    std::vector<SessionRecord> ShownRecords() const;
+    bool Loaded() const { return !notLoaded_; }
+    int RowCount() const;
+    // Sorts by `column` as a click on its header does.
+    void SortByColumn(int column);
+    CArrowHeaderCtrl& Header() { return header_; }
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+    bool OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+  private:
+    void CreateColumns();
+    void Fill(const HistoryFilter& filter);
+    void AddRow(HistoryRow row);
+    // Fills an LVN_GETDISPINFO request with the text of its row and column.
+    void GiveItemText(LVITEMW& item) const;
+    void ShowContextMenu();
+    static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM self);
+
+    Args args_;
+    std::unique_ptr<CFixLenRecDoc> reader_;
+    std::unique_ptr<HistoryList> model_;  // made by Create
+    CArrowHeaderCtrl header_;
+    HIMAGELIST images_ = nullptr;
+    ColumnSortState sort_;
+    HistoryFilter treeFilter_;
+    bool notLoaded_ = true;
+    std::int64_t firstRecordStart_ = 0;
+    // The texts of the rows, the name converted; an item's lParam indexes it.
+    std::vector<std::array<std::wstring, kHistoryColumnCount>> rows_;
+    // The table index of each of those rows' records.
+    std::vector<std::uint32_t> rowRecords_;
+};
+
+}  // namespace hourlink::ui

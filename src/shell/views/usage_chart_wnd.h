@@ -1,0 +1,82 @@
+// CUsageChartWnd: the "用时图表..." window. One bar per day of the accounting
+// month the history list shows, with the daily limit; below, the month's
+// running billed total against the monthly limit, the even pace to it and the
+// projection at the present pace, with the day the limit will be reached. It
+// follows the month picker and, while a session runs, every tick.
+//
+// It decides nothing and keeps no copies: at each Update it asks the history
+// list's model for the month and the sums and lets the core
+// (tracker/usage_chart) do the arithmetic. Painted with GDI into a memory
+// bitmap (no flicker) and scaled by the window's DPI.
+//
+// The frame's part: Open() for the menu command; Update() at each session
+// tick and after each listing (WM_RECORDS_UPDATED 0: a month picked, a session
+// ended, the options changed).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "core/settings/settings_store.h"
+#include "core/base/clock.h"
+#include "core/history/usage_chart.h"
+#include "shell/widgets/gdi_handles.h"
+#include "core/history/history_list.h"
+#include "shell/win/window.h"
+
+namespace hourlink::ui {
+
+class CUsageChartWnd : public win::Window {
+  public:
+    // Where the figures come from; each must outlive the window.
+    struct Source {
+        const HistoryList* list = nullptr;
+        SettingsStore* settings = nullptr;
+        const Clock* clock = nullptr;
+        // The running session's seconds; 0 while none is timed.
+        std::function<std::int64_t()> runningSeconds;
+    };
+
+    CUsageChartWnd() = default;
+    ~CUsageChartWnd() override;
+
+    // Creates the window owned by `owner` the first time, then shows it with
+    // the figures as they are and brings it to the front.
+    bool Open(HWND owner, Source source);
+    // Takes the figures again and repaints; nothing while the window is closed.
+    void Update();
+
+    const UsageChart& Chart() const { return chart_; }
+    const UsageChartTexts& Texts() const { return texts_; }
+    UINT Dpi() const { return dpi_; }
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+  private:
+    int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
+    void SetDpi(UINT dpi);
+    void OnPaint();
+    void Draw(HDC dc, const RECT& client) const;
+    void DrawDailyBars(HDC dc, const RECT& area) const;
+    void DrawMonthTotal(HDC dc, const RECT& area) const;
+    void DrawDayLabels(HDC dc, const RECT& plot, int y) const;
+    void DrawLegend(HDC dc, int right, int y) const;
+    int LabelRoom(HDC dc) const;
+    // The plotting rectangle of a chart drawn in `area` under its title line.
+    RECT PlotArea(HDC dc, const RECT& area, int line) const;
+    // The hour grid with its labels (under the data) and the time axis (over it).
+    void DrawHourGrid(HDC dc, const RECT& plot, const HourAxis& axis, int line) const;
+    void DrawBaseline(HDC dc, const RECT& plot) const;
+
+    Source source_;
+    UsageChart chart_;
+    UsageChartTexts texts_;
+    UINT dpi_ = 96;
+    OwnedFont font_;
+    OwnedFont titleFont_;
+};
+
+}  // namespace hourlink::ui

@@ -1,0 +1,131 @@
+#include "shell/widgets/tray_icon.h"
+
+#include "core/ui/tray_rules.h"
+#include "shell/win/system_library.h"
+
+namespace hourlink::ui {
+
+namespace {
+
+// The popup of the tray menu, with the menu that holds it; freed when done,
+// so a click costs no USER objects.
+class TrayMenu {
+  public:
+    explicit TrayMenu(UINT id)
+        : menu_(LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id))) {}
+    ~TrayMenu() {
+        if (menu_) DestroyMenu(menu_);
+    }
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+    HMENU Popup() const { return menu_ ? GetSubMenu(menu_, 0) : nullptr; }
+
+  private:
+    HMENU menu_;
+};
+
+// The shell's notification call, looked up when the first icon is put up: the
+// shell's DLL is not loaded before the main window is on the screen.
+BOOL NotifyIcon(DWORD message, NOTIFYICONDATAW* data) {
+    static const auto notify =
+        win::SystemFunction<decltype(&Shell_NotifyIconW)>(L"shell32.dll", "Shell_NotifyIconW");
+    return notify ? notify(message, data) : FALSE;
+}
+
+}  // namespace
+
+CTrayIcon::~CTrayIcon() {
+    Remove();
+}
+
+bool CTrayIcon::Create(HWND owner, UINT callbackMessage, std::wstring_view tip, HICON icon,
+                       UINT id) {
+    if (created_ || !IsWindow(owner)) return false;
+    data_.cbSize = sizeof data_;
+    data_.hWnd = owner;
+    data_.uID = id;
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data_.uCallbackMessage = callbackMessage;
+    data_.hIcon = icon;
+    const std::wstring cut = CutTipText(tip, std::size(data_.szTip));
+    cut.copy(data_.szTip, cut.size());
+    data_.szTip[cut.size()] = L'\0';
+    created_ = true;
+    return Add();
+}
+
+bool CTrayIcon::Add() {
+    present_ = NotifyIcon(NIM_ADD, &data_) != FALSE;
+    return present_;
+}
+
+void CTrayIcon::SetIcon(HICON icon) {
+    if (!created_ || icon == data_.hIcon) return;
+    data_.hIcon = icon;
+    if (present_) NotifyIcon(NIM_MODIFY, &data_);
+}
+
+void CTrayIcon::SetIcon(UINT resourceId) {
+    SetIcon(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId),
+                                          IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                          GetSystemMetrics(SM_CYSMICON), LR_SHARED)));
+}
+
+void CTrayIcon::SetTooltipText(std::wstring_view tip) {
+    if (!created_) return;
+    const std::wstring cut = CutTipText(tip, std::size(data_.szTip));
+    if (cut == data_.szTip) return;  // every tick: the shell is asked only for a change
+    cut.copy(data_.szTip, cut.size());
+    data_.szTip[cut.size()] = L'\0';
+    if (present_) NotifyIcon(NIM_MODIFY, &data_);
+}
+
+void CTrayIcon::Remove() {
+    if (present_) NotifyIcon(NIM_DELETE, &data_);
+    present_ = false;
+    created_ = false;
+}
+
+UINT CTrayIcon::TaskbarCreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
+    return message;
+}
+
+bool CTrayIcon::OnTaskbarCreated() {
+    if (!created_) return false;
+    return Add();
+}
+
+bool CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage) {
+    if (!created_ || id != data_.uID) return false;
+    HWND owner = data_.hWnd;
+    switch (static_cast<UINT>(mouseMessage)) {
+        case WM_RBUTTONUP: {
+            TrayMenu menu(data_.uID);
+            HMENU popup = menu.Popup();
+            if (!popup) return true;
+            SetMenuDefaultItem(popup, 0, TRUE);
+            POINT at{};
+            GetCursorPos(&at);
+            // The menu closes on Esc or a click elsewhere only when its owner
+            // is the foreground window; the null message after it lets a
+            // second click on the icon open it again at once.
+            SetForegroundWindow(owner);
+            TrackPopupMenu(popup, TPM_LEFTBUTTON, at.x, at.y, 0, owner, nullptr);
+            PostMessageW(owner, WM_NULL, 0, 0);
+            return true;
+        }
+        case WM_LBUTTONDOWN: {
+            TrayMenu menu(data_.uID);
+            HMENU popup = menu.Popup();
+            if (!popup) return false;
+            // The second item: "显示主窗口" in the shipped menu.
+            PostMessageW(owner, WM_COMMAND, GetMenuItemID(popup, 1), 0);
+            return true;
+        }
+        default:
+            return true;
+    }
+}
+
+}  // namespace hourlink::ui
