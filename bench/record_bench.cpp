@@ -15,9 +15,9 @@
 #include "core/base/notifier.h"
 #include "core/base/posix_file_system.h"
 #include "core/base/session_record.h"
-#include "generated_record_file.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
+#include "generated_record_file.h"
 
 namespace hourlink {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/base/byte_order.h"
-#include "fuzz_support.h"
 #include "core/net/address_list.h"
+#include "fuzz_support.h"
 
 using namespace hourlink;
 

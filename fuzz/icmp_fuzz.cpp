@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/base/byte_order.h"
-#include "fuzz_support.h"
 #include "core/net/icmp.h"
+#include "fuzz_support.h"
 
 using namespace hourlink;
 

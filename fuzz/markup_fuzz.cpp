@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace hourlink::ui;
+using namespace hourlink;
 
 // Sizes scaled by the input's first bytes, so huge and odd metrics are tried.
 class FuzzCanvas : public MarkupCanvas {

@@ -25,17 +25,17 @@
 #include <optional>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "core/base/byte_order.h"
 #include "core/base/clock.h"
 #include "core/base/notifier.h"
-#include "fuzz_support.h"
-#include "memory_file_system.h"
 #include "core/records/backup_file.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_maintenance.h"
 #include "core/records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "fuzz_support.h"
+#include "memory_file_system.h"
 
 using namespace hourlink;
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
 #include "core/history/report_page.h"
+#include "fuzz_support.h"
 
 using namespace hourlink;
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "core/automation/schedule.h"
 #include "core/base/byte_order.h"
 #include "core/base/clock.h"
 #include "core/base/time_format.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "fuzz_support.h"
 
 using namespace hourlink;

@@ -11,16 +11,16 @@
 #include <variant>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
-#include "core/automation/schedule.h"
-#include "core/automation/shutdown_plan.h"
-#include "fuzz_support.h"
-#include "core/records/record_maintenance.h"
 #include "core/accounting/accounting.h"
 #include "core/accounting/limits.h"
 #include "core/accounting/session_clock.h"
+#include "core/automation/schedule.h"
+#include "core/automation/shutdown_plan.h"
+#include "core/records/record_maintenance.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "core/ui/screen_placement.h"
+#include "fuzz_support.h"
 
 using namespace hourlink;
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace hourlink::testing {
+namespace hourlink::test {
 
 class ScopedTimeZone {
   public:
@@ -32,4 +32,4 @@ class ScopedTimeZone {
     std::optional<std::string> saved_;
 };
 
-}  // namespace hourlink::testing
+}  // namespace hourlink::test

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "core/accounting/limits.h"
+#include "core/base/time_format.h"
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
-#include "core/base/time_format.h"
-#include "core/accounting/limits.h"
 #include "time_zone.h"
 
 namespace hourlink {
@@ -20,11 +20,10 @@ using Action = LimitDecision::Action;
 // period that spans the switch is an hour short, as local midnights make it.
 class LocalTime : public ::testing::Test {
   protected:
-    hourlink::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
+    test::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
 
     // The local date and time of a moment, as the history view shows it.
     static std::wstring Local(std::int64_t t) { return FormatLocalTime(t); }
-
 };
 
 // --- the calendar ---

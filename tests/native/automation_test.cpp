@@ -11,13 +11,13 @@
 #include <tuple>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "core/automation/program_list.h"
 #include "core/automation/schedule.h"
 #include "core/automation/shutdown_plan.h"
 #include "core/base/clock.h"
 #include "core/base/time_format.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "time_zone.h"
 
 namespace hourlink {
@@ -29,8 +29,7 @@ std::int64_t At(int y, int mo, int d, int h, int mi, int s = 0) {
 
 class CentralEuropeanTime : public ::testing::Test {
   protected:
-    hourlink::testing::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
-
+    test::ScopedTimeZone zone_{"CET-1CEST,M3.5.0,M10.5.0/3"};
 };
 
 // ---- the weekly schedule ----

@@ -195,8 +195,7 @@ TEST(FormatDuration, HoursAreNotWrappedAtADay) {
 
 class LocalTimeInUtc : public ::testing::Test {
   protected:
-    hourlink::testing::ScopedTimeZone zone_{"UTC"};
-
+    test::ScopedTimeZone zone_{"UTC"};
 };
 
 TEST_F(LocalTimeInUtc, FormatsYearMonthDayAndTime) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/settings/memory_settings_store.h"
 #include "core/base/posix_file_system.h"
+#include "core/settings/memory_settings_store.h"
 #include "fake_network.h"
 #include "test_support.h"
 

@@ -24,7 +24,7 @@ using test::Finished;
 // Local times in China Standard Time, which has no summer time.
 class HistoryListTest : public ::testing::Test {
   protected:
-    hourlink::testing::ScopedTimeZone zone_{"CST-8"};
+    test::ScopedTimeZone zone_{"CST-8"};
 
     static ConnectionStatus Status(std::uint32_t start, const char* name = "ADSL") {
         ConnectionStatus s;
@@ -39,7 +39,6 @@ class HistoryListTest : public ::testing::Test {
     RecordTable table;
     ManualClock clock{At(2004, 3, 25, 12)};
     HistoryList list{table, clock};
-
 };
 
 TEST_F(HistoryListTest, MonthAtStartFollowsTheStartDay) {

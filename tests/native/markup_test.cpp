@@ -9,7 +9,7 @@
 #include "core/ui/markup.h"
 #include "core/ui/tip_geometry.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 namespace {
 
 using Kind = MarkupToken::Kind;
@@ -316,4 +316,4 @@ TEST(TipEffectTest, CushionWithCRuntimeNoise) {
 }
 
 }  // namespace
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -5,9 +5,9 @@
 #include <random>
 
 #include "core/base/byte_order.h"
-#include "fake_network.h"
 #include "core/net/address_list.h"
 #include "core/net/icmp.h"
+#include "fake_network.h"
 
 namespace hourlink {
 namespace {

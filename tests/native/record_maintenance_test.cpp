@@ -8,7 +8,6 @@
 #include <memory>
 #include <tuple>
 
-#include "core/settings/memory_settings_store.h"
 #include "core/base/byte_order.h"
 #include "core/base/clock.h"
 #include "core/base/posix_file_system.h"
@@ -17,6 +16,7 @@
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_maintenance.h"
 #include "core/records/record_table.h"
+#include "core/settings/memory_settings_store.h"
 #include "test_support.h"
 
 namespace hourlink {

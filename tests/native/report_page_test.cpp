@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/history/report_page.h"
 #include "core/history/history_list.h"
+#include "core/history/report_page.h"
 
 namespace hourlink {
 namespace {

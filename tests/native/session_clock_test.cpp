@@ -28,7 +28,7 @@ TEST(SessionClock, CountsFromTheTrueStartAndIgnoresTheWallClock) {
 }
 
 TEST(SessionStartText, ShowsTheStartOrNowWhenNoRealStartIsKnown) {
-    const hourlink::testing::ScopedTimeZone utc("UTC");
+    const test::ScopedTimeZone utc("UTC");
     EXPECT_EQ(SessionStartText(1'765'000'000, 1'765'009'999), L"2025/12/06 05:46:40");
     EXPECT_EQ(SessionStartText(0, 1'765'000'000), L"2025/12/06 05:46:40");
     EXPECT_EQ(SessionStartText(378'691'199, 1'765'000'000), L"2025/12/06 05:46:40");  // 1981

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/history/session_csv.h"
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
-#include "core/history/session_csv.h"
 #include "time_zone.h"
 
 namespace hourlink {
@@ -27,7 +27,7 @@ constexpr std::int64_t kHour = 3600;
 // Local times in China Standard Time, which has no summer time.
 class UsageChartTest : public ::testing::Test {
   protected:
-    hourlink::testing::ScopedTimeZone zone_{"CST-8"};
+    test::ScopedTimeZone zone_{"CST-8"};
 
     // December 2026 with the default start day 21: 2026-11-21 to 2026-12-21,
     // thirty days. `perDay` billed seconds on each of the first `days` days.
@@ -46,7 +46,6 @@ class UsageChartTest : public ::testing::Test {
         }
         return in;
     }
-
 };
 
 TEST_F(UsageChartTest, APaceOverTheLimitNamesTheDayItIsReached) {

@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "shell/dialogs/about_dialog.h"
-#include "shell/frame/hourlink_app.h"
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
+#include "res/about_res.h"
+#include "shell/dialogs/about_dialog.h"
+#include "shell/frame/hourlink_app.h"
+#include "shell/platform/program_file.h"
 #include "shell/platform/startup_entry.h"
-#include "res/resource.h"
 #include "shell/win/dialog.h"
 
 namespace hourlink {

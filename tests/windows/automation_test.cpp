@@ -13,18 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "shell/dialogs/options_dialog.h"
-#include "shell/platform/registry_settings_store.h"
-#include "core/settings/settings.h"
-#include "shell/frame/frame_automation.h"
 #include "core/automation/program_list.h"
+#include "core/base/clock.h"
+#include "core/settings/settings.h"
+#include "dialog_script.h"
+#include "res/automation_res.h"
+#include "res/limits_res.h"
+#include "res/options_res.h"
+#include "screenshot.h"
+#include "shell/dialogs/options_dialog.h"
 #include "shell/dialogs/run_programs_dialog.h"
+#include "shell/frame/frame_automation.h"
+#include "shell/platform/registry_settings_store.h"
 #include "shell/platform/system_shutdown.h"
 #include "shell/platform/win32_program_launcher.h"
-#include "core/base/clock.h"
-#include "dialog_script.h"
-#include "res/resource.h"
-#include "screenshot.h"
 #include "temp_dir.h"
 
 namespace hourlink {

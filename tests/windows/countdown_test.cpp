@@ -14,10 +14,10 @@
 #include <utility>
 #include <vector>
 
-#include "shell/dialogs/countdown_dialog.h"
 #include "dialog_script.h"
-#include "res/resource.h"
+#include "res/limits_res.h"
 #include "screenshot.h"
+#include "shell/dialogs/countdown_dialog.h"
 #include "shell/dialogs/limit_popup.h"
 #include "shell/win/message_loop.h"
 

@@ -9,8 +9,8 @@
 
 #include "core/base/clock.h"
 #include "core/base/notifier.h"
-#include "shell/platform/win32_file_system.h"
 #include "core/records/fix_len_rec_doc.h"
+#include "shell/platform/win32_file_system.h"
 #include "temp_dir.h"
 
 namespace hourlink {

@@ -22,21 +22,24 @@
 #include <span>
 #include <thread>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "core/base/clock.h"
 #include "core/base/time_format.h"
-#include "dialog_script.h"
-#include "fake_dial.h"
-#include "shell/dialogs/program_lock.h"
 #include "core/lock/protection_store.h"
 #include "core/net/connection_watcher.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "dialog_script.h"
+#include "fake_dial.h"
+#include "res/connect_res.h"
+#include "res/main_window_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
-#include "temp_dir.h"
-#include "test_records.h"
+#include "shell/dialogs/program_lock.h"
+#include "shell/frame/frame_messages.h"
 #include "shell/frame/main_frame.h"
 #include "shell/win/message_loop.h"
+#include "temp_dir.h"
+#include "test_records.h"
 
 namespace hourlink {
 namespace {
@@ -190,8 +193,8 @@ TEST_F(MainFrameTest, FirstStartLateInTheMonthShowsTheNextAccountingMonthEverywh
     EXPECT_EQ(shown.wMonth, 1);
     EXPECT_EQ(frame_->DisplayedMonth(), (YearMonth{2027, 1}));
     EXPECT_EQ(frame_->CurrentMonth(), (YearMonth{2027, 1}));
-    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
-    EXPECT_EQ(frame_->HistoryView().ItemText(0, 0), L"2026/12/22 09:00:00");
+    ASSERT_EQ(frame_->HourlinkView().RowCount(), 1);
+    EXPECT_EQ(frame_->HourlinkView().ItemText(0, 0), L"2026/12/22 09:00:00");
     EXPECT_EQ(frame_->PaneText(CMainFrame::kSincePane), L"从2026/12/21开始计时");
     EXPECT_EQ(frame_->Figures().monthTotal, 900);
 }
@@ -225,7 +228,7 @@ TEST_F(MainFrameTest, SystemMenuKeepsItsItemsAndButtonsFollowTheirCommands) {
     }
 
     // "计算总时间" needs two selected rows, on the bar as in the menu.
-    HWND list = frame_->HistoryView().Hwnd();
+    HWND list = frame_->HourlinkView().Hwnd();
     EXPECT_FALSE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
     ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
     EXPECT_TRUE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
@@ -274,7 +277,7 @@ TEST_F(MainFrameTest, AStartThatArrivesAfterItsEndIsDropped) {
     EXPECT_FALSE(frame_->SessionTimerRunning());
     EXPECT_EQ(frame_->LogText(), L"宽带连接离线\r\n");
     // The finished session is listed all the same.
-    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
+    ASSERT_EQ(frame_->HourlinkView().RowCount(), 1);
     EXPECT_EQ(frame_->Figures().monthTotal, 42);
 }
 
@@ -323,15 +326,15 @@ TEST_F(MainFrameTest, HistoryListShowsTheLiveRowAndTheFinishedSession) {
     // The watcher has loaded an empty record table.
     PostMessageW(Hwnd(), WM_RECORDS_UPDATED, 1, 0);
     Pump();
-    EXPECT_EQ(frame_->HistoryView().RowCount(), 0);
+    EXPECT_EQ(frame_->HourlinkView().RowCount(), 0);
     ConnectionStatus status = MakeStatus(kBroadbandGbk, 2, Now() - 30);
     PostConnect(Hwnd(), status);
-    EXPECT_EQ(frame_->HistoryView().RowCount(), 1);
+    EXPECT_EQ(frame_->HourlinkView().RowCount(), 1);
     status.elapsed = status.duration = 95;
     status.billed = 120;
     SendDisconnect(Hwnd(), status);
     Pump();
-    ASSERT_EQ(frame_->HistoryView().RowCount(), 1);
+    ASSERT_EQ(frame_->HourlinkView().RowCount(), 1);
     // The finished session counts into the month and today.
     EXPECT_EQ(frame_->Figures().monthTotal, 95);
     EXPECT_EQ(frame_->Figures().todayTotal, 95);
@@ -402,7 +405,7 @@ TEST_F(MainFrameTest, LogAndDialTextsAreAppendedAtTheEnd) {
     Open();
     PostConnect(Hwnd(), MakeStatus("LAN", 2, Now()));
     // The user put the caret at the start and selected something.
-    HWND pane = frame_->TextPane().Hwnd();
+    HWND pane = frame_->TotalTimeView().Hwnd();
     SendMessageW(pane, EM_SETSEL, 0, 2);
 
     auto* report = new std::wstring(L"DNS = 10.0.0.1\r\n");

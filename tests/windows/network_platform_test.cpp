@@ -23,7 +23,7 @@
 #include "core/base/notifier.h"
 #include "core/net/network_info.h"
 #include "core/net/pinger.h"
-#include "res/resource.h"
+#include "res/ping_res.h"
 #include "shell/win/text.h"
 
 namespace hourlink {

@@ -9,13 +9,13 @@
 #include <sstream>
 #include <thread>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "core/base/clock.h"
 #include "core/base/notifier.h"
-#include "fake_dial.h"
 #include "core/net/dialer.h"
 #include "core/net/network_info.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
+#include "fake_dial.h"
 #include "shell/platform/win32_dial_platform.h"
 #include "shell/platform/win32_network_platform.h"
 #include "temp_dir.h"

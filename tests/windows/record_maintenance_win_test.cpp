@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
 #include "core/base/clock.h"
 #include "core/base/notifier.h"
 #include "core/base/session_record.h"
-#include "shell/platform/win32_file_system.h"
 #include "core/records/backup_file.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_maintenance.h"
 #include "core/records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "shell/platform/win32_file_system.h"
 #include "temp_dir.h"
 
 namespace hourlink {

@@ -13,18 +13,19 @@
 #include <string>
 #include <vector>
 
+#include "core/history/history_list.h"
 #include "dialog_script.h"
+#include "res/lock_res.h"
+#include "res/ping_res.h"
+#include "screenshot.h"
+#include "shell/dialogs/ping_dialog.h"
 #include "shell/dialogs/program_lock.h"
+#include "shell/frame/html_report.h"
 #include "shell/platform/registry_protection_values.h"
 #include "shell/platform/win32_network_platform.h"
-#include "res/resource.h"
-#include "screenshot.h"
-#include "temp_dir.h"
-#include "shell/dialogs/ping_dialog.h"
-#include "shell/frame/html_report.h"
-#include "core/history/history_list.h"
 #include "shell/win/shell_open.h"
 #include "shell/win/text.h"
+#include "temp_dir.h"
 
 namespace hourlink {
 namespace {

@@ -15,8 +15,11 @@
 
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
-#include "shell/platform/phonebook_editor.h"
+#include "res/drop_window_res.h"
+#include "res/main_window_res.h"
 #include "res/resource.h"
+#include "shell/frame/frame_messages.h"
+#include "shell/platform/phonebook_editor.h"
 #include "shell/views/drop_window.h"
 #include "shell/views/enum_view.h"
 #include "shell/widgets/tray_icon.h"
@@ -27,7 +30,7 @@
 #include "dialog_script.h"
 #include "screenshot.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 namespace {
 
 void PumpFor(DWORD ms) {
@@ -39,7 +42,7 @@ void PumpFor(DWORD ms) {
 }
 
 // The frame's part: tray notifications, the shell's restart, menu updates;
-// records the commands and close requests it gets.
+// records the commands and close requests the tray icon and drop window report.
 class TestFrame : public win::Window {
   public:
     bool Open() {
@@ -48,27 +51,27 @@ class TestFrame : public win::Window {
         args.x = args.y = 0;
         args.width = 300;
         args.height = 360;
+        tray.OnCommand([this](UINT id) { commands.push_back(id); });
         return Create({.name = L"HourlinkTrayTestFrame"}, args);
     }
-    CTrayIcon tray;
+    CDropWindow::Reports DropReports() {
+        return {.command = [this](UINT id) { commands.push_back(id); },
+                .menuOpening = [this](HMENU menu) { drop.UpdateMenu(menu); },
+                .closeRequested = [this] { ++closes; }};
+    }
+    widgets::CTrayIcon tray;
     CDropWindow drop;
     std::vector<UINT> commands;
     int closes = 0;
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        if (msg == CTrayIcon::TaskbarCreatedMessage()) return tray.OnTaskbarCreated();
+        if (msg == widgets::CTrayIcon::TaskbarCreatedMessage()) return tray.OnTaskbarCreated();
         switch (msg) {
             case WM_TRAY_NOTIFY:
                 return tray.OnTrayNotification(wp, lp);
-            case WM_COMMAND:
-                commands.push_back(LOWORD(wp));
-                return 0;
             case WM_INITMENUPOPUP:
                 drop.UpdateMenu(reinterpret_cast<HMENU>(wp));
-                return 0;
-            case WM_CLOSE:
-                ++closes;
                 return 0;
         }
         return Window::WndProc(msg, wp, lp);
@@ -139,7 +142,7 @@ class TrayTest : public ::testing::Test {
     }
     MemorySettingsStore settings_;  // outlives the drop window, which saves at its end
     TestFrame frame_;
-    CTrayIcon& tray_ = frame_.tray;
+    widgets::CTrayIcon& tray_ = frame_.tray;
 };
 
 TEST_F(TrayTest, IconShowsTheStateAndComesBackWhenTheShellRestarts) {
@@ -160,22 +163,21 @@ TEST_F(TrayTest, IconShowsTheStateAndComesBackWhenTheShellRestarts) {
     NOTIFYICONDATAW gone = IconOf(frame_.Hwnd());
     ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));
     EXPECT_FALSE(ShellHasIcon(frame_.Hwnd()));
-    SendMessageW(frame_.Hwnd(), CTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    SendMessageW(frame_.Hwnd(), widgets::CTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(ShellHasIcon(frame_.Hwnd()));
     EXPECT_EQ(tray_.Icon(), green);
     EXPECT_EQ(tray_.TooltipText(), std::wstring(127, L'时'));
 
     tray_.Remove();  // removed stays removed
-    SendMessageW(frame_.Hwnd(), CTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    SendMessageW(frame_.Hwnd(), widgets::CTrayIcon::TaskbarCreatedMessage(), 0, 0);
     EXPECT_FALSE(ShellHasIcon(frame_.Hwnd()));
 }
 
 TEST_F(TrayTest, LeftClickRunsTheSecondItemRightClickOpensTheMenu) {
-    ASSERT_TRUE(frame_.drop.Create(frame_.Hwnd(), settings_));
+    ASSERT_TRUE(frame_.drop.Create(frame_.Hwnd(), settings_, frame_.DropReports()));
     ASSERT_TRUE(tray_.Create(frame_.Hwnd(), WM_TRAY_NOTIFY, L"", Icon(IDI_OFFLINE), IDR_TRAY_MENU));
     EXPECT_FALSE(tray_.OnTrayNotification(131, WM_LBUTTONDOWN));  // another icon's
     tray_.OnTrayNotification(IDR_TRAY_MENU, WM_LBUTTONDOWN);
-    PumpFor(50);
     EXPECT_EQ(frame_.commands, std::vector<UINT>{ID_SHOW_MAIN_WINDOW});
 
     frame_.drop.SetTheme(32803);
@@ -226,7 +228,7 @@ class DropWindowTest : public TrayTest {
   protected:
     bool Open(int left, int top) {
         WriteWindowPlacement(settings_, settings::kDragDlg, {1, top, left, top + 50, left + 125});
-        return drop_.Create(frame_.Hwnd(), settings_);
+        return drop_.Create(frame_.Hwnd(), settings_, frame_.DropReports());
     }
     // Each label's text colour and background, as the window paints them.
     void ExpectColours(COLORREF text, COLORREF background) {
@@ -349,8 +351,12 @@ TEST_F(TrayTest, DeviceTreeGroupsAFakePhonebookAndMarksEveryEntryOfTheConnection
     net.adapters = {{6, "NTS PPPoE Adapter", "61.1.2.3", 0, ""}};
     CEnumView tree;
     std::vector<std::wstring> filters;
-    ASSERT_TRUE(tree.Create({frame_.Hwnd(), 0xE900, frame_.Hwnd(), ProbeDevices(info),
-                             [&](std::wstring_view text) { filters.emplace_back(text); }}));
+    CEnumView::Args args;
+    args.parent = frame_.Hwnd();
+    args.id = 0xE900;
+    args.devices = ProbeDevices(info);
+    args.selectionChanged = [&](std::wstring_view text) { filters.emplace_back(text); };
+    ASSERT_TRUE(tree.Create(std::move(args)));
     MoveWindow(tree.Hwnd(), 0, 0, 280, 320, TRUE);
     frame_.Show(SW_SHOW);
 
@@ -399,4 +405,4 @@ TEST(PhonebookEditor, RefusesNamesRasCannotHoldAndComesBackFromWinesStub) {
 }
 
 }  // namespace
-}  // namespace hourlink::ui
+}  // namespace hourlink

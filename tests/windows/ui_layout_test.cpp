@@ -13,16 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "res/main_window_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "shell/views/month_bar.h"
-#include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/views/total_time_view.h"
+#include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/win/message_loop.h"
 #include "shell/win/text.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 namespace {
 
 using win::Window;
@@ -65,8 +66,8 @@ class DemoFrame : public Window {
     HWND status = nullptr;
     HFONT font = nullptr;
     CMonthBar bar;
-    CViewExSplitWnd outer;
-    CViewExSplitWnd inner;
+    widgets::CViewExSplitWnd outer;
+    widgets::CViewExSplitWnd inner;
     HWND tree = nullptr;
     HWND list = nullptr;
     CTotalTimeView text;
@@ -149,9 +150,9 @@ TEST_F(UiLayout, SplitterStartsWithTheTreeColumnAndTwoThirdsForTheList) {
     RECT client{};
     GetClientRect(demo.outer.Hwnd(), &client);
     EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
-    EXPECT_EQ(demo.outer.ColumnWidth(1), client.right - 200 - CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(demo.outer.ColumnWidth(1), client.right - 200 - widgets::CViewExSplitWnd::kBarSize);
     EXPECT_EQ(RectInParent(demo.tree).right - RectInParent(demo.tree).left, 200);
-    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 200 + CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 200 + widgets::CViewExSplitWnd::kBarSize);
 
     // The list gets two thirds of the frame's client height, the text pane the
     // rest, which is about a third.
@@ -160,9 +161,10 @@ TEST_F(UiLayout, SplitterStartsWithTheTreeColumnAndTwoThirdsForTheList) {
     RECT innerClient{};
     GetClientRect(demo.inner.Hwnd(), &innerClient);
     EXPECT_EQ(demo.inner.RowHeight(1),
-              innerClient.bottom - height * 2 / 3 - CViewExSplitWnd::kBarSize);
+              innerClient.bottom - height * 2 / 3 - widgets::CViewExSplitWnd::kBarSize);
     EXPECT_NEAR(demo.inner.RowHeight(1), height / 3, 12);
-    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, height * 2 / 3 + CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top,
+              height * 2 / 3 + widgets::CViewExSplitWnd::kBarSize);
 }
 
 TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
@@ -175,7 +177,7 @@ TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
     SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(302, 60));
     EXPECT_NE(GetCapture(), splitter);
     EXPECT_EQ(RectInParent(demo.tree).right, 300);
-    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 300 + CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 300 + widgets::CViewExSplitWnd::kBarSize);
 
     // Moving the mouse without the bar held changes nothing.
     SendMessageW(splitter, WM_MOUSEMOVE, 0, MAKELPARAM(500, 60));
@@ -187,7 +189,7 @@ TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
     SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 50));
     SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.right + 400, 60));
     SendMessageW(splitter, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(demo.outer.ColumnWidth(1), CViewExSplitWnd::kMinPaneSize);
+    EXPECT_EQ(demo.outer.ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
 
     // A click in a pane's room (not on a bar) does not start a drag.
     SendMessageW(demo.inner.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -199,7 +201,7 @@ TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
     SendMessageW(demo.inner.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, bar - 49));
     SendMessageW(demo.inner.Hwnd(), WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(demo.inner.RowHeight(0), bar - 50);
-    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, bar - 50 + CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, bar - 50 + widgets::CViewExSplitWnd::kBarSize);
 }
 
 TEST_F(UiLayout, ResizingKeepsTheTreeWidthAndTheRowProportions) {
@@ -220,9 +222,11 @@ TEST_F(UiLayout, ResizingKeepsTheTreeWidthAndTheRowProportions) {
     Pump();
     RECT client{};
     GetClientRect(demo.outer.Hwnd(), &client);
-    if (client.right > CViewExSplitWnd::kMinPaneSize * 2 + CViewExSplitWnd::kBarSize) {
-        EXPECT_EQ(demo.outer.ColumnWidth(1), CViewExSplitWnd::kMinPaneSize);
-        EXPECT_EQ(demo.outer.ColumnWidth(0) + CViewExSplitWnd::kBarSize + demo.outer.ColumnWidth(1),
+    if (client.right >
+        widgets::CViewExSplitWnd::kMinPaneSize * 2 + widgets::CViewExSplitWnd::kBarSize) {
+        EXPECT_EQ(demo.outer.ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
+        EXPECT_EQ(demo.outer.ColumnWidth(0) + widgets::CViewExSplitWnd::kBarSize +
+                      demo.outer.ColumnWidth(1),
                   client.right);
     }
     SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -716,4 +720,4 @@ TEST_F(UiLayout, DemoWindowScreenshot) {
 }
 
 }  // namespace
-}  // namespace hourlink::ui
+}  // namespace hourlink

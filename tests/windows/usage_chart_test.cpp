@@ -17,18 +17,20 @@
 #include <string>
 #include <vector>
 
+#include "core/base/clock.h"
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
-#include "core/base/clock.h"
 #include "dialog_script.h"
+#include "res/main_window_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
-#include "temp_dir.h"
-#include "test_records.h"
 #include "shell/frame/csv_export.h"
+#include "shell/frame/frame_messages.h"
 #include "shell/frame/main_frame.h"
 #include "shell/win/message_loop.h"
 #include "shell/win/text.h"
+#include "temp_dir.h"
+#include "test_records.h"
 
 namespace hourlink {
 namespace {
@@ -125,7 +127,7 @@ class UsageChartTest : public ::testing::Test {
 TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
     CMainFrame& frame = OpenWithRecords(TenDays());
     frame.Show(SW_SHOW);
-    ui::CUsageChartWnd& chart = frame.UsageChart();
+    CUsageChartWnd& chart = frame.UsageChartWnd();
     EXPECT_EQ(chart.Hwnd(), nullptr);  // not before it is asked for
     SendMessageW(frame.Hwnd(), WM_COMMAND, ID_USAGE_CHART, 0);
     Pump();
@@ -195,7 +197,7 @@ TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
 
 TEST_F(UsageChartTest, CsvExportWritesTheShownRowsThroughTheSaveDialog) {
     CMainFrame& frame = OpenWithRecords(TenDays());
-    ui::CHourlinkView& list = frame.HistoryView();
+    CHourlinkView& list = frame.HourlinkView();
     ASSERT_EQ(list.RowCount(), 10);
     // Sorted by name: the list's order is the file's.
     list.SortByColumn(kColumnName);

@@ -14,17 +14,17 @@
 #include <vector>
 
 #include "../native/fake_network.h"
-#include "core/settings/memory_settings_store.h"
 #include "core/base/clock.h"
 #include "core/base/notifier.h"
-#include "shell/platform/win32_file_system.h"
 #include "core/net/connection_watcher.h"
-#include "shell/frame/frame_watcher_events.h"
 #include "core/net/network_info.h"
-#include "shell/frame/watcher_thread.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
-#include "res/resource.h"
+#include "core/settings/memory_settings_store.h"
+#include "shell/frame/frame_messages.h"
+#include "shell/frame/frame_watcher_events.h"
+#include "shell/frame/watcher_thread.h"
+#include "shell/platform/win32_file_system.h"
 
 namespace hourlink {
 namespace {

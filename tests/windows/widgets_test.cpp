@@ -17,10 +17,11 @@
 #include <thread>
 #include <vector>
 
-#include "shell/dialogs/about_dialog.h"
+#include "res/about_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
-#include "shell/widgets/dialog_tips.h"
+#include "shell/dialogs/about_dialog.h"
+#include "shell/dialogs/dialog_tips.h"
 #include "shell/widgets/gdi_handles.h"
 #include "shell/widgets/link_label.h"
 #include "shell/widgets/pp_tooltip.h"
@@ -29,7 +30,7 @@
 #include "shell/win/message_loop.h"
 #include "shell/win/shell_open.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 namespace {
 
 // widgets_test.rc's dialog: an edit box and the options dialog's buttons.
@@ -454,13 +455,21 @@ void Save(const test::WindowPixels& shot, const char* name) {
     EXPECT_GT(test::ColourCount(shot), 8u) << name;
 }
 
-// The dialog and the tip together.
+// The dialog and the tip together, once both are painted: a loaded machine
+// can take a while to show them.
 void SaveWithTip(HWND dialog, HWND tip, const char* name) {
     RECT a = ScreenRect(dialog);
     const RECT b = ScreenRect(tip);
     UnionRect(&a, &a, &b);
     InflateRect(&a, 8, 8);
-    Save(CaptureScreen(a), name);
+    test::WindowPixels shot;
+    PumpUntil(
+        [&] {
+            shot = CaptureScreen(a);
+            return test::ColourCount(shot) > 8u;
+        },
+        5000);
+    Save(shot, name);
 }
 
 TEST_F(WidgetsTest, Screenshots) {
@@ -500,4 +509,4 @@ TEST_F(WidgetsTest, Screenshots) {
 }
 
 }  // namespace
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

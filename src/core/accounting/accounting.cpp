@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "core/settings/settings.h"
 #include "core/base/time_format.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

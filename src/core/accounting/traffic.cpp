@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/settings/settings.h"
 #include "core/net/connection_type.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

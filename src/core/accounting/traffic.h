@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings/settings_store.h"
 #include "core/net/network_info.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

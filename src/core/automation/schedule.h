@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/settings/settings_store.h"
 #include "core/base/clock.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

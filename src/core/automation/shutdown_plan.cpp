@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "core/settings/settings.h"
 #include "core/base/time_format.h"
 #include "core/net/connection_watcher.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings/settings_store.h"
 #include "core/base/clock.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

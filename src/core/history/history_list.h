@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/accounting/accounting.h"
 #include "core/base/clock.h"
 #include "core/base/session_record.h"
 #include "core/net/connection_watcher.h"
 #include "core/records/record_table.h"
-#include "core/accounting/accounting.h"
 
 namespace hourlink {
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/session_record.h"
 #include "core/accounting/accounting.h"
+#include "core/base/session_record.h"
 #include "core/history/session_csv.h"
 
 namespace hourlink::stat {

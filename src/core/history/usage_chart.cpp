@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "core/settings/settings.h"
 #include "core/base/time_format.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

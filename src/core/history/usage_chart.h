@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "core/settings/settings_store.h"
 #include "core/accounting/accounting.h"
 #include "core/history/history_list.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "core/settings/settings.h"
 #include "core/base/gbk.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

@@ -25,12 +25,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/settings/settings_store.h"
 #include "core/base/clock.h"
 #include "core/base/session_record.h"
 #include "core/net/network_info.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

@@ -30,10 +30,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/settings/settings_store.h"
 #include "core/net/dial_platform.h"
 #include "core/net/network_info.h"
 #include "core/net/pppoe_client.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

@@ -8,9 +8,9 @@
 #include <thread>
 #include <vector>
 
-#include "core/settings/settings.h"
 #include "core/base/time_format.h"
 #include "core/records/backup_file.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 

@@ -19,13 +19,13 @@
 #include <span>
 #include <string>
 
-#include "core/settings/settings_store.h"
 #include "core/base/clock.h"
 #include "core/base/file_system.h"
 #include "core/base/notifier.h"
 #include "core/base/session_record.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink {
 

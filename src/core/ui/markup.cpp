@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -541,4 +541,4 @@ void DrawMarkup(const std::vector<MarkupToken>& tokens, const MarkupLayout& layo
     Walker(canvas, context).Draw(tokens, layout, left, top, width);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

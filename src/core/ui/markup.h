@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace hourlink::ui {
+namespace hourlink {
 
 // A stored colour reference, 0x00BBGGRR: 0x0000FF is red.
 using Colour = std::uint32_t;
@@ -137,4 +137,4 @@ MarkupLayout MeasureMarkup(const std::vector<MarkupToken>& tokens, MarkupCanvas&
 void DrawMarkup(const std::vector<MarkupToken>& tokens, const MarkupLayout& layout,
                 MarkupCanvas& canvas, const MarkupContext& context, int left, int top, int width);
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

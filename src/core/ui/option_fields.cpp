@@ -3,8 +3,8 @@
 #include <climits>
 #include <cwchar>
 
-#include "core/base/time_format.h"
 #include "core/accounting/accounting.h"
+#include "core/base/time_format.h"
 
 namespace hourlink {
 

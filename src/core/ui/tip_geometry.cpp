@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -320,4 +320,4 @@ EffectImage MakeEffectImage(int effect, int granularity, int width, int height, 
     return image;
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

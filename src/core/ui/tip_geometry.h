@@ -12,7 +12,7 @@
 #include "core/base/msvc_rand.h"
 #include "core/ui/markup.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 // Style flags.
 constexpr unsigned kTipPointer = 0x01;
@@ -130,4 +130,4 @@ constexpr int kMaxEffectSide = 8192;
 EffectImage MakeEffectImage(int effect, int granularity, int width, int height, Colour begin,
                             Colour middle, Colour end, MsvcRand& random);
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -1,6 +1,6 @@
 #include "shell/dialogs/about_dialog.h"
 
-#include "res/resource.h"
+#include "res/about_res.h"
 
 namespace hourlink {
 

@@ -20,15 +20,15 @@ class AboutDialog : public win::ColouredDialog {
 
     AboutDialog();
 
-    const ui::CLinkLabel& WebLink() const { return web_; }
-    const ui::CLinkLabel& MailLink() const { return mail_; }
+    const widgets::CLinkLabel& WebLink() const { return web_; }
+    const widgets::CLinkLabel& MailLink() const { return mail_; }
 
   protected:
     bool OnInitDialog() override;
 
   private:
-    ui::CLinkLabel web_;
-    ui::CLinkLabel mail_;
+    widgets::CLinkLabel web_;
+    widgets::CLinkLabel mail_;
 };
 
 // Command 57664: shows the About box modally over `owner`.

@@ -1,7 +1,8 @@
 #include "shell/dialogs/connect_dialog.h"
 
+#include "res/connect_res.h"
 #include "res/resource.h"
-#include "shell/widgets/dialog_tips.h"
+#include "shell/dialogs/dialog_tips.h"
 
 namespace hourlink {
 
@@ -23,10 +24,10 @@ bool ConnectDialog::OnInitDialog() {
     cancelButton_.SubclassDlgItem(IDCANCEL, Hwnd());
     propertiesButton_.SubclassDlgItem(IDC_CONNECT_PROPERTIES, Hwnd());
     tip_.Create(Hwnd(), true);
-    tip_.AddTool(Item(IDOK), ui::kConnectDialTip);
-    tip_.AddTool(Item(IDCANCEL), ui::kConnectCancelTip);
-    tip_.AddTool(Item(IDC_CONNECT_PROPERTIES), ui::kConnectPropertiesTip, IDI_TOOLTIP_TIP);
-    ui::UseProgramTipLook(tip_);
+    tip_.AddTool(Item(IDOK), kConnectDialTip);
+    tip_.AddTool(Item(IDCANCEL), kConnectCancelTip);
+    tip_.AddTool(Item(IDC_CONNECT_PROPERTIES), kConnectPropertiesTip, IDI_TOOLTIP_TIP);
+    UseProgramTipLook(tip_);
     return true;
 }
 

@@ -29,10 +29,10 @@ class ConnectDialog : public win::Dialog {
     ConnectDetails& details_;
     EditEntry editEntry_;
     // The buttons are drawn by the program, each with its tip.
-    ui::CXPButton dialButton_;
-    ui::CXPButton cancelButton_;
-    ui::CXPButton propertiesButton_;
-    ui::CPPTooltip tip_;
+    widgets::CXPButton dialButton_;
+    widgets::CXPButton cancelButton_;
+    widgets::CXPButton propertiesButton_;
+    widgets::CPPTooltip tip_;
 };
 
 }  // namespace hourlink

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "res/resource.h"
+#include "res/limits_res.h"
 
 namespace hourlink {
 

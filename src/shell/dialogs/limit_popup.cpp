@@ -1,7 +1,8 @@
 #include "shell/dialogs/limit_popup.h"
 
-#include "shell/dialogs/countdown_dialog.h"
+#include "res/limits_res.h"
 #include "res/resource.h"
+#include "shell/dialogs/countdown_dialog.h"
 
 namespace hourlink {
 

@@ -1,6 +1,6 @@
 #include "shell/dialogs/lock_dialogs.h"
 
-#include "res/resource.h"
+#include "res/lock_res.h"
 #include "shell/win/exact_gbk.h"
 
 namespace hourlink {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "res/resource.h"
+#include "res/options_res.h"
 
 namespace hourlink {
 

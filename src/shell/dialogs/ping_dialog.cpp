@@ -1,7 +1,7 @@
 #include "shell/dialogs/ping_dialog.h"
 
-#include "res/resource.h"
 #include "core/ui/ping_fields.h"
+#include "res/ping_res.h"
 #include "shell/win/text.h"
 
 namespace hourlink {
@@ -54,18 +54,11 @@ void PingDialog::SetNumber(int control, int value) {
     SetDlgItemInt(Hwnd(), control, static_cast<UINT>(value), FALSE);
 }
 
-void PingDialog::Refuse(int control, const std::wstring& message) {
-    MessageBoxW(Hwnd(), message.c_str(), L"Hourlink", MB_OK | MB_ICONEXCLAMATION);
-    HWND edit = Item(control);
-    SetFocus(edit);
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-}
-
 void PingDialog::Start() {
     const auto timeout = ping_fields::CheckTimeout(ItemText(IDC_PING_TIMEOUT));
-    if (!timeout.value) return Refuse(IDC_PING_TIMEOUT, timeout.message);
+    if (!timeout.value) return RefuseField(IDC_PING_TIMEOUT, timeout.message);
     const auto size = ping_fields::CheckMessageSize(ItemText(IDC_PING_SIZE));
-    if (!size.value) return Refuse(IDC_PING_SIZE, size.message);
+    if (!size.value) return RefuseField(IDC_PING_SIZE, size.message);
 
     // Host names are looked up as GBK text, as the system's ANSI functions would.
     const std::string host = win::WideToGbk(ItemText(IDC_PING_HOST));

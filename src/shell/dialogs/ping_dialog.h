@@ -43,8 +43,6 @@ class PingDialog : public win::Dialog {
     void Start();
     void Stop();
     void OnTick();
-    // Shows `message` for a field the dialog refuses and puts the focus on it.
-    void Refuse(int control, const std::wstring& message);
     void SetNumber(int control, int value);
 
     Pinger pinger_;

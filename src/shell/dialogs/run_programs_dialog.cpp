@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include "core/settings/settings.h"
 #include "core/automation/program_list.h"
-#include "res/resource.h"
+#include "core/settings/settings.h"
+#include "res/automation_res.h"
 #include "shell/win/system_library.h"
 
 namespace hourlink {

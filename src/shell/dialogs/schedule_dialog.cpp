@@ -3,7 +3,7 @@
 #include <cwchar>
 
 #include "core/automation/schedule.h"
-#include "res/resource.h"
+#include "res/automation_res.h"
 
 namespace hourlink {
 

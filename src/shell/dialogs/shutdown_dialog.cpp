@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "core/ui/option_fields.h"
 #include "core/base/time_format.h"
-#include "res/resource.h"
+#include "core/ui/option_fields.h"
+#include "res/automation_res.h"
 
 namespace hourlink {
 

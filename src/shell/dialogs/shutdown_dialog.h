@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-#include "core/settings/settings_store.h"
 #include "core/automation/shutdown_plan.h"
 #include "core/base/clock.h"
+#include "core/settings/settings_store.h"
 #include "shell/win/dialog.h"
 
 namespace hourlink {

@@ -12,7 +12,7 @@
 
 namespace hourlink {
 
-std::wstring CsvExport::Command(HWND owner, const ui::CHourlinkView& list) {
+std::wstring CsvExport::Command(HWND owner, const CHourlinkView& list) {
     const std::vector<SessionRecord> records = list.ShownRecords();
     const auto path = AskPath(owner, SuggestedName(list.Month()));
     if (!path) return {};

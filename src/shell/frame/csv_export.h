@@ -1,5 +1,5 @@
 // "导出CSV...": the sessions the history list shows, in its order, written as a
-// CSV file (tracker/session_csv) where the user chooses in the standard save
+// CSV file (core/history/session_csv) where the user chooses in the standard save
 // dialog. The file is written beside its target under a temporary name and
 // then put in its place in one step, so the target is either the old file or
 // the whole new one, never half a file; a failure is shown in a message box
@@ -13,21 +13,19 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/session_record.h"
 #include "core/accounting/accounting.h"
+#include "core/base/session_record.h"
 
 namespace hourlink {
 
-namespace ui {
 class CHourlinkView;
-}
 
 class CsvExport {
   public:
     // The command: asks for the file (suggesting "Hourlink-YYYY-MM.csv" of the
     // month shown), writes it, and tells the user when that failed. Returns
     // the path written; empty when cancelled or failed.
-    static std::wstring Command(HWND owner, const ui::CHourlinkView& list);
+    static std::wstring Command(HWND owner, const CHourlinkView& list);
 
     // The standard save dialog; nothing when the user cancels.
     static std::optional<std::wstring> AskPath(HWND owner, const std::wstring& suggestedName);

@@ -1,5 +1,7 @@
 #include "shell/frame/frame_automation.h"
 
+#include "shell/frame/frame_messages.h"
+
 #include "shell/dialogs/run_programs_dialog.h"
 #include "shell/dialogs/schedule_dialog.h"
 #include "shell/dialogs/shutdown_dialog.h"
@@ -40,7 +42,7 @@ bool FrameAutomation::OnTimer(UINT_PTR id) {
     return false;
 }
 
-void FrameAutomation::OnRecordsUpdated() {
+void FrameAutomation::OnListed() {
     schedule_.Arm();
     shutdown_.ApplyStored();
 }

@@ -1,7 +1,7 @@
-// The automation as the main frame runs it: the weekly schedule on frame
-// timer 1 (10 s), the automatic shutdown on frame timer 3 (5 s) while no
-// connection is timed and on the session tick while one is, and the commands
-// of the schedule, shutdown and programs-after-connecting dialogs.
+// The automation as the main frame runs it: the weekly schedule on the frame's
+// kScheduleTimer (10 s), the automatic shutdown on its kShutdownTimer (5 s)
+// while no connection is timed and on the session tick while one is, and the
+// commands of the schedule, shutdown and programs-after-connecting dialogs.
 //
 // The frame hands in what the automation needs of the rest of the program as
 // AutomationLinks; the timers are the frame window's and arrive as its
@@ -15,11 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/settings/settings_store.h"
-#include "shell/dialogs/countdown_dialog.h"
 #include "core/automation/schedule.h"
 #include "core/automation/shutdown_plan.h"
 #include "core/base/clock.h"
+#include "core/settings/settings_store.h"
+#include "shell/dialogs/countdown_dialog.h"
 
 namespace hourlink {
 
@@ -47,17 +47,14 @@ struct AutomationLinks {
 
 class FrameAutomation final : private ScheduleHost, private ShutdownHost {
   public:
-    static constexpr UINT_PTR kScheduleTimer = 1;
-    static constexpr UINT_PTR kShutdownTimer = 3;
-
     // `frame` owns the timers; `settings` and `clock` outlive this object.
     FrameAutomation(HWND frame, SettingsStore& settings, const Clock& clock, AutomationLinks links);
 
     // The frame's WM_TIMER: true when `id` is one of the automation's.
     bool OnTimer(UINT_PTR id);
-    // After each listing of the history (WM_RECORDS_UPDATED 0): the schedule
-    // is armed while offline, and the stored shutdown plan applied.
-    void OnRecordsUpdated();
+    // After each listing of the history: the schedule is armed while offline,
+    // and the stored shutdown plan applied.
+    void OnListed();
     // A connection came up; `timed` when the session tick runs for it.
     void OnConnect(bool timed);
     // Each session tick: the schedule's hang-up, then the shutdown check.

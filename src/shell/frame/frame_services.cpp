@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "shell/dialogs/connect_dialog.h"
+#include "shell/frame/frame_messages.h"
 #include "shell/frame/frame_watcher_events.h"
 #include "shell/platform/phonebook_editor.h"
-#include "res/resource.h"
 #include "shell/win/text.h"
 
 namespace hourlink {

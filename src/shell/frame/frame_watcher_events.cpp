@@ -4,7 +4,7 @@
 // mmsystem.h maps PlaySound to PlaySoundW, which would rename our member.
 #undef PlaySound
 
-#include "res/resource.h"
+#include "shell/frame/frame_messages.h"
 #include "shell/win/system_library.h"
 
 namespace hourlink {

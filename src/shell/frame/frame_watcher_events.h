@@ -17,10 +17,10 @@
 #include <memory>
 #include <string>
 
-#include "core/settings/settings_store.h"
 #include "core/automation/program_list.h"
-#include "shell/platform/win32_program_launcher.h"
 #include "core/net/connection_watcher.h"
+#include "core/settings/settings_store.h"
+#include "shell/platform/win32_program_launcher.h"
 
 namespace hourlink {
 

@@ -2,60 +2,17 @@
 
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
-#include <htmlhelp.h>
 #include <ole2.h>
 
 #include <vector>
 
 #include "core/settings/app_paths.h"
 #include "core/settings/settings.h"
+#include "shell/platform/program_file.h"
+#include "shell/platform/startup_entry.h"
 #include "shell/win/message_loop.h"
 
 namespace hourlink {
-
-std::wstring ProgramFilePath() {
-    // Long paths: grow the buffer until the name fits.
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return {};
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768) return {};
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-std::optional<std::wstring> ProgramDirectory() {
-    return ProgramDirectoryOf(ProgramFilePath());
-}
-
-std::wstring ProgramBaseName() {
-    return ProgramBaseNameOf(ProgramFilePath());
-}
-
-int SetStartupEntry(SettingsStore& settings, HWND owner) {
-    return StartupEntry(settings, ProgramDirectory().value_or(std::wstring())).Set(owner);
-}
-
-int DeleteStartupEntry(SettingsStore& settings, const StartupEntry::Log& log) {
-    return StartupEntry(settings, ProgramDirectory().value_or(std::wstring())).Delete(log);
-}
-
-HWND ShowHelpTopics(HWND owner, const std::wstring& helpFile) {
-    using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
-    // Loaded once and kept: the help window lives in this process and runs the
-    // control's code until the program ends.
-    static HtmlHelpFn htmlHelp = [] {
-        HMODULE module = LoadLibraryW(L"hhctrl.ocx");
-        return module ? reinterpret_cast<HtmlHelpFn>(
-                            reinterpret_cast<void*>(GetProcAddress(module, "HtmlHelpW")))
-                      : nullptr;
-    }();
-    if (!htmlHelp) return nullptr;
-    const std::wstring path = helpFile.empty() ? HelpFilePathOf(ProgramFilePath()) : helpFile;
-    return htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
-}
 
 HWND FindMarkedWindow(const std::wstring& baseName) {
     for (HWND hwnd = GetWindow(GetDesktopWindow(), GW_CHILD); hwnd;
@@ -115,7 +72,7 @@ bool CHourlinkApp::InitInstance(std::wstring_view commandLine) {
 
     // Rewritten at every start, so the entry follows the program when it moves.
     if (ReadSetting(settings_, settings::kStartRun) == 1) {
-        SetStartupEntry(settings_, frame_.Hwnd());
+        StartupEntry(settings_, ProgramDirectory().value_or(std::wstring())).Set(frame_.Hwnd());
     }
     return true;
 }

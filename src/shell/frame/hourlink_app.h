@@ -7,34 +7,13 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-#include "shell/platform/registry_settings_store.h"
-#include "shell/platform/startup_entry.h"
 #include "shell/frame/main_frame.h"
+#include "shell/platform/registry_settings_store.h"
 
 namespace hourlink {
-
-// The running program file's full path; empty when it cannot be obtained.
-std::wstring ProgramFilePath();
-// Its directory, ending in a backslash; nothing when the path cannot be
-// obtained or holds no backslash.
-std::optional<std::wstring> ProgramDirectory();
-// Its name without directory and extension ("Hourlink"): the single-instance
-// mutex's name and the name of the window property on the main window.
-std::wstring ProgramBaseName();
-
-// Writes or removes the start-with-Windows entry for the running program (the
-// options dialog's "start with Windows"). See StartupEntry.
-int SetStartupEntry(SettingsStore& settings, HWND owner);
-int DeleteStartupEntry(SettingsStore& settings, const StartupEntry::Log& log);
-
-// Command 57671: opens `helpFile` (by default Hourlink.chm beside the program) at
-// its table of contents, owned by `owner`. Returns the help window; null when
-// HTML Help is missing or the file cannot be shown.
-HWND ShowHelpTopics(HWND owner, const std::wstring& helpFile = {});
 
 class CHourlinkApp {
   public:

@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "shell/frame/hourlink_app.h"
+#include "shell/platform/program_file.h"
 #include "shell/win/exact_gbk.h"
 #include "shell/win/shell_open.h"
 
@@ -68,7 +68,7 @@ std::wstring HtmlReport::Write(HWND owner, std::span<const ReportRow> rows,
     return {};
 }
 
-std::vector<ReportRow> HtmlReport::ShownRows(const ui::CListViewEx& list) {
+std::vector<ReportRow> HtmlReport::ShownRows(const widgets::CListViewEx& list) {
     std::vector<ReportRow> rows;
     const int count = ListView_GetItemCount(list.Hwnd());
     rows.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);

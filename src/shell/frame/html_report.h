@@ -38,7 +38,7 @@ class HtmlReport {
 
     // The rows `list` shows, in its order: its first six columns (start, end,
     // time online, name, minutes, type).
-    static std::vector<ReportRow> ShownRows(const ui::CListViewEx& list);
+    static std::vector<ReportRow> ShownRows(const widgets::CListViewEx& list);
 
   private:
     std::wstring programFolder_;

@@ -1,27 +1,20 @@
+// CMainFrame, its creation, layout, message table, close and destroy: it builds
+// the pieces and wires their callbacks, lays out the views and routes each
+// message to the file of its concern.
 #include "shell/frame/main_frame.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <ctime>
 
-#include "shell/dialogs/about_dialog.h"
-#include "shell/frame/hourlink_app.h"
-#include "shell/dialogs/options_dialog.h"
-#include "core/settings/settings.h"
-#include "shell/platform/startup_entry.h"
-#include "core/automation/schedule.h"
 #include "core/base/file_system.h"
-#include "core/base/time_format.h"
-#include "shell/dialogs/program_lock.h"
-#include "core/net/connection_type.h"
+#include "core/settings/settings.h"
+#include "res/main_window_res.h"
 #include "res/resource.h"
-#include "shell/dialogs/ping_dialog.h"
-#include "shell/frame/csv_export.h"
+#include "shell/dialogs/program_lock.h"
+#include "shell/frame/frame_messages.h"
 #include "shell/frame/frame_services.h"
-#include "shell/frame/html_report.h"
-#include "shell/dialogs/limit_popup.h"
-#include "core/ui/device_tree.h"
+#include "shell/platform/program_file.h"
 #include "shell/win/text.h"
 
 #ifndef WM_DPICHANGED
@@ -30,12 +23,13 @@
 
 namespace hourlink {
 
-std::atomic<RasHandle> g_rasConnection = 0;
-
 namespace {
 
 constexpr wchar_t kClassName[] = L"Hourlink.MainFrame";
-constexpr int kStatusBarId = 0xE801;  // the framework's standard status bar id
+// The children's ids.
+constexpr int kStatusBarId = 0xE801;
+constexpr int kOuterSplitterId = 0xE810;
+constexpr int kInnerSplitterId = 0xE811;
 constexpr int kTreeId = 0xE900;
 constexpr int kListId = 0xE901;
 constexpr int kTextPaneId = 0xE902;
@@ -45,10 +39,6 @@ HICON LoadProgramIcon(int sizeMetricX, int sizeMetricY) {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
                                          IMAGE_ICON, GetSystemMetrics(sizeMetricX),
                                          GetSystemMetrics(sizeMetricY), LR_SHARED));
-}
-
-std::wstring FromGbk(std::string_view gbk) {
-    return win::GbkToWide(gbk);
 }
 
 }  // namespace
@@ -68,7 +58,6 @@ CMainFrame::~CMainFrame() {
     watcherThread_.reset();
     // While this class still handles WM_DESTROY (the placement is saved there).
     Destroy();
-    if (font_) DeleteObject(font_);
 }
 
 std::wstring CMainFrame::Title() {
@@ -79,7 +68,7 @@ std::wstring CMainFrame::Title() {
 bool CMainFrame::Create(SettingsStore& settings) {
     settings_ = &settings;
     // Before anything reads a setting: missing values get their defaults.
-    translucent_ = NormalizeSettingsAtStartup(settings);
+    NormalizeSettingsAtStartup(settings);
     win::WindowClass wc;
     wc.name = kClassName;
     wc.icon = LoadProgramIcon(SM_CXICON, SM_CYICON);
@@ -123,38 +112,25 @@ int CMainFrame::OnCreate() {
         [this] { return Hwnd(); }, network_, [this](std::wstring_view text) { AppendLog(text); });
     dialer_ = std::make_unique<Dialer>(dial_, network_, *settings_, *dialHost_, dialTiming_);
     traffic_ = std::make_unique<TrafficMeter>(network_, *settings_);
-    AutomationLinks links;
-    links.connectionUp = [this] { return online_ || (watcher_ && watcher_->IsActive()); };
-    links.connectionTimed = [this] { return sessionTimerRunning_; };
-    links.hangUpRequested = [this] { return dialer_->HangUpRequested(); };
-    links.clearHangUpRequest = [this] { dialer_->ClearHangUpRequest(); };
-    links.dialInProgress = [this] { return dialer_->AttemptRunning(); };
-    links.dialScheduled = [this] { dialer_->DialScheduled(); };
-    links.retriesArmed = [this] { return dialer_->RetriesArmed(); };
-    links.hangUp = [this] { HangUpConnection(); };
-    links.showStatus = [this](std::wstring_view text) {
-        statusBar_.SetPaneText(kMessagePane, text);
-    };
-    links.log = [this](std::wstring_view text) { AppendLog(text); };
-    links.entryNames = [this] {
-        std::vector<std::wstring> names;
-        for (const std::string& name : ScheduleEntryChoices(network_))
-            names.push_back(FromGbk(name));
-        return names;
-    };
-    automation_ = std::make_unique<FrameAutomation>(Hwnd(), *settings_, clock_, std::move(links));
-    Win32DialPlatform::SetNotifyWindow(Hwnd());
+    CreateAutomation();
+    Win32DialPlatform::SetNotifyWindow(Hwnd(), WM_RAS_DIAL_STATE);
 
     CreateStatusBar();
-    dropWindow_.Create(Hwnd(), *settings_);
+    CDropWindow::Reports drop;
+    drop.command = [this](UINT id) { RunCommand(id); };
+    drop.menuOpening = [this](HMENU menu) { OnInitMenuPopup(menu); };
+    drop.closeRequested = [this] { PostMessageW(Hwnd(), WM_CLOSE, 0, 0); };
+    dropWindow_.Create(Hwnd(), *settings_, std::move(drop));
     // The month bar in the status bar's font.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
-    monthBar_.OnMonthChanged([this](int year, int month) { OnMonthPicked(year, month); });
+    monthBar_.OnMonthChanged([this](int year, int month) { hourlinkView_.ShowMonth(year, month); });
     monthBar_.OnHotButtonChanged(
         [this](int command) { statusBar_.PromptCommand(static_cast<UINT>(command)); });
+    monthBar_.OnButton([this](UINT id) { RunCommand(id); });
+    trayIcon_.OnCommand([this](UINT id) { RunCommand(id); });
     CreateViews();
     // The picker starts on the month the history list shows: this accounting month.
-    const YearMonth month = historyView_.Month();
+    const YearMonth month = hourlinkView_.Month();
     monthBar_.SetMonth(month.year, month.month);
     UpdateButtons();
     LayoutChildren();
@@ -186,37 +162,40 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateViews() {
-    outerSplitter_.Create(Hwnd(), 1, 2, 0xE810);
-    innerSplitter_.Create(outerSplitter_.Hwnd(), 2, 1, 0xE811, WS_CHILD | WS_VISIBLE | WS_BORDER);
-    ui::CEnumView::Args tree;
+    outerSplitter_.Create(Hwnd(), 1, 2, kOuterSplitterId);
+    innerSplitter_.Create(outerSplitter_.Hwnd(), 2, 1, kInnerSplitterId,
+                          WS_CHILD | WS_VISIBLE | WS_BORDER);
+    CEnumView::Args tree;
     tree.parent = outerSplitter_.Hwnd();
     tree.id = kTreeId;
-    tree.frame = Hwnd();
     tree.devices = ProbeDevices(network_);
     tree.selectionChanged = [this](std::wstring_view text) {
-        historyView_.ApplyTreeSelection(text);
+        hourlinkView_.ApplyTreeSelection(text);
         UpdateButtons();
     };
+    tree.command = [this](UINT id) { RunCommand(id); };
+    tree.menuOpening = [this](HMENU menu) { OnInitMenuPopup(menu); };
     enumView_.Create(std::move(tree));
-    ui::CHourlinkView::Args view;
+    CHourlinkView::Args view;
     view.parent = innerSplitter_.Hwnd();
     view.id = kListId;
-    view.frame = Hwnd();
     view.table = &table_;
     view.settings = settings_;
     view.files = &files_;
     view.notifier = notifier_.get();
     view.clock = &clock_;
     view.recordPath = RecordPath();
-    view.appendText = [this](std::wstring_view text) { textPane_.Append(text); };
+    view.appendText = [this](std::wstring_view text) { totalTimeView_.Append(text); };
     view.selectionChanged = [this] { UpdateButtons(); };
-    historyView_.Create(std::move(view));
-    textPane_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
+    view.listed = [this] { OnListed(); };
+    view.command = [this](UINT id) { RunCommand(id); };
+    hourlinkView_.Create(std::move(view));
+    totalTimeView_.Create(innerSplitter_.Hwnd(), kTextPaneId, statusBar_.Font());
 
     outerSplitter_.SetPane(0, 0, enumView_.Hwnd());
     outerSplitter_.SetPane(0, 1, innerSplitter_.Hwnd());
-    innerSplitter_.SetPane(0, 0, historyView_.Hwnd());
-    innerSplitter_.SetPane(1, 0, textPane_.Hwnd());
+    innerSplitter_.SetPane(0, 0, hourlinkView_.Hwnd());
+    innerSplitter_.SetPane(1, 0, totalTimeView_.Hwnd());
     outerSplitter_.SetColumnWidth(0, kTreeWidth);
 }
 
@@ -254,78 +233,36 @@ std::wstring CMainFrame::RecordPath() const {
 }
 
 void CMainFrame::AppendLog(std::wstring_view text) {
-    textPane_.Append(text);
-}
-
-std::uint32_t CMainFrame::SessionElapsed() const {
-    return sessionClock_.Elapsed(static_cast<std::uint32_t>(clock_.TickCount()));
+    totalTimeView_.Append(text);
 }
 
 LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     // The shell started again (Explorer restarted, or came late at logon).
-    if (msg == ui::CTrayIcon::TaskbarCreatedMessage()) {
+    if (msg == widgets::CTrayIcon::TaskbarCreatedMessage()) {
         trayIcon_.OnTaskbarCreated();
         return 0;
     }
+    // The messages of the other threads and the session's timer.
+    if (LRESULT result = 0; OnSessionMessage(msg, wp, lp, result)) return result;
     switch (msg) {
+        case WM_CREATE:
+            return OnCreate();
+        case WM_SIZE:
+            LayoutChildren();
+            return 0;
         case WM_TRAY_NOTIFY:
             trayIcon_.OnTrayNotification(wp, lp);
             return 0;
         case WM_PUT_UP_TRAY_ICON:
             PutUpTrayIcon();
             return 0;
-        case WM_CREATE:
-            return OnCreate();
-        case WM_SIZE:
-            LayoutChildren();
-            return 0;
-        case WM_CONNECTION_EVENT:
-            return OnConnectionEvent(TakeConnectionStatus(wp));
-        case WM_RECORDS_UPDATED:
-            OnRecordsUpdated(wp);
-            return 0;
-        case WM_LOG_TEXT:
-            if (auto text = TakeLogText(lp)) AppendLog(*text);
-            return 1;
-        case WM_DIAL_TEXT:
-            // The dialer hands its text in wParam, owned by the message too.
-            if (auto text = TakeLogText(static_cast<LPARAM>(wp))) AppendLog(*text);
-            return 1;
-        case WM_LIMIT_ALARM:
-            if (limits_) RunLimitDecision(limits_->MonthPopup());
-            return 0;
-        case WM_SHOW_MESSAGE:
-            // wParam: the box's icon and buttons.
-            if (auto text = TakeLogText(lp)) {
-                MessageBoxW(Hwnd(), text->c_str(), L"Hourlink", static_cast<UINT>(wp));
-            }
-            return 0;
-        case WM_RAS_DIAL_STATE:
-            if (dialer_) dialer_->OnDialState(static_cast<int>(wp), static_cast<std::uint32_t>(lp));
-            UpdateButtons();
-            return 0;
         case WM_POWERBROADCAST:
             return TRUE;  // every power event, suspend requests included, is granted
-        case WM_TIMER:
-            if (wp == kSessionTimer) {
-                OnSessionTick();
-            } else if (automation_) {
-                automation_->OnTimer(wp);
-            }
-            return 0;
-        case WM_SYSCOMMAND:
-            // Minimising and the close box hide the window; it lives on in the tray.
-            if ((wp & 0xFFF0) == SC_MINIMIZE || (wp & 0xFFF0) == SC_CLOSE) {
-                Show(SW_HIDE);
-                return 0;
-            }
-            break;
+        // Menus and accelerators; the children report their commands by callback.
         case WM_COMMAND:
-            if (lp == 0 || HIWORD(wp) == 0) {
-                OnCommand(LOWORD(wp));
-                return 0;
-            }
-            break;
+            if (lp != 0) break;
+            RunCommand(LOWORD(wp));
+            return 0;
         case WM_INITMENUPOPUP:
             // The window's own system menu keeps what the system decides.
             if (HIWORD(lp) != 0) break;
@@ -337,6 +274,13 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_EXITMENULOOP:
             statusBar_.EndPrompt();
             return 0;
+        case WM_SYSCOMMAND:
+            // Minimising and the close box hide the window; it lives on in the tray.
+            if ((wp & 0xFFF0) == SC_MINIMIZE || (wp & 0xFFF0) == SC_CLOSE) {
+                Show(SW_HIDE);
+                return 0;
+            }
+            break;
         case WM_CLOSE:
             OnClose();
             return 0;
@@ -351,321 +295,6 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         }
     }
     return Window::WndProc(msg, wp, lp);
-}
-
-LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) {
-    if (!status) return 0;
-    // A start posted before its end was sent can arrive after the end: the
-    // session is over, so the start is dropped.
-    if (status->sequence != 0) {
-        if (status->sequence <= lastEventSequence_) return 0;
-        lastEventSequence_ = status->sequence;
-    }
-    // Common start: the status, and a new day for the history list once one
-    // has passed since its day began (today's figures restart at 0 before the
-    // first tick of the session counts them).
-    status_ = *status;
-    haveStatus_ = true;
-    historyView_.RollDay();
-    return status_.online != 0 ? OnConnect() : (OnDisconnect(), 0);
-}
-
-LRESULT CMainFrame::OnConnect() {
-    online_ = true;
-    rasHandle_ = status_.rasConnection;
-    g_rasConnection = rasHandle_;
-    dialer_->OnSessionStart(rasHandle_);
-    traffic_->Reset();
-    trayIcon_.SetIcon(static_cast<UINT>(IDI_ONLINE));
-    if (ReadSetting(*settings_, settings::kDropWindow) != 0) dropWindow_.SetVisible(true);
-
-    const std::int64_t now = clock_.Now();
-    monthBar_.SetSessionStart(SessionStartText(status_.start, now));
-    connectionName_ = FromGbk(status_.Name());
-    AppendLog(connectionName_ + L"在线\r\n");
-    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"在线");
-    for (int pane : {kReceivedPane, kSentPane, kSpeedPane}) statusBar_.SetPaneText(pane, L" ");
-
-    const bool timed = IsTimedConnectionType(status_.type);
-    if (timed) {
-        if (SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
-        sessionTimerRunning_ = true;
-    }
-    // The schedule's hang-up time; the shutdown check moves to the tick.
-    automation_->OnConnect(sessionTimerRunning_);
-    sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(clock_.TickCount()));
-    if (timed) OnSessionTick();
-    CommonTail();
-    return 0;
-}
-
-void CMainFrame::OnDisconnect() {
-    // An end whose start never arrived names its connection itself.
-    if (!online_) connectionName_ = FromGbk(status_.Name());
-    if (IsTimedConnectionType(status_.type)) {
-        KillTimer(Hwnd(), kSessionTimer);
-        sessionTimerRunning_ = false;
-    }
-    rasHandle_ = 0;
-    g_rasConnection = 0;
-    // The entry just used is proposed next time; a LAN or the PPPoE client's
-    // link names none and leaves the user's default alone.
-    if (const std::wstring entry = enumView_.OnlineEntry(); !entry.empty()) {
-        WriteSetting(*settings_, settings::kDefaultConnect, entry);
-    }
-    dialer_->OnSessionEnd();
-    AppendLog(connectionName_ + L"离线\r\n");
-    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
-    online_ = false;
-    if (limits_) limits_->OnDisconnect();
-    trayIcon_.SetIcon(static_cast<UINT>(IDI_OFFLINE));
-    dropWindow_.SavePlacement();
-    dropWindow_.SetVisible(false);
-    // The schedule is armed again and the shutdown check waits on timer 3.
-    automation_->OnDisconnect();
-    CommonTail();
-    traffic_->Reset();
-}
-
-void CMainFrame::CommonTail() {
-    enumView_.MarkConnection(online_ ? std::wstring_view(connectionName_) : L"END");
-    // The history list adds the live row or completes it with the traffic of
-    // the session.
-    const TrafficFigures& traffic = traffic_->Figures();
-    historyView_.OnConnectionEvent(status_, traffic.received, traffic.sent);
-    SavePlacement();
-    UpdateButtons();
-}
-
-void CMainFrame::OnSessionTick() {
-    ++tickCounter_;
-    const std::uint32_t session = SessionElapsed();
-    const AccountingFigures figures = Figures();
-    const TickTexts texts = MakeTickTexts(figures, session, historyView_.ShowingCurrentMonth());
-    monthBar_.SetSessionTime(texts.session + L"   ");
-    monthBar_.SetMonthTotal(texts.month + L"   ");
-    dropWindow_.SetSessionTime(texts.session);
-    dropWindow_.SetMonthTime(texts.month);
-    // A popup or countdown of an earlier tick is still open: no second one.
-    if (!inLimitDialog_ && limits_) RunLimitDecision(limits_->CheckMonth(texts.accumulatedMinutes));
-    if (watcher_) watcher_->SetElapsed(session);
-    if (!inLimitDialog_ && limits_)
-        RunLimitDecision(limits_->CheckDay(figures.todayTotal, session));
-    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    if (limits_) dropWindow_.SetAlarm(limits_->DropAlarm());
-    trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
-    trayIcon_.SetTooltipText(trayTip_);
-    SampleTraffic();
-    backup_.WriteAtFullMinute(session);
-    ++tickCounter_;
-    // The schedule's hang-up, then the shutdown check.
-    automation_->OnSessionTick();
-    usageChart_.Update();
-}
-
-void CMainFrame::SampleTraffic() {
-    // Texts that use the name later (the disconnect line, the exit question)
-    // show it in capitals from here on.
-    connectionName_ = AsciiUpper(connectionName_);
-    const TrafficTick tick = traffic_->Sample(network_.IsNtFamily(), rasHandle_, connectionName_);
-    if (!tick.logText.empty()) AppendLog(tick.logText);
-    if (!tick.sampled) return;
-    statusBar_.SetPaneText(kReceivedPane, tick.receivedPane);
-    statusBar_.SetPaneText(kSentPane, tick.sentPane);
-    if (!tick.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, tick.speedPane);
-    if (!tick.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, tick.messagePane);
-    if (!tick.receivedRate.empty()) dropWindow_.SetRates(tick.receivedRate, tick.sentRate);
-    const TrafficFigures& figures = traffic_->Figures();
-    if (watcher_) watcher_->SetTraffic(figures.speed, figures.received, figures.sent);
-    // Idle for the minutes the user chose: hung up at once, every second until
-    // the end is seen.
-    if (tick.hangUp) dialer_->HangUp(connectionName_);
-}
-
-void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
-    inLimitDialog_ = true;
-    // The drop window shows the alarm state once it exists.
-    const bool hangUp = CarryOutLimitDecision(
-        Hwnd(), decision, [this](DropAlarmState state) { dropWindow_.SetAlarm(state); });
-    inLimitDialog_ = false;
-    if (hangUp) HangUpConnection();
-}
-
-void CMainFrame::HangUpConnection() {
-    dialer_->HangUp(connectionName_);
-    UpdateButtons();
-}
-
-void CMainFrame::ShowOfflineTexts() {
-    const OfflineTexts texts = MakeOfflineTexts(Figures());
-    monthBar_.SetMonthTotal(texts.month + L"   ");
-    dropWindow_.SetMonthTime(texts.month);
-    trayTip_ = texts.trayTip;
-    trayIcon_.SetTooltipText(trayTip_);
-    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    statusBar_.SetPaneText(kSincePane,
-                           CountingSinceText(historyView_.Month(), historyView_.StartDay()));
-}
-
-void CMainFrame::OnMonthPicked(int year, int month) {
-    // The list reports back with WM_RECORDS_UPDATED 0 once it has listed it.
-    historyView_.ShowMonth(year, month);
-}
-
-void CMainFrame::OnRecordsUpdated(WPARAM which) {
-    if (which == 1) {
-        // The history list relists the month from the table the watcher has
-        // loaded, and reports back with 0.
-        historyView_.LoadRecords();
-        return;
-    }
-    ShowOfflineTexts();
-    UpdateButtons();
-    // A month picked, a session ended or the options changed: the list has
-    // listed again, and the chart follows it.
-    usageChart_.Update();
-    automation_->OnRecordsUpdated();
-    // Once per run, after the first listing: the dial at start-up.
-    if (firstRecordsUpdate_ && !online_ &&
-        ReadSetting(*settings_, settings::kStartUpConnect) != 0) {
-        dialer_->DialAtStartUp();
-    }
-    firstRecordsUpdate_ = false;
-}
-
-bool CMainFrame::IsCommandAvailable(UINT id) const {
-    switch (id) {
-        case ID_SHOW_MAIN_WINDOW:
-        case ID_APP_EXIT:
-        case ID_APP_ABOUT:
-        case ID_HELP_TOPICS:
-        case ID_HTML_REPORT:
-        case ID_PING:
-        case ID_PROTECT:
-        case ID_OPTIONS:
-        case ID_SCHEDULE:
-        case ID_SHUTDOWN:
-        case ID_RUN_PROGRAMS:
-        case ID_SHOW_DROP_WINDOW:
-        case ID_DROP_TRANSLUCENT:
-        case ID_USAGE_CHART:
-        case ID_EXPORT_CSV:
-            return true;
-        case ID_EDIT_ENTRY:
-            return enumView_.CanEditSelectedEntry();
-        case ID_SUM_SELECTION:
-            return historyView_.CanSumSelection();
-        case ID_CONNECT:
-            return dialer_ && dialer_->CanConnect(sessionTimerRunning_, EntryChoiceNow());
-        case ID_HANG_UP:
-            return dialer_ && dialer_->CanHangUp(sessionTimerRunning_);
-        default:
-            // The drop window's colour themes.
-            return id >= ID_THEME_FIRST && id <= ID_THEME_LAST;
-    }
-}
-
-void CMainFrame::OnCommand(UINT id) {
-    switch (id) {
-        case ID_SHOW_MAIN_WINDOW:
-            ToggleMainWindow();
-            break;
-        case ID_APP_EXIT:
-            PostMessageW(Hwnd(), WM_CLOSE, 0, 0);
-            break;
-        case ID_APP_ABOUT:
-            ShowAboutBox(Hwnd());
-            break;
-        case ID_HELP_TOPICS:
-            ShowHelpTopics(Hwnd());
-            break;
-        case ID_SUM_SELECTION:
-            if (historyView_.CanSumSelection()) historyView_.SumSelection();
-            break;
-        case ID_CONNECT:
-            if (IsCommandAvailable(id)) dialer_->ConnectCommand(EntryChoiceNow());
-            UpdateButtons();
-            break;
-        case ID_HANG_UP:
-            if (IsCommandAvailable(id)) HangUpConnection();
-            break;
-        case ID_HTML_REPORT:
-            HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(historyView_),
-                               CountingSinceText(historyView_.Month(), historyView_.StartDay()),
-                               [this](std::wstring_view text) { AppendLog(text); });
-            break;
-        case ID_EXPORT_CSV:
-            CsvExport::Command(Hwnd(), historyView_);
-            break;
-        case ID_USAGE_CHART:
-            usageChart_.Open(Hwnd(),
-                             {historyView_.Model(), settings_, &clock_, [this] {
-                                  return std::int64_t{sessionTimerRunning_ ? SessionElapsed() : 0};
-                              }});
-            break;
-        case ID_PING:
-            PingDialog(platform_, clock_).DoModal(Hwnd());
-            break;
-        case ID_PROTECT:
-            ProgramLock::OnProtectCommand(Hwnd());
-            break;
-        case ID_OPTIONS:
-            if (ProgramLock::AskPassword(Hwnd())) OnOptions();
-            break;
-        case ID_SCHEDULE:
-            automation_->ScheduleCommand();
-            break;
-        case ID_SHUTDOWN:
-            automation_->ShutdownCommand();
-            break;
-        case ID_RUN_PROGRAMS:
-            automation_->RunProgramsCommand();
-            break;
-        case ID_SHOW_DROP_WINDOW:
-            dropWindow_.ToggleVisible();
-            break;
-        case ID_DROP_TRANSLUCENT:
-            dropWindow_.SetTranslucent(!dropWindow_.IsTranslucent());
-            break;
-        case ID_EDIT_ENTRY:
-            enumView_.EditSelectedEntry();
-            break;
-        default:
-            if (id >= ID_THEME_FIRST && id <= ID_THEME_LAST) dropWindow_.SetTheme(id);
-            break;
-    }
-}
-
-void CMainFrame::OnInitMenuPopup(HMENU menu) {
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        const UINT id = GetMenuItemID(menu, i);
-        if (id == 0 || id == static_cast<UINT>(-1)) continue;  // separators and submenus
-        EnableMenuItem(menu, id, MF_BYCOMMAND | (IsCommandAvailable(id) ? MF_ENABLED : MF_GRAYED));
-        if (id == ID_SHOW_MAIN_WINDOW) {
-            CheckMenuItem(menu, id,
-                          MF_BYCOMMAND | (IsWindowVisible(Hwnd()) ? MF_CHECKED : MF_UNCHECKED));
-        }
-    }
-    // The drop window's items: shown, translucent, the theme in use.
-    dropWindow_.UpdateMenu(menu);
-}
-
-void CMainFrame::UpdateButtons() {
-    for (UINT id : {ID_CONNECT, ID_EDIT_ENTRY, ID_OPTIONS, ID_HANG_UP, ID_SUM_SELECTION,
-                    ID_HTML_REPORT, ID_APP_ABOUT}) {
-        monthBar_.EnableButton(static_cast<int>(id), IsCommandAvailable(id));
-    }
-}
-
-void CMainFrame::ToggleMainWindow() {
-    if (IsWindowVisible(Hwnd())) {
-        Show(SW_HIDE);
-        return;
-    }
-    Show(SW_SHOW);
-    SetForegroundWindow(Hwnd());
-    SetFocus(Hwnd());
 }
 
 void CMainFrame::OnClose() {
@@ -690,34 +319,8 @@ void CMainFrame::SavePlacement() {
          wp.rcNormalPosition.bottom, wp.rcNormalPosition.right});
 }
 
-void CMainFrame::OnOptions() {
-    OptionsDialog::Callbacks callbacks;
-    callbacks.recheckConnection = [this] {
-        if (watcherThread_) watcherThread_->RequestCheck();
-    };
-    callbacks.defaultsRestored = [this] { translucent_ = 0; };
-    if (OptionsDialog(*settings_, clock_, std::move(callbacks)).DoModal(Hwnd()) != IDOK) return;
-    translucent_ = ReadSetting(*settings_, settings::kTranWindow);
-    dropWindow_.SetTranslucent(translucent_ != 0);
-    dropWindow_.SetVisible(ReadSetting(*settings_, settings::kDropWindow) != 0 && online_);
-    // The month shown is listed again under the settings as they are now.
-    const YearMonth shown = historyView_.Month();
-    historyView_.ShowMonth(shown.year, shown.month);
-    if (limits_) dropWindow_.SetAlarm(limits_->OnOptionsConfirmed());
-    StartupEntry entry(*settings_, ProgramDirectory().value_or(std::wstring()));
-    if (ReadSetting(*settings_, settings::kStartRun) == 1) {
-        entry.Set(Hwnd());
-    } else {
-        entry.Delete([this](std::wstring text) { AppendLog(text); });
-    }
-}
-
-EntryChoice CMainFrame::EntryChoiceNow() const {
-    return {enumView_.SelectionChanges(), enumView_.SelectedEntry()};
-}
-
 void CMainFrame::OnDestroy() {
-    Win32DialPlatform::SetNotifyWindow(nullptr);
+    Win32DialPlatform::SetNotifyWindow(nullptr, 0);
     SavePlacement();
     dropWindow_.SavePlacement();
     trayIcon_.Remove();

@@ -1,7 +1,13 @@
-// CMainFrame: the program's single top-level window and the owner of the running
-// state. It holds the network probes and the connection watcher with its thread,
-// follows the watcher's connect and disconnect events, logs them in the text
-// pane, times the running session once a second, and hides instead of closing.
+// CMainFrame: the program's single top-level window and the owner of the
+// running state. It is a dispatcher: it owns the pieces, wires their callbacks
+// and applies what they decide. Its code is in three files, by concern:
+//
+//   main_frame.cpp           creation, layout, the message table, close and destroy
+//   main_frame_session.cpp   the session: connection events, the tick, the limit
+//                            decisions, the offline texts
+//   main_frame_commands.cpp  the commands: one table of id, enabling rule and
+//                            handler, for the menus, the tray menu, the children's
+//                            menus and the month bar's buttons
 //
 // Layout: the month bar across the top, a six-pane status bar at the bottom, and
 // between them a splitter with the device tree on the left and, on the right, the
@@ -10,54 +16,45 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "core/settings/settings_store.h"
-#include "shell/frame/frame_automation.h"
-#include "core/base/clock.h"
-#include "shell/platform/win32_file_system.h"
-#include "core/net/connection_watcher.h"
-#include "core/net/dialer.h"
-#include "shell/frame/frame_watcher_events.h"
-#include "core/net/network_info.h"
-#include "shell/frame/watcher_thread.h"
-#include "shell/platform/win32_dial_platform.h"
-#include "shell/platform/win32_network_platform.h"
-#include "core/records/backup_file.h"
-#include "core/records/fix_len_rec_doc.h"
-#include "core/records/record_maintenance.h"
-#include "core/records/record_table.h"
 #include "core/accounting/accounting.h"
 #include "core/accounting/limits.h"
 #include "core/accounting/session_clock.h"
 #include "core/accounting/traffic.h"
+#include "core/base/clock.h"
+#include "core/net/connection_watcher.h"
+#include "core/net/dialer.h"
+#include "core/net/network_info.h"
+#include "core/records/backup_file.h"
+#include "core/records/fix_len_rec_doc.h"
+#include "core/records/record_maintenance.h"
+#include "core/records/record_table.h"
+#include "core/settings/settings_store.h"
+#include "shell/frame/frame_automation.h"
+#include "shell/frame/frame_watcher_events.h"
+#include "shell/frame/watcher_thread.h"
+#include "shell/platform/win32_dial_platform.h"
+#include "shell/platform/win32_file_system.h"
+#include "shell/platform/win32_network_platform.h"
 #include "shell/views/drop_window.h"
 #include "shell/views/enum_view.h"
 #include "shell/views/hourlink_view.h"
 #include "shell/views/month_bar.h"
-#include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/views/total_time_view.h"
-#include "shell/widgets/tray_icon.h"
 #include "shell/views/usage_chart_wnd.h"
+#include "shell/widgets/tray_icon.h"
+#include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/win/status_bar.h"
 #include "shell/win/window.h"
 
 namespace hourlink {
 
-// The RAS connection of the running session, for the dialing code and the
-// traffic figures; 0 while offline.
-extern std::atomic<RasHandle> g_rasConnection;
-
 class CMainFrame : public win::Window {
   public:
-    // Timer ids: 1 (the schedule, 10 s) and 3 (the shutdown check, 5 s) are
-    // the automation's.
-    static constexpr UINT_PTR kSessionTimer = 2;  // 1000 ms while a timed session is up
-
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
 
@@ -67,49 +64,39 @@ class CMainFrame : public win::Window {
     explicit CMainFrame(const Clock& clock = SystemClock::Instance(), DialPlatform* dial = nullptr);
     ~CMainFrame() override;
 
+    // ---- main_frame.cpp: creation, layout, messages, close and destroy ----
+
     // Creates the window, hidden, reading and writing settings through
     // `settings`, which must outlive the window. The settings are normalised
     // first, before anything reads them. False when it could not be created.
     bool Create(SettingsStore& settings);
-
-    // The history view's first update: starts the watcher thread on the record
-    // file in the data directory.
+    // After creation: starts the watcher thread on the record file in the data
+    // directory, and the running session's backup beside it.
     void OnInitialUpdate();
-
     // The main window's title: the first field of string resource 128 ("Hourlink").
     static std::wstring Title();
-
     // Appends a text to the log pane.
     void AppendLog(std::wstring_view text);
 
-    // State the tests and the other windows look at.
+    // State the tests look at.
     bool IsOnline() const { return online_; }
     const std::wstring& ConnectionName() const { return connectionName_; }
     std::wstring PaneText(int pane) const { return statusBar_.PaneText(pane); }
-    std::wstring LogText() const { return textPane_.Text(); }
-    ui::CMonthBar& MonthBar() { return monthBar_; }
-    ui::CTotalTimeView& TextPane() { return textPane_; }
-    ConnectionWatcher& Watcher() { return *watcher_; }
-    NetworkInfo& Network() { return network_; }
+    std::wstring LogText() const { return totalTimeView_.Text(); }
     std::uint32_t SessionElapsed() const;
     bool SessionTimerRunning() const { return sessionTimerRunning_; }
-    int TranslucencyState() const { return translucent_; }
     // The history list owns the months and the figures; the frame asks it.
-    YearMonth CurrentMonth() const { return historyView_.CurrentMonth(); }
-    YearMonth DisplayedMonth() const { return historyView_.Month(); }
-    AccountingFigures Figures() const { return historyView_.Figures(); }
+    YearMonth CurrentMonth() const { return hourlinkView_.CurrentMonth(); }
+    YearMonth DisplayedMonth() const { return hourlinkView_.Month(); }
+    AccountingFigures Figures() const { return hourlinkView_.Figures(); }
     LimitMonitor& Limits() { return *limits_; }
-    const std::wstring& TrayTip() const { return trayTip_; }
-    Dialer& Dialing() { return *dialer_; }
-    TrafficMeter& Traffic() { return *traffic_; }
-
-    ui::CHourlinkView& HistoryView() { return historyView_; }
-    ui::CTrayIcon& TrayIcon() { return trayIcon_; }
-    ui::CDropWindow& DropWindow() { return dropWindow_; }
-    ui::CEnumView& DeviceTree() { return enumView_; }
-    ui::CUsageChartWnd& UsageChart() { return usageChart_; }
+    ConnectionWatcher& Watcher() { return *watcher_; }
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
+    CMonthBar& MonthBar() { return monthBar_; }
+    CTotalTimeView& TotalTimeView() { return totalTimeView_; }
+    CHourlinkView& HourlinkView() { return hourlinkView_; }
+    CUsageChartWnd& UsageChartWnd() { return usageChartWnd_; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -118,39 +105,77 @@ class CMainFrame : public win::Window {
     int OnCreate();
     void CreateStatusBar();
     void CreateViews();
-    void RestorePlacement();
-    void SavePlacement();
     void LayoutChildren();
     void PutUpTrayIcon();
+    void SavePlacement();
+    void OnClose();
+    void OnDestroy();
     // "adsl.bs" in the data directory.
     std::wstring RecordPath() const;
 
+    // ---- main_frame_session.cpp: the session ----
+
+    // The other threads' messages and the frame's timers; false for others.
+    bool OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    void CreateAutomation();
     LRESULT OnConnectionEvent(std::unique_ptr<ConnectionStatus> status);
     LRESULT OnConnect();
     void OnDisconnect();
+    // What a connect and an end both finish with.
     void CommonTail();
-    void OnRecordsUpdated(WPARAM which);
     void OnSessionTick();
     // The session's traffic: status panes, rates, the record's figures and the
     // idle hang-up.
     void SampleTraffic();
-    // What the device tree offers the connect command.
-    EntryChoice EntryChoiceNow() const;
-    // "选项...": the options dialog, then what a confirmed change affects.
-    void OnOptions();
     void RunLimitDecision(const LimitDecision& decision);
     void ShowOfflineTexts();
-    void OnMonthPicked(int year, int month);
+    // The history list has listed a month (picked, relisted after a session
+    // or the options): the texts, the commands, the chart and the automation
+    // follow it.
+    void OnListed();
     // Hangs up the current connection; the dialer does it for RAS connections.
     void HangUpConnection();
-    void OnCommand(UINT id);
-    void OnInitMenuPopup(HMENU menu);
-    // The month bar's buttons follow the same enabling rules as the menus.
-    void UpdateButtons();
-    void OnClose();
-    void OnDestroy();
-    void ToggleMainWindow();
+
+    // ---- main_frame_commands.cpp: the commands ----
+
+    struct Command;
+    static std::span<const Command> Commands();
+    static const Command* FindCommand(UINT id);
     bool IsCommandAvailable(UINT id) const;
+    // Runs `id` when it is available; a command that is not is ignored.
+    void RunCommand(UINT id);
+    // Enables and checks the items of a menu that opens.
+    void OnInitMenuPopup(HMENU menu);
+    // The month bar's buttons follow the same rules as the menus.
+    void UpdateButtons();
+    // What the device tree offers the connect command.
+    EntryChoice EntryChoiceNow() const;
+    bool CanConnect() const;
+    bool CanHangUp() const;
+    bool CanEditEntry() const;
+    bool CanSumSelection() const;
+    void ToggleMainWindow(UINT);
+    void Exit(UINT);
+    void About(UINT);
+    void HelpTopics(UINT);
+    void SumSelection(UINT);
+    void Connect(UINT);
+    void HangUp(UINT);
+    void WriteHtmlReport(UINT);
+    void ExportCsv(UINT);
+    void OpenUsageChart(UINT);
+    void Ping(UINT);
+    void Protect(UINT);
+    void Options(UINT);
+    // After a confirmed options dialog: what the change affects.
+    void ApplyOptions();
+    void Schedule(UINT);
+    void Shutdown(UINT);
+    void RunPrograms(UINT);
+    void ToggleDropWindow(UINT);
+    void ToggleTranslucency(UINT);
+    void EditEntry(UINT);
+    void SetTheme(UINT id);
 
     const Clock& clock_;
     SettingsStore* settings_ = nullptr;
@@ -175,39 +200,34 @@ class CMainFrame : public win::Window {
     std::unique_ptr<TrafficMeter> traffic_;
     std::unique_ptr<FrameAutomation> automation_;
 
-    ui::CMonthBar monthBar_;
+    CMonthBar monthBar_;
     win::StatusBar statusBar_;
-    ui::CViewExSplitWnd outerSplitter_;
-    ui::CViewExSplitWnd innerSplitter_;
-    ui::CEnumView enumView_;
-    ui::CHourlinkView historyView_;
-    ui::CTotalTimeView textPane_;
-    HFONT font_ = nullptr;
-    ui::CTrayIcon trayIcon_;
-    ui::CDropWindow dropWindow_;
-    // "用时图表...": reads the history list's model, so it goes before the list.
-    ui::CUsageChartWnd usageChart_;
+    widgets::CViewExSplitWnd outerSplitter_;
+    widgets::CViewExSplitWnd innerSplitter_;
+    CEnumView enumView_;
+    CHourlinkView hourlinkView_;
+    CTotalTimeView totalTimeView_;
+    widgets::CTrayIcon trayIcon_;
+    CDropWindow dropWindow_;
+    // "用时图表...": reads the history list's model, so it is declared after the
+    // list and destroyed before it.
+    CUsageChartWnd usageChartWnd_;
 
     // The running session.
     ConnectionStatus status_;
-    bool haveStatus_ = false;
     bool online_ = false;
     std::wstring connectionName_;
     RasHandle rasHandle_ = 0;
     SessionClock sessionClock_;
     bool sessionTimerRunning_ = false;
-    std::uint32_t tickCounter_ = 0;
-    bool firstRecordsUpdate_ = true;
+    bool firstListing_ = true;
     // The number of the last connection event applied; a start numbered lower
     // arrives after its own end and is dropped.
     std::uint32_t lastEventSequence_ = 0;
-    // The notification-area tip, kept current for the tray icon.
+    // The notification-area tip, kept for the icon when it is put up.
     std::wstring trayTip_;
     // A limit popup or countdown is open: later ticks update the texts only.
     bool inLimitDialog_ = false;
-    // Property/TranWindow as the normalisation left it: the drop window's
-    // translucency.
-    int translucent_ = 0;
 };
 
 }  // namespace hourlink

@@ -8,18 +8,17 @@
 #include <cwchar>
 #include <vector>
 
-#include "res/resource.h"
-
 namespace hourlink {
 
 namespace {
 
 std::atomic<HWND> g_notifyWindow = nullptr;
+std::atomic<UINT> g_notifyMessage = 0;
 
 // Runs on RAS's thread: posting is all it may do.
 VOID WINAPI OnDialNotification(UINT, RASCONNSTATE state, DWORD error) {
     if (HWND window = g_notifyWindow.load()) {
-        PostMessageW(window, WM_RAS_DIAL_STATE, error != 0 ? 0 : static_cast<WPARAM>(state),
+        PostMessageW(window, g_notifyMessage.load(), error != 0 ? 0 : static_cast<WPARAM>(state),
                      static_cast<LPARAM>(error));
     }
 }
@@ -81,7 +80,9 @@ Win32DialPlatform::~Win32DialPlatform() {
     if (library_) FreeLibrary(library_);
 }
 
-void Win32DialPlatform::SetNotifyWindow(HWND window) {
+void Win32DialPlatform::SetNotifyWindow(HWND window, UINT message) {
+    // The message first: the callback reads the window, then the message.
+    g_notifyMessage = message;
     g_notifyWindow = window;
 }
 

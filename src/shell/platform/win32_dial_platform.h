@@ -1,8 +1,8 @@
 // The dialing seam on the real system: RAS's dial functions (looked up at run
 // time in "RASAPI32.DLL"), CreateProcess for the PPPoE client, and posted
 // clicks. RAS reports a dial's progress through a notification function that
-// runs on a thread of RAS's own; it only posts WM_RAS_DIAL_STATE to the window
-// given to SetNotifyWindow.
+// runs on a thread of RAS's own; it only posts a message to the window given to
+// SetNotifyWindow.
 #pragma once
 
 #include <windows.h>
@@ -20,9 +20,9 @@ class Win32DialPlatform final : public DialPlatform {
     Win32DialPlatform(const Win32DialPlatform&) = delete;
     Win32DialPlatform& operator=(const Win32DialPlatform&) = delete;
 
-    // The window that receives WM_RAS_DIAL_STATE (wParam the state, 0 on an
-    // error; lParam the error code).
-    static void SetNotifyWindow(HWND window);
+    // The window that receives `message` for each dialling state (wParam the
+    // state, 0 on an error; lParam the error code); null for none.
+    static void SetNotifyWindow(HWND window, UINT message);
 
     std::uint32_t GetEntryDialParameters(const std::wstring& entryName, DialParameters& parameters,
                                          bool& hasPassword) override;

@@ -5,10 +5,12 @@
 #include <vector>
 
 #include "core/settings/settings.h"
-#include "res/resource.h"
 #include "core/ui/screen_placement.h"
+#include "res/drop_window_res.h"
+#include "res/main_window_res.h"
+#include "res/resource.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -49,10 +51,11 @@ CDropWindow::~CDropWindow() {
     if (brush_) DeleteObject(brush_);
 }
 
-bool CDropWindow::Create(HWND frame, SettingsStore& settings) {
+bool CDropWindow::Create(HWND frame, SettingsStore& settings, Reports reports) {
     if (Hwnd()) return false;
     frame_ = frame;
     settings_ = &settings;
+    reports_ = std::move(reports);
     if (!CreateModeless(nullptr)) return false;
     PlaceAtSavedCorner();
     return true;
@@ -160,7 +163,7 @@ void CDropWindow::UpdateMenu(HMENU menu) const {
 bool CDropWindow::OnCommand(WORD id, WORD, HWND control) {
     // Enter and Esc do not close the window; its menu's commands are the frame's.
     if (id == IDOK || id == IDCANCEL) return true;
-    if (control == nullptr && frame_) SendMessageW(frame_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+    if (control == nullptr && reports_.command) reports_.command(id);
     return true;
 }
 
@@ -197,7 +200,7 @@ LRESULT CDropWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         }
         case WM_LBUTTONDBLCLK:
-            if (frame_) SendMessageW(frame_, WM_COMMAND, MAKEWPARAM(ID_SHOW_MAIN_WINDOW, 0), 0);
+            if (reports_.command) reports_.command(ID_SHOW_MAIN_WINDOW);
             return TRUE;
         case WM_RBUTTONDOWN:
             if (frame_ && IsWindowVisible(frame_)) {
@@ -210,11 +213,11 @@ LRESULT CDropWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             return TRUE;
         case WM_INITMENUPOPUP:
             // The frame enables and checks its menus' items, this window's too.
-            if (frame_) SendMessageW(frame_, WM_INITMENUPOPUP, wp, lp);
+            if (reports_.menuOpening) reports_.menuOpening(reinterpret_cast<HMENU>(wp));
             return TRUE;
         case WM_CLOSE:
             // Alt+F4 here asks the program to end; the window itself stays.
-            if (frame_) PostMessageW(frame_, WM_CLOSE, 0, 0);
+            if (reports_.closeRequested) reports_.closeRequested();
             return TRUE;
         case WM_DESTROY:
             SavePlacement();
@@ -227,4 +230,4 @@ LRESULT CDropWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Dialog::WndProc(msg, wp, lp);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -10,24 +10,35 @@
 // tick and with the offline texts; SetVisible() at a connect (with
 // Property/DropWindow) and an end, SavePlacement() at an end; the commands
 // 32790 (ToggleVisible), 32793 (SetTranslucent) and 32797-32803 (SetTheme);
-// UpdateMenu() for each menu it opens. The window's menu commands, its double
-// click (32771) and its close request go to the frame.
+// UpdateMenu() for each menu it opens. The window reports its menu's commands,
+// its double click (32771) and its close request through its Reports.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
-#include "core/settings/settings_store.h"
 #include "core/accounting/limits.h"
+#include "core/settings/settings_store.h"
 #include "core/ui/tray_rules.h"
 #include "shell/win/dialog.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 class CDropWindow : public win::Dialog {
   public:
+    // What the window tells the frame.
+    struct Reports {
+        // A command of its menu, or 32771 on a double click.
+        std::function<void(UINT id)> command;
+        // Its menu opens: the frame enables and checks the items.
+        std::function<void(HMENU menu)> menuOpening;
+        // Alt+F4 on it: the program is asked to end (the window itself stays).
+        std::function<void()> closeRequested;
+    };
+
     CDropWindow();
     // Destroys the window (saving its placement) while the brush can be freed.
     ~CDropWindow() override;
@@ -35,8 +46,9 @@ class CDropWindow : public win::Dialog {
     // Creates the window hidden and without a parent from dialog 143, makes it
     // translucent when Property/TranWindow is set, and places it at its saved
     // DragDlg corner (checked against the monitors; (0,0) when none is
-    // saved). `settings` must outlive the window.
-    bool Create(HWND frame, SettingsStore& settings);
+    // saved). `settings` must outlive the window; `frame` is brought forward
+    // when the window is clicked with the right button.
+    bool Create(HWND frame, SettingsStore& settings, Reports reports = {});
 
     // The four figures; a text that did not change is not redrawn.
     void SetMonthTime(std::wstring_view text);
@@ -81,9 +93,10 @@ class CDropWindow : public win::Dialog {
 
     HWND frame_ = nullptr;
     SettingsStore* settings_ = nullptr;
+    Reports reports_;
     DropTheme theme_;
     HBRUSH brush_ = nullptr;
     DropAlarmState alarm_ = DropAlarmState::kNone;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

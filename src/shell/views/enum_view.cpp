@@ -1,11 +1,11 @@
 #include "shell/views/enum_view.h"
 
+#include "res/main_window_res.h"
 #include "shell/platform/phonebook_editor.h"
-#include "res/resource.h"
 #include "shell/views/hourlink_view.h"
 #include "shell/win/text.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -151,10 +151,23 @@ void CEnumView::ShowMenu() {
     if (!menu) return;
     POINT at{};
     GetCursorPos(&at);
-    HWND owner = args_.frame ? args_.frame : Hwnd();
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner,
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Hwnd(),
                    nullptr);
     DestroyMenu(menu);
+}
+
+LRESULT CEnumView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
+    // Its menu, which it owns: the frame prepares the items and runs the one chosen.
+    switch (msg) {
+        case WM_INITMENUPOPUP:
+            if (args_.menuOpening) args_.menuOpening(reinterpret_cast<HMENU>(wp));
+            return 0;
+        case WM_COMMAND:
+            if (lp != 0) break;
+            if (args_.command) args_.command(LOWORD(wp));
+            return 0;
+    }
+    return Window::WndProc(msg, wp, lp);
 }
 
 bool CEnumView::OnReflected(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
@@ -175,4 +188,4 @@ bool CEnumView::OnReflected(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
     }
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

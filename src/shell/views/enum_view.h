@@ -10,7 +10,8 @@
 // with the connection name at a connect and "END" at an end; OnlineEntry()
 // for Property/DefaultConnect before that end; SelectedEntry() and
 // SelectionChanges() for its connect command; EditSelectedEntry() for
-// command 32778. The menu's connect and hang-up go to the frame.
+// command 32778. Its menu's commands (connect, hang up, edit) are the frame's:
+// Args::menuOpening lets the frame enable them, Args::command hands them over.
 #pragma once
 
 #include <windows.h>
@@ -25,17 +26,20 @@
 #include "core/ui/device_tree.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 class CEnumView : public win::Window {
   public:
     struct Args {
         HWND parent = nullptr;
         int id = 0;
-        HWND frame = nullptr;  // owns the menu: its commands go there
-        DeviceProbe devices;   // what ProbeDevices found
+        DeviceProbe devices;  // what ProbeDevices found
         // The whole text of a newly selected item (the history list's filter).
         std::function<void(std::wstring_view)> selectionChanged;
+        // Its menu opens: the frame enables the items.
+        std::function<void(HMENU menu)> menuOpening;
+        // A command chosen in its menu.
+        std::function<void(UINT id)> command;
     };
 
     CEnumView() = default;
@@ -74,6 +78,7 @@ class CEnumView : public win::Window {
     void Select(HTREEITEM item);
 
   protected:
+    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
     bool OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 
   private:
@@ -92,4 +97,4 @@ class CEnumView : public win::Window {
     int selectionChanges_ = 0;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -4,10 +4,11 @@
 #include <utility>
 
 #include "core/settings/settings.h"
+#include "res/main_window_res.h"
 #include "res/resource.h"
 #include "shell/win/text.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -44,7 +45,8 @@ HIMAGELIST CreateHistoryImages() {
 bool CHourlinkView::Create(Args args) {
     if (!args.table || !args.settings || !args.files || !args.notifier || !args.clock) return false;
     args_ = std::move(args);
-    if (!CListViewEx::Create(args_.parent, args_.id, LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS)) {
+    if (!widgets::CListViewEx::Create(args_.parent, args_.id,
+                                      LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS)) {
         return false;
     }
     ListView_SetExtendedListViewStyle(Hwnd(),
@@ -165,7 +167,7 @@ void CHourlinkView::Fill(const HistoryFilter& filter) {
 
     model_->Adjust(*args_.settings, model_->Month().month);
     firstRecordStart_ = listing.firstStart;
-    if (args_.frame) PostMessageW(args_.frame, WM_RECORDS_UPDATED, 0, 0);
+    if (args_.listed) args_.listed();
 }
 
 void CHourlinkView::AddRow(HistoryRow row) {
@@ -266,16 +268,17 @@ void CHourlinkView::ShowContextMenu() {
 }
 
 LRESULT CHourlinkView::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_COMMAND && LOWORD(wp) == ID_SUM_SELECTION && lp == 0) {
-        if (CanSumSelection()) SumSelection();
+    // The commands of its menu: its own, and the frame's.
+    if (msg == WM_COMMAND && lp == 0) {
+        const UINT id = LOWORD(wp);
+        if (id == ID_SUM_SELECTION) {
+            if (CanSumSelection()) SumSelection();
+        } else if (args_.command) {
+            args_.command(id);
+        }
         return 0;
     }
-    // "导出CSV..." from the context menu is the frame's command.
-    if (msg == WM_COMMAND && LOWORD(wp) == ID_EXPORT_CSV && lp == 0) {
-        if (args_.frame) PostMessageW(args_.frame, WM_COMMAND, ID_EXPORT_CSV, 0);
-        return 0;
-    }
-    return CListViewEx::WndProc(msg, wp, lp);
+    return widgets::CListViewEx::WndProc(msg, wp, lp);
 }
 
 bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -306,7 +309,7 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
         }
         return false;
     }
-    return CListViewEx::OnReflected(msg, wp, lp, result);
+    return widgets::CListViewEx::OnReflected(msg, wp, lp, result);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

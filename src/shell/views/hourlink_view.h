@@ -4,15 +4,15 @@
 // the selected rows into the text pane ("计算总时间").
 //
 // The frame's part:
-//  - Create() when it builds its views, then OnInitialUpdate-time work of its own;
-//  - LoadRecords() on WM_RECORDS_UPDATED with wParam 1;
+//  - Create() when it builds its views;
+//  - LoadRecords() once the watcher has loaded the record table;
 //  - ShowMonth() when the month bar's picker changes (and after the options);
-//  - OnConnectionEvent() on WM_CONNECTION_EVENT;
-//  - on WM_RECORDS_UPDATED with wParam 0 (posted by the view after every
-//    listing), Figures() and FirstRecordStart() for its texts and limits;
-//  - SumSelection() and CanSumSelection() for command 32789 of its own menu;
-//  - ShownRecords() for "导出CSV...", which its context menu passes on to the
-//    frame.
+//  - OnConnectionEvent() at each connect and end;
+//  - after each listing (Args::listed), Figures() and FirstRecordStart() for
+//    its texts and limits;
+//  - SumSelection() and CanSumSelection() for command 32789, which its own
+//    menu carries too;
+//  - ShownRecords() for "导出CSV...", which its menu hands to the frame.
 #pragma once
 
 #include <windows.h>
@@ -27,31 +27,30 @@
 #include <string_view>
 #include <vector>
 
-#include "core/settings/settings_store.h"
+#include "core/accounting/accounting.h"
 #include "core/base/clock.h"
 #include "core/base/file_system.h"
 #include "core/base/notifier.h"
+#include "core/history/history_list.h"
 #include "core/net/connection_watcher.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
-#include "core/accounting/accounting.h"
+#include "core/settings/settings_store.h"
 #include "shell/widgets/arrow_header_ctrl.h"
-#include "core/history/history_list.h"
 #include "shell/widgets/list_view_ex.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 // The sixteen 16 x 16 pictures of the history list and the device tree (the
 // strip IDB_HISTORY_IMAGES, magenta transparent) as a new image list the
 // caller owns, on the window background colour.
 HIMAGELIST CreateHistoryImages();
 
-class CHourlinkView : public CListViewEx {
+class CHourlinkView : public widgets::CListViewEx {
   public:
     struct Args {
         HWND parent = nullptr;
         int id = 0;
-        HWND frame = nullptr;  // receives WM_RECORDS_UPDATED 0 after each listing
         RecordTable* table = nullptr;
         SettingsStore* settings = nullptr;
         FileSystem* files = nullptr;
@@ -62,6 +61,10 @@ class CHourlinkView : public CListViewEx {
         std::function<void(std::wstring_view)> appendText;
         // The rows selected have changed (the frame updates its commands).
         std::function<void()> selectionChanged;
+        // A month has been listed again: the figures are new.
+        std::function<void()> listed;
+        // A command of its menu that is not the list's own ("导出CSV...").
+        std::function<void(UINT id)> command;
     };
 
     CHourlinkView() = default;
@@ -111,7 +114,7 @@ class CHourlinkView : public CListViewEx {
     int RowCount() const;
     // Sorts by `column` as a click on its header does.
     void SortByColumn(int column);
-    CArrowHeaderCtrl& Header() { return header_; }
+    widgets::CArrowHeaderCtrl& Header() { return header_; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -129,7 +132,7 @@ class CHourlinkView : public CListViewEx {
     Args args_;
     std::unique_ptr<CFixLenRecDoc> reader_;
     std::unique_ptr<HistoryList> model_;  // made by Create
-    CArrowHeaderCtrl header_;
+    widgets::CArrowHeaderCtrl header_;
     HIMAGELIST images_ = nullptr;
     ColumnSortState sort_;
     HistoryFilter treeFilter_;
@@ -141,4 +144,4 @@ class CHourlinkView : public CListViewEx {
     std::vector<std::uint32_t> rowRecords_;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -1,9 +1,10 @@
 #include "shell/views/month_bar.h"
 
+#include "res/main_window_res.h"
 #include "res/resource.h"
 #include "shell/win/text.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -225,7 +226,21 @@ void CMonthBar::OnDateTimeChange(const NMDATETIMECHANGE& change) {
     if (monthChanged_) monthChanged_(change.st.wYear, change.st.wMonth);
 }
 
+std::vector<UINT> CMonthBar::ButtonCommands() {
+    std::vector<UINT> commands;
+    for (const Slot& slot : kSlots) {
+        if (slot.image >= 0) commands.push_back(static_cast<UINT>(slot.id));
+    }
+    return commands;
+}
+
 bool CMonthBar::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    // A button's click, which the tool bar sends its parent.
+    if (msg == WM_COMMAND && HIWORD(wp) == BN_CLICKED) {
+        if (buttonClicked_) buttonClicked_(LOWORD(wp));
+        result = 0;
+        return true;
+    }
     if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lp)->code == TBN_HOTITEMCHANGE) {
         const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lp);
         if (hotButtonChanged_) hotButtonChanged_((hot->dwFlags & HICF_LEAVING) ? 0 : hot->idNew);
@@ -268,4 +283,4 @@ LRESULT CMonthBar::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Window::WndProc(msg, wp, lp);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -12,10 +12,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 class CMonthBar : public win::Window {
   public:
@@ -30,6 +31,8 @@ class CMonthBar : public win::Window {
     // The button under the mouse changed: its command, or 0 when the mouse left
     // the buttons.
     using HotButtonChanged = std::function<void(int command)>;
+    // A button was clicked.
+    using ButtonClicked = std::function<void(UINT command)>;
 
     CMonthBar() = default;
     ~CMonthBar() override;
@@ -46,6 +49,9 @@ class CMonthBar : public win::Window {
     // Called when the user picks another month.
     void OnMonthChanged(MonthChanged callback) { monthChanged_ = std::move(callback); }
     void OnHotButtonChanged(HotButtonChanged callback) { hotButtonChanged_ = std::move(callback); }
+    void OnButton(ButtonClicked callback) { buttonClicked_ = std::move(callback); }
+    // The commands of the buttons, in their order.
+    static std::vector<UINT> ButtonCommands();
     // Enables or greys a button.
     void EnableButton(int command, bool enabled);
     bool IsButtonEnabled(int command) const;
@@ -87,6 +93,7 @@ class CMonthBar : public win::Window {
     std::wstring tip_;  // the text handed to the tool tip until the next request
     MonthChanged monthChanged_;
     HotButtonChanged hotButtonChanged_;
+    ButtonClicked buttonClicked_;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -83,4 +83,4 @@ bool CTotalTimeView::OnReflected(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
     return false;
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -8,7 +8,7 @@
 
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 class CTotalTimeView : public win::Window {
   public:
@@ -32,4 +32,4 @@ class CTotalTimeView : public win::Window {
     HBRUSH white_ = nullptr;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -11,7 +11,7 @@
 #define WM_DPICHANGED 0x02E0
 #endif
 
-namespace hourlink::ui {
+namespace hourlink {
 
 namespace {
 
@@ -45,10 +45,10 @@ UINT WindowDpi(HWND hwnd) {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-OwnedPen Pen(COLORREF colour, int width, bool dashed = false) {
+widgets::OwnedPen Pen(COLORREF colour, int width, bool dashed = false) {
     LOGBRUSH brush{BS_SOLID, colour, 0};
     const DWORD style = PS_GEOMETRIC | (dashed ? PS_DASH : PS_SOLID) | PS_ENDCAP_FLAT;
-    return OwnedPen(
+    return widgets::OwnedPen(
         ExtCreatePen(style, static_cast<DWORD>(std::max(1, width)), &brush, 0, nullptr));
 }
 
@@ -161,10 +161,10 @@ void CUsageChartWnd::OnPaint() {
     GetClientRect(Hwnd(), &client);
     if (client.right > 0 && client.bottom > 0) {
         // Drawn whole into a memory bitmap, then copied: no flicker.
-        OwnedDc memory(CreateCompatibleDC(dc));
-        OwnedBitmap bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
+        widgets::OwnedDc memory(CreateCompatibleDC(dc));
+        widgets::OwnedBitmap bitmap(CreateCompatibleBitmap(dc, client.right, client.bottom));
         if (memory && bitmap) {
-            Selection selected(memory.Get(), bitmap.Get());
+            widgets::Selection selected(memory.Get(), bitmap.Get());
             Draw(memory.Get(), client);
             BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
         }
@@ -173,17 +173,17 @@ void CUsageChartWnd::OnPaint() {
 }
 
 void CUsageChartWnd::Draw(HDC dc, const RECT& client) const {
-    OwnedBrush background(CreateSolidBrush(kBackground));
+    widgets::OwnedBrush background(CreateSolidBrush(kBackground));
     FillRect(dc, &client, background.Get());
     SetBkMode(dc, TRANSPARENT);
     const int margin = Scale(12);
     int y = margin;
     {
-        Selection font(dc, titleFont_.Get());
+        widgets::Selection font(dc, titleFont_.Get());
         DrawLabel(dc, margin, y, texts_.title, kText);
         y += TextHeight(dc) + Scale(4);
     }
-    Selection font(dc, font_.Get());
+    widgets::Selection font(dc, font_.Get());
     const int line = TextHeight(dc);
     DrawLabel(dc, margin, y, texts_.summary, kText);
     y += line + Scale(2);
@@ -254,8 +254,8 @@ void CUsageChartWnd::DrawLegend(HDC dc, int right, int y) const {
         x -= size.cx;
         DrawLabel(dc, x, y, text, kMuted);
         x -= Scale(4) + sample;
-        OwnedPen pen = Pen(e.colour, Scale(e.width), e.dashed);
-        Selection selected(dc, pen.Get());
+        widgets::OwnedPen pen = Pen(e.colour, Scale(e.width), e.dashed);
+        widgets::Selection selected(dc, pen.Get());
         DrawSegment(dc, x, y + line / 2, x + sample, y + line / 2);
         x -= Scale(14);
     }
@@ -290,8 +290,8 @@ void CUsageChartWnd::DrawHourGrid(HDC dc, const RECT& r, const HourAxis& axis, i
     Plot plot;
     plot.r = r;
     plot.axis = axis;
-    OwnedPen grid = Pen(kGrid, 1);
-    Selection pen(dc, grid.Get());
+    widgets::OwnedPen grid = Pen(kGrid, 1);
+    widgets::Selection pen(dc, grid.Get());
     for (int h = 0; h <= axis.top; h += axis.step) {
         const int y = plot.Y(std::int64_t{h} * 3600);
         DrawSegment(dc, r.left, y, r.right, y);
@@ -300,8 +300,8 @@ void CUsageChartWnd::DrawHourGrid(HDC dc, const RECT& r, const HourAxis& axis, i
 }
 
 void CUsageChartWnd::DrawBaseline(HDC dc, const RECT& r) const {
-    OwnedPen axis = Pen(kAxis, Scale(1));
-    Selection pen(dc, axis.Get());
+    widgets::OwnedPen axis = Pen(kAxis, Scale(1));
+    widgets::Selection pen(dc, axis.Get());
     DrawSegment(dc, r.left, r.bottom, r.right, r.bottom);
 }
 
@@ -324,16 +324,16 @@ void CUsageChartWnd::DrawDailyBars(HDC dc, const RECT& area) const {
         const COLORREF colour = d.online >= chart_.dayLimit && chart_.dayLimit > 0
                                     ? kLimit
                                     : (i == chart_.today ? kToday : kBar);
-        OwnedBrush brush(CreateSolidBrush(colour));
+        widgets::OwnedBrush brush(CreateSolidBrush(colour));
         const RECT bar{plot.r.left + i * plot.Width() / n + gap, plot.Y(d.online),
                        plot.r.left + (i + 1) * plot.Width() / n - gap, plot.r.bottom};
         FillRect(dc, &bar, brush.Get());
     }
     DrawBaseline(dc, plot.r);
     // The daily limit.
-    OwnedPen limit = Pen(kLimit, Scale(2), true);
+    widgets::OwnedPen limit = Pen(kLimit, Scale(2), true);
     {
-        Selection pen(dc, limit.Get());
+        widgets::Selection pen(dc, limit.Get());
         const int y = plot.Y(chart_.dayLimit);
         DrawSegment(dc, plot.r.left, y, plot.r.right, y);
         DrawLabel(dc, plot.r.right + Scale(4), y - line / 2,
@@ -361,14 +361,14 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
     DrawHourGrid(dc, plot.r, plot.axis, line);
     DrawBaseline(dc, plot.r);
     // The even pace to the limit, and the limit.
-    OwnedPen pace = Pen(kPace, Scale(1), true);
+    widgets::OwnedPen pace = Pen(kPace, Scale(1), true);
     {
-        Selection pen(dc, pace.Get());
+        widgets::Selection pen(dc, pace.Get());
         DrawSegment(dc, xAfter(0), plot.Y(0), xAfter(n), plot.Y(chart_.limit));
     }
-    OwnedPen limit = Pen(kLimit, Scale(2));
+    widgets::OwnedPen limit = Pen(kLimit, Scale(2));
     {
-        Selection pen(dc, limit.Get());
+        widgets::Selection pen(dc, limit.Get());
         const int y = plot.Y(chart_.limit);
         DrawSegment(dc, plot.r.left, y, plot.r.right, y);
         DrawLabel(dc, plot.r.right + Scale(4), y - line / 2,
@@ -376,8 +376,8 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
     }
     // The month so far, day by day, and on from today at the average pace.
     if (chart_.elapsedDays > 0) {
-        OwnedPen used = Pen(kBar, Scale(2));
-        Selection pen(dc, used.Get());
+        widgets::OwnedPen used = Pen(kBar, Scale(2));
+        widgets::Selection pen(dc, used.Get());
         const UsageDay& first = chart_.days.front();
         MoveToEx(dc, xAfter(0), plot.Y(first.cumulative - first.billed), nullptr);
         for (int i = 0; i < chart_.elapsedDays; ++i) {
@@ -385,8 +385,8 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
         }
     }
     if (current) {
-        OwnedPen projection = Pen(kProjection, Scale(2), true);
-        Selection pen(dc, projection.Get());
+        widgets::OwnedPen projection = Pen(kProjection, Scale(2), true);
+        widgets::Selection pen(dc, projection.Get());
         const int yEnd = plot.Y(chart_.projected);
         DrawSegment(dc, xAfter(chart_.elapsedDays), plot.Y(chart_.used), xAfter(n), yEnd);
         // Below the limit's label when the two would meet.
@@ -398,8 +398,8 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
     }
     // The day the limit is (or was) reached.
     if (chart_.limitDay >= 0) {
-        OwnedPen marker = Pen(kLimit, Scale(1), true);
-        Selection pen(dc, marker.Get());
+        widgets::OwnedPen marker = Pen(kLimit, Scale(1), true);
+        widgets::Selection pen(dc, marker.Get());
         const int x = xAfter(chart_.limitDay + 1);
         DrawSegment(dc, x, plot.r.top, x, plot.r.bottom);
         const CalendarDate& d = chart_.days[static_cast<std::size_t>(chart_.limitDay)].date;
@@ -410,4 +410,4 @@ void CUsageChartWnd::DrawMonthTotal(HDC dc, const RECT& area) const {
     DrawDayLabels(dc, plot.r, plot.r.bottom + Scale(3));
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

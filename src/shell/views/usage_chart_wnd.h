@@ -6,12 +6,12 @@
 //
 // It decides nothing and keeps no copies: at each Update it asks the history
 // list's model for the month and the sums and lets the core
-// (tracker/usage_chart) do the arithmetic. Painted with GDI into a memory
+// (core/history/usage_chart) do the arithmetic. Painted with GDI into a memory
 // bitmap (no flicker) and scaled by the window's DPI.
 //
 // The frame's part: Open() for the menu command; Update() at each session
-// tick and after each listing (WM_RECORDS_UPDATED 0: a month picked, a session
-// ended, the options changed).
+// tick and after each listing of the history (a month picked, a session ended,
+// the options changed).
 #pragma once
 
 #include <windows.h>
@@ -19,14 +19,14 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/settings/settings_store.h"
 #include "core/base/clock.h"
-#include "core/history/usage_chart.h"
-#include "shell/widgets/gdi_handles.h"
 #include "core/history/history_list.h"
+#include "core/history/usage_chart.h"
+#include "core/settings/settings_store.h"
+#include "shell/widgets/gdi_handles.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 class CUsageChartWnd : public win::Window {
   public:
@@ -75,8 +75,8 @@ class CUsageChartWnd : public win::Window {
     UsageChart chart_;
     UsageChartTexts texts_;
     UINT dpi_ = 96;
-    OwnedFont font_;
-    OwnedFont titleFont_;
+    widgets::OwnedFont font_;
+    widgets::OwnedFont titleFont_;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

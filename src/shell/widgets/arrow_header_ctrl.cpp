@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 void CArrowHeaderCtrl::SetSortImage(int column, bool descending) {
     column_ = column;
@@ -96,4 +96,4 @@ void CArrowHeaderCtrl::DrawItem(const DRAWITEMSTRUCT& draw) {
     DeleteObject(shadow);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -9,7 +9,7 @@
 
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CArrowHeaderCtrl : public win::Window {
   public:
@@ -31,4 +31,4 @@ class CArrowHeaderCtrl : public win::Window {
     bool descending_ = true;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 std::atomic<long> live{0};
@@ -29,4 +29,4 @@ IconBitmaps::IconBitmaps(HICON icon) {
     ok = true;
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

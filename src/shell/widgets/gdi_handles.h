@@ -8,7 +8,7 @@
 
 #include <utility>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 // Objects created through these handles and not yet freed.
 long LiveWidgetGdiObjects();
@@ -102,4 +102,4 @@ struct IconBitmaps {
     OwnedBitmap mask;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -9,7 +9,7 @@
 
 #include "shell/win/shell_open.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 
@@ -339,4 +339,4 @@ void CLinkLabel::UpdateToolTip() {
     SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -12,7 +12,7 @@
 #include "shell/widgets/gdi_handles.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CLinkLabel : public win::Window {
   public:
@@ -80,4 +80,4 @@ class CLinkLabel : public win::Window {
     HWND toolTip_ = nullptr;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 
@@ -233,4 +233,4 @@ void CListViewEx::DrawItem(const DRAWITEMSTRUCT& draw) {
     if ((item.state & LVIS_FOCUSED) && focus) DrawFocusRect(dc, &highlight);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -11,7 +11,7 @@
 
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CListViewEx : public win::Window {
   public:
@@ -55,4 +55,4 @@ class CListViewEx : public win::Window {
     COLORREF bkColor_ = GetSysColor(COLOR_WINDOW);
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

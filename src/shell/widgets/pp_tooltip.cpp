@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 
@@ -802,4 +802,4 @@ LRESULT CPPTooltip::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     return Window::WndProc(msg, wp, lp);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

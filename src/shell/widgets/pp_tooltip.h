@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "core/base/msvc_rand.h"
-#include "shell/widgets/gdi_handles.h"
 #include "core/ui/markup.h"
 #include "core/ui/tip_geometry.h"
+#include "shell/widgets/gdi_handles.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 // Which per-tool settings override the window's.
 constexpr UINT kToolStyles = 0x01;
@@ -202,4 +202,4 @@ class CPPTooltip : public win::Window {
     MsvcRand random_;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -3,7 +3,7 @@
 #include "core/ui/tray_rules.h"
 #include "shell/win/system_library.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 
@@ -120,7 +120,7 @@ bool CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage) {
             HMENU popup = menu.Popup();
             if (!popup) return false;
             // The second item: "显示主窗口" in the shipped menu.
-            PostMessageW(owner, WM_COMMAND, GetMenuItemID(popup, 1), 0);
+            if (command_) command_(GetMenuItemID(popup, 1));
             return true;
         }
         default:
@@ -128,4 +128,4 @@ bool CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage) {
     }
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -1,7 +1,7 @@
 // CTrayIcon: the program's icon in the notification area. It adds, changes and
 // removes the icon and its tip, puts it back when the shell (re)starts, and
-// turns mouse events on the icon into the tray menu or a command for its owner
-// window, the main frame. No window of its own.
+// turns mouse events on the icon into its menu, owned by the owner window, or a
+// command it reports. No window of its own.
 //
 // The frame's part: Create() once; SetIcon() at each connect and end;
 // SetTooltipText() at every tick and with the offline texts; every
@@ -13,10 +13,11 @@
 // The Windows headers that need <windows.h> first:
 #include <shellapi.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CTrayIcon {
   public:
@@ -56,9 +57,12 @@ class CTrayIcon {
 
     // A mouse event on the icon (wParam and lParam of the callback message).
     // Right button up: the menu's first popup at the mouse, its first item the
-    // default (bold); left button down: the command of the popup's second item
-    // is posted to the owner. Others do nothing. False for another icon's id.
+    // default (bold), its commands sent to the owner window as any menu's are;
+    // left button down: the command of the popup's second item is reported.
+    // Others do nothing. False for another icon's id.
     virtual bool OnTrayNotification(WPARAM id, LPARAM mouseMessage);
+    // Where a left click's command goes.
+    void OnCommand(std::function<void(UINT command)> callback) { command_ = std::move(callback); }
 
   private:
     bool Add();
@@ -66,6 +70,7 @@ class CTrayIcon {
     NOTIFYICONDATAW data_{};
     bool created_ = false;
     bool present_ = false;
+    std::function<void(UINT command)> command_;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 namespace {
 
@@ -238,13 +238,8 @@ LRESULT CViewExSplitWnd::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
-        case WM_NOTIFY:
-        case WM_COMMAND:
-            // The panes' notifications belong to the window that owns the
-            // layout (the frame), as if the panes were its own children.
-            return SendMessageW(GetParent(Hwnd()), msg, wp, lp);
     }
     return Window::WndProc(msg, wp, lp);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -1,14 +1,15 @@
 // CViewExSplitWnd: a splitter window of rows x columns of child panes, with bars
 // between them that the user drags. The main window uses one row of two columns
 // (device tree | the rest), the right one itself a splitter of two rows
-// (history list over the text pane).
+// (history list over the text pane). The panes' notifications are reflected to
+// the panes' own objects, as every parent of this layer does.
 #pragma once
 
 #include "shell/win/window.h"
 
 #include <vector>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CViewExSplitWnd : public win::Window {
   public:
@@ -86,4 +87,4 @@ class CViewExSplitWnd : public win::Window {
     POINT grip_{};
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -6,7 +6,7 @@
 #include <array>
 #include <string>
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 CXPButton::CXPButton()
     : boundaryPen_(CreatePen(PS_INSIDEFRAME, 1, kBoundary)),
@@ -168,4 +168,4 @@ void CXPButton::DrawItem(const DRAWITEMSTRUCT& item) {
     SetBkMode(dc, oldMode);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

@@ -8,7 +8,7 @@
 #include "shell/widgets/gdi_handles.h"
 #include "shell/win/window.h"
 
-namespace hourlink::ui {
+namespace hourlink::widgets {
 
 class CXPButton : public win::Window {
   public:
@@ -54,4 +54,4 @@ class CXPButton : public win::Window {
     bool default_ = false;
 };
 
-}  // namespace hourlink::ui
+}  // namespace hourlink::widgets

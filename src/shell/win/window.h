@@ -2,6 +2,9 @@
 // virtual window procedure that reads as a message table, and reflection of a
 // child's notifications back to the child's own object (as SumatraPDF's wingui).
 //
+// A child reports to its owner through the callbacks its owner gives it (in its
+// Args, or an On...() setter); it never posts or sends to its owner's window.
+//
 // A class of ours either creates its window (Create with a WindowClass) or
 // attaches to an existing one, such as a control in a dialog (Attach, which
 // subclasses it). Either way Window::FromHwnd finds the object, and the parent's

@@ -4,7 +4,7 @@
 
 #include "shell/widgets/pp_tooltip.h"
 
-namespace hourlink::ui {
+namespace hourlink {
 
 // The options dialog (138): buttons 1, 2, 1068 and 1000; the first with icon
 // IDI_TOOLTIP_TIP at its own size.
@@ -24,7 +24,7 @@ inline constexpr wchar_t kConnectPropertiesTip[] =
 // After the tools are added: the parent is told before each display, the
 // status-bar font, a pale yellow to grey-green cushion with noise, and a tip
 // that comes back when the mouse rests again inside the same button.
-inline void UseProgramTipLook(CPPTooltip& tip) {
+inline void UseProgramTipLook(widgets::CPPTooltip& tip) {
     tip.SetNotify(true);
     tip.UseSystemFont();
     tip.SetColor(18, 0xDFFFFF);
@@ -34,4 +34,4 @@ inline void UseProgramTipLook(CPPTooltip& tip) {
     tip.SetBehaviour(kTipRearm);
 }
 
-}  // namespace hourlink::ui
+}  // namespace hourlink

@@ -1,0 +1,9 @@
+// The floating drop window's ids (drop_window.rc): session time, month time,
+// download and upload rates.
+#pragma once
+
+#define IDD_DROP_WINDOW 143
+#define IDC_DROP_SESSION 1015
+#define IDC_DROP_MONTH 1016
+#define IDC_DROP_DOWNLOAD 1046
+#define IDC_DROP_UPLOAD 1047

@@ -1,0 +1,35 @@
+// The options dialog's and the advanced dial options' ids (options.rc).
+// Control numbers repeat between the two dialogs as they were laid out.
+#pragma once
+
+#define IDD_OPTIONS 138
+#define IDD_ADVANCED_DIAL 155
+#define IDC_OPT_RESTORE_DEFAULTS 1000
+#define IDC_OPT_DEL_INTERVAL 1002
+#define IDC_OPT_DEL_INTERVAL_SPIN 1003
+#define IDC_OPT_START_DATE 1004
+#define IDC_OPT_START_DATE_SPIN 1005
+#define IDC_OPT_LIMIT_TIME 1006
+#define IDC_OPT_LIMIT_TIME_SPIN 1007
+#define IDC_OPT_ALARM_SOUND 1008
+#define IDC_OPT_ALARM_WINDOW 1009
+#define IDC_OPT_DROP_WINDOW 1039
+#define IDC_OPT_DAY_LIMIT 1040
+#define IDC_OPT_DAY_LIMIT_SPIN 1041
+#define IDC_OPT_TRAN_WINDOW 1045
+#define IDC_OPT_START_RUN 1064
+#define IDC_OPT_HANG_UP 1065
+#define IDC_OPT_ADVANCED 1068
+#define IDC_OPT_ADJUST_ADD 1093
+#define IDC_OPT_ADJUST_SUBTRACT 1094
+#define IDC_OPT_ADJUST 1095
+#define IDC_OPT_ADJUST_SPIN 1097
+#define IDC_ADV_LOCAL_FLAG 1048
+#define IDC_ADV_IDLE_FLAG 1049
+#define IDC_ADV_START_UP_CONNECT 1050
+#define IDC_ADV_COUNT 1069
+#define IDC_ADV_WAIT 1070
+#define IDC_ADV_IDLE 1071
+#define IDC_ADV_COUNT_SPIN 1072
+#define IDC_ADV_WAIT_SPIN 1073
+#define IDC_ADV_IDLE_SPIN 1074
