@@ -32,6 +32,7 @@
 #include "fake_dial.h"
 #include "res/connect_res.h"
 #include "res/main_window_res.h"
+#include "res/options_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "shell/dialogs/program_lock.h"
@@ -593,6 +594,29 @@ TEST_F(MainFrameTest, ClosingWhileOnlineAsksFirstAndStaysOnNo) {
     SendMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(ExitQuestion::seen, 1);
     EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MainFrameTest, RestoringTheDefaultsTurnsTranslucencyOffAtOnceEvenOnCancel) {
+    WriteSetting(settings_, settings::kTranWindow, 1);
+    Open();
+    ASSERT_TRUE(frame_->DropWindow().IsTranslucent());
+    bool translucentAfterRestore = true;
+    int step = 0;
+    test::Script options([&] {
+        HWND dialog = test::FindDialog(L"选项");
+        if (!dialog) return true;
+        if (step++ == 0) {
+            test::Press(dialog, IDC_OPT_RESTORE_DEFAULTS);
+            return true;
+        }
+        translucentAfterRestore = frame_->DropWindow().IsTranslucent();
+        test::Press(dialog, IDCANCEL);
+        return false;
+    });
+    SendMessageW(Hwnd(), WM_COMMAND, ID_OPTIONS, 0);
+    EXPECT_FALSE(translucentAfterRestore);
+    EXPECT_FALSE(frame_->DropWindow().IsTranslucent());
+    EXPECT_EQ(ReadSetting(settings_, settings::kTranWindow), 0);
 }
 
 // The lock's values in memory.

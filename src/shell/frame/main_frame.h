@@ -96,6 +96,7 @@ class CMainFrame : public win::Window {
     CMonthBar& MonthBar() { return monthBar_; }
     CTotalTimeView& TotalTimeView() { return totalTimeView_; }
     CHourlinkView& HourlinkView() { return hourlinkView_; }
+    CDropWindow& DropWindow() { return dropWindow_; }
     CUsageChartWnd& UsageChartWnd() { return usageChartWnd_; }
 
   protected:
