@@ -235,6 +235,18 @@ TEST_F(MainFrameTest, SystemMenuKeepsItsItemsAndButtonsFollowTheirCommands) {
     EXPECT_TRUE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
     ListView_SetItemState(list, 1, 0, LVIS_SELECTED);
     EXPECT_FALSE(frame_->MonthBar().IsButtonEnabled(ID_SUM_SELECTION));
+    // A click on the button, as the tool bar reports it, runs the command only
+    // while it is enabled: the totals of two rows go to the log pane.
+    const auto click = [&] {
+        SendMessageW(Hwnd(), WM_COMMAND, MAKEWPARAM(ID_SUM_SELECTION, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(frame_->MonthBar().Hwnd()));
+    };
+    const std::wstring log = frame_->LogText();
+    click();
+    EXPECT_EQ(frame_->LogText(), log);
+    ListView_SetItemState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+    click();
+    EXPECT_NE(frame_->LogText().find(L"所选项使用分钟: 16分钟"), std::wstring::npos);
 
     // Fly-by help: a button's prompt in pane 0 while the mouse is over it.
     const std::wstring message = frame_->PaneText(CMainFrame::kMessagePane);
@@ -707,7 +719,8 @@ TEST_F(FrameDialTest, TheConnectCommandDialsWhatTheDialogGivesAndLogsRasProgress
         test::Press(box, IDOK);
         return false;
     });
-    SendMessageW(Hwnd(), WM_COMMAND, ID_CONNECT, 0);
+    // "连接..." chosen in the device tree's menu, which the tree owns.
+    SendMessageW(frame_->EnumView().Hwnd(), WM_COMMAND, ID_CONNECT, 0);
     EXPECT_EQ(title, L"Home");
     EXPECT_EQ(user, L"alice");
     ASSERT_TRUE(dial_.WaitUntil([&] { return !dial_.dialled.empty(); }));

@@ -97,6 +97,7 @@ class CMainFrame : public win::Window {
     CTotalTimeView& TotalTimeView() { return totalTimeView_; }
     CHourlinkView& HourlinkView() { return hourlinkView_; }
     CDropWindow& DropWindow() { return dropWindow_; }
+    CEnumView& EnumView() { return enumView_; }
     CUsageChartWnd& UsageChartWnd() { return usageChartWnd_; }
 
   protected:
