@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <map>
+#include <utility>
 
 #include "core/accounting/limits.h"
 #include "core/base/time_format.h"
@@ -117,6 +119,35 @@ TEST_F(LocalTime, StartDayOutsideTheOptionsRangeIsTakenAsTheNearestBound) {
     EXPECT_EQ(AccountingMonthLabel(2004, 3, 3, 0), (YearMonth{2004, 3}));    // as day 1
     EXPECT_EQ(AccountingMonthLabel(2004, 3, 30, 99), (YearMonth{2004, 4}));  // as day 30
     EXPECT_EQ(AccountingPeriod({2004, 3}, -5), AccountingPeriod({2004, 3}, 1));
+}
+
+TEST_F(LocalTime, EveryDayLiesInThePeriodOfItsLabel) {
+    // Every day from 1992 to 2037, from midnight to midnight, for every start
+    // day: a day outside its label's period would be counted in no month.
+    std::map<std::pair<int, int>, Period> periods;  // by label and start day
+    std::tm tm{};
+    tm.tm_year = 1992 - 1900;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    std::int64_t midnight = std::mktime(&tm);
+    int faults = 0;
+    while (tm.tm_year <= 2037 - 1900) {
+        const CalendarDate date{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+        ++tm.tm_mday;
+        tm.tm_isdst = -1;
+        const std::int64_t next = std::mktime(&tm);
+        for (int s = 1; s <= 30; ++s) {
+            const YearMonth label = AccountingMonthLabel(date.year, date.month, date.day, s);
+            Period& p = periods[{label.year * 12 + label.month, s}];
+            if (p.end == 0) p = AccountingPeriod(label, s);
+            if (p.begin <= midnight && next <= p.end) continue;
+            ADD_FAILURE() << date.year << "/" << date.month << "/" << date.day << ", start day "
+                          << s << ": labelled " << label.year << "/" << label.month
+                          << ", whose period is " << Local(p.begin) << " to " << Local(p.end);
+            if (++faults == 5) return;
+        }
+        midnight = next;
+    }
 }
 
 TEST(CountingSince, NamesTheDayThePeriodBegins) {

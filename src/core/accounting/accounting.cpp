@@ -73,13 +73,20 @@ CalendarDate PreviousMonth(CalendarDate date) {
 
 YearMonth AccountingMonthLabel(int year, int month, int day, int startDay) {
     const int s = ClampStartDay(startDay);
-    const YearMonth own{year, month};
-    if (s < 16) {
-        if (s != 1 && day > 0 && day < s) return PreviousMonth(own);
-        return own;
+    const CalendarDate date{year, month, day};
+    // The month whose period holds the date. Periods follow one another from
+    // one start date to the next, so it is the last of the date's previous,
+    // own and next month whose period has begun by then. A start day the month
+    // lacks moves that beginning into the next month as AccountingPeriod's
+    // mktime does: with start day 30, 1 March of a common year is still in
+    // February's period.
+    YearMonth label = PreviousMonth(YearMonth{year, month});
+    for (int step = 0; step < 2; ++step) {
+        const YearMonth next = NextMonth(label);
+        if (date < PeriodStartDate(next, s)) break;
+        label = next;
     }
-    if (day >= s && day <= 31) return NextMonth(own);
-    return own;
+    return label;
 }
 
 Period AccountingPeriod(YearMonth label, int startDay) {

@@ -3,6 +3,7 @@
 // of the month's, today's and the running session's time.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,8 @@ struct CalendarDate {
     int month = 0;  // 1 to 12
     int day = 0;    // 1 to DaysInMonth
     friend bool operator==(const CalendarDate&, const CalendarDate&) = default;
+    // Earlier dates first.
+    friend auto operator<=>(const CalendarDate&, const CalendarDate&) = default;
 };
 
 // Days of a month of the Gregorian calendar; 0 for year 0 and for a month
@@ -45,7 +48,9 @@ CalendarDate PreviousMonth(CalendarDate date);
 // The accounting month a date belongs to, named after the calendar month in
 // which most of its period lies: with a start day below 16 the days before the
 // start day belong to the previous month; from 16 on, the days from the start
-// day on belong to the next month.
+// day on belong to the next month. The date always lies in the month's
+// AccountingPeriod, also where a start day the month lacks moves a period's
+// beginning into the next month.
 YearMonth AccountingMonthLabel(int year, int month, int day, int startDay);
 
 // A half-open range of seconds since 1970: begin <= t < end.
