@@ -97,9 +97,12 @@ void WatcherThread::Run() {
     if (stopRequested_) return;
     watcher_.Start();
     while (WaitForChange()) {
+        // Ask for the next change before looking: the pass can take seconds
+        // (a silent DNS server), and a change during it must end the next
+        // wait at once instead of going unseen.
+        RequestChangeNotification();
         QueryAddressList();
         watcher_.OnAddressChange();
-        RequestChangeNotification();
     }
 }
 
