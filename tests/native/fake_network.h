@@ -81,6 +81,7 @@ class FakeNetwork final : public NetworkPlatform {
     // Datagrams that arrive before the answer to every request (somebody
     // else's ICMP traffic).
     std::vector<std::vector<std::uint8_t>> strayDatagrams;
+    std::string strayFrom;  // the stray datagrams' source; empty: the probed host
     // Runs at the start of every receive: a test can hold the receiver there,
     // as a silent server keeps it waiting.
     std::function<void()> beforeReceive;
@@ -180,7 +181,8 @@ inline int FakeIcmpSocket::SetTimeouts(int) {
 inline int FakeIcmpSocket::SendTo(std::uint32_t address, const std::uint8_t* data,
                                   std::size_t size) {
     network_.echoTargets.push_back(address);
-    for (const auto& stray : network_.strayDatagrams) replies_.emplace_back(address, stray);
+    const std::uint32_t strayFrom = network_.strayFrom.empty() ? address : Ipv4(network_.strayFrom);
+    for (const auto& stray : network_.strayDatagrams) replies_.emplace_back(strayFrom, stray);
     if (!network_.injectedReplies.empty()) {
         replies_.emplace_back(address, std::move(network_.injectedReplies.front()));
         network_.injectedReplies.pop_front();

@@ -96,6 +96,16 @@ TEST_F(PingerTest, OddRepliesAreNamedButNotCounted) {
     EXPECT_EQ(pinger.Received(), 0);
 }
 
+TEST_F(PingerTest, ProbeIsNotAnsweredByAnotherHost) {
+    // The ping tool shares the process's identifier: its reply from the host it
+    // pings may carry the probe's sequence number, yet the server stays silent.
+    ASSERT_TRUE(pinger.Open(1000, "192.168.1.1", 64, maxSize));
+    net.strayFrom = "10.0.0.9";
+    net.strayDatagrams = {Reply(5, 0, net.processId & 0xFFFF)};  // sequence 0, the probe's
+    EXPECT_FALSE(pinger.ProbeForReply(1000));
+    EXPECT_EQ(pinger.Received(), 0);
+}
+
 TEST_F(PingerTest, OpenFailuresSayWhy) {
     EXPECT_FALSE(pinger.Open(1000, "no.such.host", 64, maxSize));
     EXPECT_EQ(pinger.Message(), L"Unable to resolve host address: no.such.host.");

@@ -148,7 +148,10 @@ bool Pinger::ProbeForReply(int timeoutMs) {
     do {
         const auto got = Receive();
         if (!got) return false;
-        if (got->reply.kind == EchoReply::Kind::Match && got->reply.sequence == sequence) {
+        // The ping tool sends from this process with the same identifier and
+        // its own sequence numbers: only the probed host's reply answers.
+        if (got->reply.kind == EchoReply::Kind::Match && got->reply.sequence == sequence &&
+            got->from == destination_) {
             ++received_;
             return true;
         }

@@ -50,9 +50,10 @@ class Pinger {
     // is the loss over the requests sent before this one (unchanged on the first).
     bool ProbeOnce(int& lossPercent);
     // Sends one request and reads until this request's own reply arrives or
-    // `timeoutMs` have passed since it was sent: other processes' replies and
-    // other ICMP messages that come first are passed over, so they cannot hide
-    // an answer. True when the reply came; for the LAN probe.
+    // `timeoutMs` have passed since it was sent: other processes' replies,
+    // replies from other hosts and other ICMP messages that come first are
+    // passed over, so they can neither hide an answer nor stand in for one.
+    // True when the reply came; for the LAN probe.
     bool ProbeForReply(int timeoutMs);
     // Closes the socket and frees the buffers; safe to call again.
     void Close();
