@@ -12,7 +12,7 @@
 //
 // Input: 20 bytes of control, then the record file's bytes.
 //   [0] bit 0 the file exists, 1 the backup exists, 2 a connection is up at
-//       start, 3 it is a RAS connection, 4 the backup is cut short
+//       start, 3 it continues the last record, 4 the backup is cut short
 //   [1] the number of the file operation that fails (0: none)
 //   [2] bit 0 failures continue, 1 a failing write writes half; bits 2-4 a
 //       step of the purge, bits 5-6 what happens there (fail, crash)
@@ -75,10 +75,10 @@ class Run {
         if (!doc_->OpenForUpdate(kPath)) return;
         // The watcher's first check: the recovery, then the load and, when
         // the countdown has run out, the purge check.
-        const std::optional<std::uint32_t> index =
-            RecoveryIndex(doc_->RecordCount(), (c_[0] & 4) && (c_[0] & 8));
+        const bool continues = (c_[0] & 4) && (c_[0] & 8);
+        const std::optional<std::uint32_t> index = RecoveryIndex(doc_->RecordCount(), continues);
         const RecoveryResult recovered =
-            maintenance_.RecoverUnfinishedRecord(*doc_, table_, (c_[0] & 4) != 0, (c_[0] & 8) != 0);
+            maintenance_.RecoverUnfinishedRecord(*doc_, table_, continues);
         if (recovered == RecoveryResult::Recovered || recovered == RecoveryResult::ReloadFailed) {
             const std::int32_t seconds =
                 LoadI32(files_.contents[BackupFile::PathBeside(kPath)].data());

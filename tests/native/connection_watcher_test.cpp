@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/base/posix_file_system.h"
+#include "core/base/byte_order.h"
+#include "core/records/record_maintenance.h"
 #include "core/settings/memory_settings_store.h"
 #include "fake_network.h"
 #include "test_support.h"
@@ -43,14 +44,17 @@ class RecordingEvents final : public WatcherEvents {
     std::vector<std::wstring> logs;
 };
 
-// One run of the program: a watcher over the record file in `dir`.
+// One run of the program: a watcher over the record file in `dir`, with the
+// start-up recovery the program installs.
 struct ProgramRun {
     ProgramRun(FakeNetwork& net, const test::TempDir& dir, ManualClock& clock,
                MemorySettingsStore& settings)
         : info(net, notifier, clock),
           doc(files, clock, notifier),
-          watcher(info, doc, table, settings, clock, events) {
+          watcher(info, doc, table, settings, clock, events),
+          maintenance(files, clock, settings, notifier) {
         events.clock = &clock;
+        watcher.SetStartupRecovery(maintenance.StartupRecovery());
         watcher.OpenRecordFile(dir.WinPath("adsl.bs"));
     }
     std::vector<SessionRecord> Records() {
@@ -60,13 +64,22 @@ struct ProgramRun {
     }
 
     test::RecordingNotifier notifier;
-    PosixFileSystem files;
+    test::FaultyFileSystem files;
     NetworkInfo info;
     CFixLenRecDoc doc;
     RecordTable table;
     RecordingEvents events;
     ConnectionWatcher watcher;
+    RecordMaintenance maintenance;
 };
+
+SessionRecord OpenRecord(std::int64_t start) {
+    SessionRecord r;
+    r.marker = kRecordMarker;
+    r.start = static_cast<std::uint32_t>(start);
+    r.SetClientIp("61.2.3.4");
+    return r;
+}
 
 class WatcherTest : public ::testing::Test {
   protected:
@@ -317,6 +330,70 @@ TEST_F(WatcherTest, WithoutARecordFileSessionsAreStillFollowed) {
     EXPECT_EQ(run.events.calls,
               (std::vector<std::string>{"loaded", "started", "conn.wav", "programs", "ended",
                                         "disconn.wav", "end programs"}));
+}
+
+TEST_F(WatcherTest, RecoveryCompletesTheCrashedRecordUnlessTheSessionContinuesIt) {
+    // Power was lost 2 h ago in a session's eleventh minute (an older record was
+    // left open without a backup); the line was dialled again before the start.
+    RecordFileHeader header;
+    header.recordCount = 2;
+    test::WriteAll(dir.File("adsl.bs"),
+                   test::FileBytes(header, {OpenRecord(kT0 - 90'000), OpenRecord(kT0 - 7200)}));
+    test::WriteAll(dir.File("adsl.bak"), {0x58, 0x02, 0, 0});  // 600 s
+    UpRas("Dial", 2, "61.2.3.9");
+    net.statistics[2] = {0, 0, 0, 30'000};
+    ProgramRun(net, dir, clock, settings).watcher.Start();
+    // Started again 12 s later in the same session: its record is continued.
+    clock.Advance(12);
+    net.statistics[2] = {0, 0, 0, 42'000};
+    ProgramRun again(net, dir, clock, settings);
+    again.watcher.Start();
+    const auto records = again.Records();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_TRUE(records[0].IsOpen());
+    EXPECT_EQ(records[1].duration, 600);
+    EXPECT_TRUE(records[2].IsOpen());  // the running session's
+    EXPECT_EQ(records[2].start, kT0 - 30);
+}
+
+TEST_F(WatcherTest, SessionLengthIsMeasuredWhenTheTickNeverRan) {
+    UpRas("Dial", 1, "61.2.3.4");
+    net.statistics[1] = {0, 0, 0, 30'000};  // up for 30 s when we start
+    ProgramRun run(net, dir, clock, settings);
+    run.watcher.Start();
+    clock.Advance(45);
+    clock.Set(clock.Now() - 3600);  // and the wall clock is set back an hour
+    DownRas();
+    run.watcher.OnAddressChange();
+    EXPECT_EQ(run.events.ended.at(0).duration, 75u);
+    EXPECT_EQ(run.Records().at(0).end, kT0 - 30 + 75);
+}
+
+TEST_F(WatcherTest, FailedRecordWritesAreReportedOnceAndLandOnceTheFileTakesThem) {
+    using Op = test::FaultyFileSystem::Op;
+    auto report = [](const wchar_t* what) {
+        return FormatWatcherReport(what, CFixLenRecDoc::kWriteFailedError);
+    };
+    UpRas("Dial", 1, "61.2.3.4");
+    ProgramRun run(net, dir, clock, settings);
+    int flushes = 0;  // the start's record reaches the file whole, its flush fails
+    run.files.fails = [&](Op op) { return op == Op::Flush && ++flushes == 2; };
+    run.watcher.Start();
+    run.watcher.RetryPendingWrite();  // the frame's next ticks
+    run.watcher.RetryPendingWrite();
+    EXPECT_EQ(run.Records().size(), 1u);
+
+    run.files.fails = [](Op op) { return op == Op::Write; };
+    run.watcher.SetElapsed(300);
+    DownRas();
+    run.watcher.OnAddressChange();
+    run.watcher.RetryPendingWrite();
+    EXPECT_EQ(run.events.logs, (std::vector<std::wstring>{report(L"CFixLenRecDoc::Append"),
+                                                          report(L"CFixLenRecDoc::Update")}));
+    run.files.fails = nullptr;
+    run.watcher.OnAddressChange();  // the next event
+    ASSERT_EQ(run.Records().size(), 1u);
+    EXPECT_EQ(run.Records()[0].duration, 300);
 }
 
 }  // namespace

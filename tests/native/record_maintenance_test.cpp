@@ -103,7 +103,7 @@ class Maintenance : public ::testing::Test {
     std::filesystem::path recordFile = dir.File("adsl.bs");
     std::filesystem::path backupFile = dir.File("adsl.bak");
     std::wstring recordPath = dir.WinPath("adsl.bs");
-    PosixFileSystem files;
+    test::FaultyFileSystem files;
     ManualClock clock{LocalNoon(25)};
     test::RecordingNotifier notifier;
     MemorySettingsStore settings;
@@ -169,8 +169,7 @@ TEST_P(Recovery, CompletesTheLastRecordFromTheBackup) {
     WriteAll(backupFile, BackupBytes(seconds));
     OpenDoc();
 
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::Recovered);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::Recovered);
 
     SessionRecord expected = open;
     expected.duration = seconds;
@@ -194,8 +193,7 @@ TEST_F(Maintenance, RecoveryLeavesCompletedRecordsAndMissingBackupsAlone) {
     WriteAll(backupFile, BackupBytes(600));
     const Bytes before = ReadAll(recordFile);
     OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::Complete);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::Complete);
     EXPECT_EQ(ReadAll(recordFile), before);
 
     // An open record and no usable backup: it stays open.
@@ -203,70 +201,50 @@ TEST_F(Maintenance, RecoveryLeavesCompletedRecordsAndMissingBackupsAlone) {
     const Bytes open = ReadAll(recordFile);
     OpenDoc();
     std::filesystem::remove(backupFile);
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::NoBackup);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::NoBackup);
     WriteAll(backupFile, {0x58, 0x02});
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::NoBackup);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::NoBackup);
     // A negative length is not a session length.
     WriteAll(backupFile, BackupBytes(-60));
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::BadBackup);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::BadBackup);
     EXPECT_EQ(ReadAll(recordFile), open);
 
     // An empty file has nothing to recover.
     WriteRecordFile({});
     OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false, false),
-              RecoveryResult::NoRecord);
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::NoRecord);
     EXPECT_THAT(notifier.messages, IsEmpty());
 }
 
-TEST_F(Maintenance, RecoveryWithARasConnectionUpSkipsTheLastRecord) {
+TEST_F(Maintenance, RecoveryLeavesAContinuedRecordAndNeverCompletesAnOlderOne) {
     WriteAll(backupFile, BackupBytes(300));
-
-    // The running RAS connection may be the last record's session: untouched.
-    WriteRecordFile({Finished(1'698'000'000, 900), Started(1'699'000'000)});
-    Bytes before = ReadAll(recordFile);
+    WriteRecordFile({Started(1'698'000'000), Started(1'699'000'000)});
+    const Bytes before = ReadAll(recordFile);
     OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true, true),
-              RecoveryResult::Complete);
+
+    // The session up now continues the last record: the backup counts its
+    // minutes, which belong to no other record.
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true), RecoveryResult::NoRecord);
     EXPECT_EQ(ReadAll(recordFile), before);
 
-    // A single record with a RAS connection up: nothing to look at.
-    WriteRecordFile({Started(1'699'000'000)});
-    before = ReadAll(recordFile);
-    OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true, true),
-              RecoveryResult::NoRecord);
-    EXPECT_EQ(ReadAll(recordFile), before);
-
-    // The record before the last is the one completed then.
-    WriteRecordFile({Started(1'698'000'000), Started(1'699'000'000)});
-    OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true, true),
-              RecoveryResult::Recovered);
-    EXPECT_EQ(OnDisk().records[0].duration, 300);
-    EXPECT_TRUE(OnDisk().records[1].IsOpen());
-
-    // A LAN session up now (not RAS), or a RAS flag without a session: the last.
-    WriteRecordFile({Started(1'698'000'000), Started(1'699'000'000)});
-    OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true, false),
-              RecoveryResult::Recovered);
+    // Any other session up now (a line dialled again after a power cut): the
+    // last record is the crashed one.
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false), RecoveryResult::Recovered);
     EXPECT_TRUE(OnDisk().records[0].IsOpen());
     EXPECT_EQ(OnDisk().records[1].duration, 300);
 }
 
 TEST_F(Maintenance, RecoveryTellsTheUserWhenTheTableCannotBeReloaded) {
-    // The header counts three records, the file holds two: with a RAS connection
-    // up the second is completed, and the reload finds the third missing.
-    RecordFileHeader header;
-    header.recordCount = 3;
-    WriteAll(recordFile, FileBytes(header, {Finished(1'698'000'000, 60), Started(1'699'000'000)}));
+    WriteRecordFile({Finished(1'698'000'000, 60), Started(1'699'000'000)});
     WriteAll(backupFile, BackupBytes(120));
     OpenDoc();
-    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, true, true),
+    // The disk stops answering reads once the completed record is written.
+    bool written = false;
+    files.fails = [&written](test::FaultyFileSystem::Op op) {
+        written = written || op == test::FaultyFileSystem::Op::Flush;
+        return written && op == test::FaultyFileSystem::Op::Read;
+    };
+    EXPECT_EQ(maintenance.RecoverUnfinishedRecord(*doc, table, false),
               RecoveryResult::ReloadFailed);
     EXPECT_THAT(notifier.messages, ElementsAre(L"WriteBuf()失败"));
     EXPECT_EQ(OnDisk().records[1].duration, 120);  // on disk all the same
@@ -277,7 +255,7 @@ TEST_F(Maintenance, TheWatcherHooksRunRecoveryAndPurgeCheck) {
     WriteAll(backupFile, BackupBytes(60));
     OpenDoc();
     doc->SetPurgeCheck(maintenance.PurgeCheck());
-    maintenance.StartupRecovery()(*doc, table, false, false);
+    maintenance.StartupRecovery()(*doc, table, false);
     doc->AfterSessionCheck(table);
     EXPECT_EQ(OnDisk().records[0].duration, 60);
     // Too few records to purge: the countdown starts again.

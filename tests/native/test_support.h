@@ -1,19 +1,25 @@
 // Helpers shared by the native tests: a scratch directory, whole-file reads and
-// writes, and a notifier that remembers what it was told.
+// writes, a notifier that remembers what it was told, and a file system whose
+// files fail when a test says so.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "core/base/file_system.h"
 #include "core/base/notifier.h"
+#include "core/base/posix_file_system.h"
 #include "core/base/session_record.h"
 
 namespace hourlink::test {
@@ -78,6 +84,46 @@ class RecordingNotifier final : public Notifier {
 
     std::vector<std::wstring> messages;
     std::vector<std::pair<std::wstring, int>> errors;
+};
+
+// The real file system, with faults: `fails` is asked before every read, write
+// and flush of a file opened through it; true makes that call fail, undone.
+class FaultyFileSystem final : public FileSystem {
+  public:
+    enum class Op { Read, Write, Flush };
+    std::function<bool(Op)> fails;
+
+    OpenResult Open(const std::wstring& path, OpenMode mode, ShareMode share) override {
+        OpenResult opened = real_.Open(path, mode, share);
+        if (opened.file) opened.file = std::make_unique<File>(*this, std::move(opened.file));
+        return opened;
+    }
+    bool FileExists(const std::wstring& p) override { return real_.FileExists(p); }
+    bool Replace(const std::wstring& s, const std::wstring& t) override {
+        return real_.Replace(s, t);
+    }
+    bool RemoveFile(const std::wstring& p) override { return real_.RemoveFile(p); }
+
+  private:
+    struct File final : RandomAccessFile {
+        File(FaultyFileSystem& o, std::unique_ptr<RandomAccessFile> f)
+            : owner(o), real(std::move(f)) {}
+        std::optional<std::size_t> ReadAt(std::uint64_t at, void* buffer, std::size_t n) override {
+            return owner.Fails(Op::Read) ? std::nullopt : real->ReadAt(at, buffer, n);
+        }
+        bool WriteAt(std::uint64_t at, const void* data, std::size_t n) override {
+            return !owner.Fails(Op::Write) && real->WriteAt(at, data, n);
+        }
+        bool Flush() override { return !owner.Fails(Op::Flush) && real->Flush(); }
+        std::optional<std::uint64_t> Size() override { return real->Size(); }
+        bool Truncate(std::uint64_t size) override { return real->Truncate(size); }
+
+        FaultyFileSystem& owner;
+        std::unique_ptr<RandomAccessFile> real;
+    };
+    bool Fails(Op op) const { return fails && fails(op); }
+
+    PosixFileSystem real_;
 };
 
 }  // namespace hourlink::test

@@ -1,6 +1,8 @@
 #include "core/net/connection_watcher.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "core/base/gbk.h"
 #include "core/settings/settings.h"
@@ -21,6 +23,11 @@ std::string_view FieldText(const char* field, std::size_t width) {
 
 std::wstring Widen(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
+}
+
+// Two records of one session: the same start, connection and address.
+bool SameSession(const SessionRecord& a, const SessionRecord& b) {
+    return a.start == b.start && a.Name() == b.Name() && a.ClientIp() == b.ClientIp();
 }
 
 }  // namespace
@@ -92,6 +99,7 @@ void ConnectionWatcher::OnAddressChange() {
     Effects effects;
     {
         std::lock_guard lock(operationMutex_);
+        RetryPendingLocked();
         const auto now = static_cast<std::uint32_t>(clock_.Now());
         UpdateStatus([&](ConnectionStatus& s) { s.lastEventTime = now; });
         if (Status().active == 0) {
@@ -107,6 +115,7 @@ void ConnectionWatcher::CheckForConnection() {
     Effects effects;
     {
         std::lock_guard lock(operationMutex_);
+        RetryPendingLocked();
         CheckLocked(effects);
     }
     RunEffects(effects);
@@ -114,6 +123,7 @@ void ConnectionWatcher::CheckForConnection() {
 
 bool ConnectionWatcher::IsStillConnected() {
     std::lock_guard lock(operationMutex_);
+    RetryPendingLocked();
     return StillConnectedLocked();
 }
 
@@ -121,6 +131,7 @@ void ConnectionWatcher::EndSession() {
     Effects effects;
     {
         std::lock_guard lock(operationMutex_);
+        RetryPendingLocked();
         EndLocked(effects);
     }
     RunEffects(effects);
@@ -195,22 +206,32 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
         });
     }
 
+    const bool active = Status().active != 0;
+    std::optional<SessionRecord> startRecord;
+    if (active) {
+        const ConnectionStatus s = Status();
+        const std::int64_t now = clock_.Now();
+        elapsedAtBegin_ = now > s.start ? static_cast<std::uint32_t>(now - s.start) : 0;
+        beginTick_ = clock_.TickCount();
+        // Whether the session continues the file's last record is settled
+        // before the first check's recovery, which must leave a continued
+        // record alone; its own record is appended after the recovery, so it
+        // is never the one recovered.
+        startRecord = PrepareStartRecord();
+    }
+
     if (firstCheckPending_) {
         firstCheckPending_ = false;
-        const ConnectionStatus s = Status();
         if (recordFileOpen_) {
-            // The RAS rule of the recovery holds on the NT family only.
-            if (recovery_) {
-                recovery_(records_, table_, s.active != 0, rasSession_ && network_.IsNtFamily());
-            }
+            if (recovery_) recovery_(records_, table_, continuation_);
             records_.AfterSessionCheck(table_);
         }
         effects.push_back([this] { events_.RecordsLoaded(); });
     }
 
-    if (Status().active != 0) {
+    if (active) {
         SetTraffic(0, 0, 0);  // figures of an earlier session must not carry over
-        WriteStartRecord();
+        WriteStartRecord(startRecord, effects);
         const std::uint32_t sequence = ++eventSequence_;
         const std::uint8_t continues = continuation_ ? 1 : 0;
         UpdateStatus([&](ConnectionStatus& status) {
@@ -249,7 +270,7 @@ void ConnectionWatcher::BeginSession(bool fromRas) {
     });
 }
 
-void ConnectionWatcher::WriteStartRecord() {
+std::optional<SessionRecord> ConnectionWatcher::PrepareStartRecord() {
     ConnectionStatus s = Status();
     if (pppoeSession_) {
         s.type = static_cast<std::uint8_t>(ConnectionType::Broadband);
@@ -268,9 +289,16 @@ void ConnectionWatcher::WriteStartRecord() {
 
     sessionRecord_.reset();
     continuation_ = false;
+    for (PendingWrite& write : pendingWrites_) write.running = false;
     // Connections of other kinds are followed but neither timed nor recorded.
-    if (!recordFileOpen_ || !IsTimedConnectionType(s.type)) return;
+    if (!recordFileOpen_ || !IsTimedConnectionType(s.type)) return std::nullopt;
 
+    // While writes are kept, the file's last record is not the last session's:
+    // nothing continues it.
+    if (pendingWrites_.empty() && records_.IsContinuation(s.start, s.ClientIp())) {
+        continuation_ = true;
+        return std::nullopt;
+    }
     SessionRecord record;
     record.marker = kRecordMarker;
     record.SetName(s.Name());
@@ -278,13 +306,86 @@ void ConnectionWatcher::WriteStartRecord() {
     record.continuation = s.continuation;
     record.start = s.start;
     record.type = s.type;
+    return record;
+}
 
-    if (records_.IsContinuation(s.start, s.ClientIp())) {
-        continuation_ = true;
+void ConnectionWatcher::WriteStartRecord(const std::optional<SessionRecord>& record,
+                                         Effects& effects) {
+    // The first check's purge drops only leading records: a continued record
+    // is still the last one.
+    if (continuation_) {
         sessionRecord_ = records_.RecordCount() - 1;
-    } else {
-        sessionRecord_ = records_.Append(record);
+    } else if (record) {
+        WriteRecord({*record, std::nullopt, true}, effects);
     }
+}
+
+std::uint32_t ConnectionWatcher::MeasuredSeconds() const {
+    const std::uint64_t seconds = elapsedAtBegin_ + (clock_.TickCount() - beginTick_) / 1000;
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(seconds, std::numeric_limits<std::int32_t>::max()));
+}
+
+void ConnectionWatcher::WriteRecord(PendingWrite write, Effects& effects) {
+    // An append waits behind a kept one, so that the file keeps the sessions
+    // in the order they began; the rewrite of a known record need not wait.
+    const bool waits = !write.index && std::any_of(pendingWrites_.begin(), pendingWrites_.end(),
+                                                   [](const PendingWrite& w) { return !w.index; });
+    if (!waits) {
+        if (TryWrite(write, false)) return;
+        // The file seam has no error code for a failed write: the system's
+        // write fault stands for it, unless the file is closed, when the error
+        // of the open that failed says why.
+        const int openError = records_.LastError();
+        const int number = !records_.IsOpenForUpdate() && openError != 0
+                               ? openError
+                               : CFixLenRecDoc::kWriteFailedError;
+        const std::wstring_view what =
+            write.index ? L"CFixLenRecDoc::Update" : L"CFixLenRecDoc::Append";
+        effects.push_back([this, what, number] { Report(what, number); });
+    }
+    pendingWrites_.push_back(std::move(write));
+    hasPendingWrites_ = true;
+}
+
+bool ConnectionWatcher::TryWrite(const PendingWrite& write, bool retry) {
+    if (write.index) return records_.Update(write.record, *write.index);
+    std::optional<std::uint32_t> index;
+    // An append that failed only at its flush left the whole record in the
+    // file, as its last: the retry rewrites it there instead of adding it twice.
+    const std::uint32_t count = records_.RecordCount();
+    const std::optional<SessionRecord> last =
+        retry && count > 0 ? records_.GetRecord(count - 1) : std::nullopt;
+    if (last && SameSession(*last, write.record)) {
+        if (records_.Update(write.record, count - 1)) index = count - 1;
+    } else {
+        index = records_.Append(write.record);
+    }
+    if (index && write.running) sessionRecord_ = index;
+    return index.has_value();
+}
+
+void ConnectionWatcher::RetryPendingLocked() {
+    if (!hasPendingWrites_) return;
+    std::vector<PendingWrite> kept;
+    bool appendKept = false;
+    for (PendingWrite& write : pendingWrites_) {
+        const bool waits = !write.index && appendKept;
+        if (!waits && TryWrite(write, true)) continue;
+        if (!write.index) appendKept = true;
+        kept.push_back(std::move(write));
+    }
+    pendingWrites_ = std::move(kept);
+    hasPendingWrites_ = !pendingWrites_.empty();
+}
+
+void ConnectionWatcher::RetryPendingWrite() {
+    if (!hasPendingWrites_) return;
+    // Never wait for an operation, which may probe the network for seconds:
+    // it tries the kept writes itself.
+    std::unique_lock lock(operationMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return;
+    RetryPendingLocked();
 }
 
 bool ConnectionWatcher::StillConnectedLocked() {
@@ -301,11 +402,16 @@ bool ConnectionWatcher::StillConnectedLocked() {
 }
 
 void ConnectionWatcher::EndLocked(Effects& effects) {
+    // The session's length: the frame's tick count, or the watcher's own count
+    // when that is larger (the tick never ran, or stopped early). Both are read
+    // on the monotonic counter, so a change of the wall clock during the
+    // session moves neither, as it would move the end's time minus the start.
+    const std::uint32_t measured = MeasuredSeconds();
     ConnectionStatus s;
     std::uint32_t speed, received, sent;
     {
         std::lock_guard lock(statusMutex_);
-        status_.duration = status_.elapsed;
+        status_.duration = std::max(status_.elapsed, status_.active != 0 ? measured : 0u);
         status_.end = status_.start + status_.duration;
         status_.billed =
             static_cast<std::uint32_t>(BilledSeconds(static_cast<std::int32_t>(status_.duration)));
@@ -319,7 +425,10 @@ void ConnectionWatcher::EndLocked(Effects& effects) {
         sent = sent_;
     }
 
-    if (sessionRecord_ && recordFileOpen_) {
+    const auto runningAppend =
+        std::find_if(pendingWrites_.begin(), pendingWrites_.end(),
+                     [](const PendingWrite& write) { return write.running; });
+    if (recordFileOpen_ && (sessionRecord_ || runningAppend != pendingWrites_.end())) {
         SessionRecord record;
         record.marker = kRecordMarker;
         record.start = s.start;
@@ -331,7 +440,13 @@ void ConnectionWatcher::EndLocked(Effects& effects) {
         record.type = s.type;
         record.SetClientIp(s.ClientIp());
         record.continuation = s.continuation;
-        records_.Update(record, *sessionRecord_);
+        if (runningAppend != pendingWrites_.end()) {
+            // Its start was never written: the completed record is appended.
+            runningAppend->record = record;
+            runningAppend->running = false;
+        } else {
+            WriteRecord({record, *sessionRecord_, false}, effects);
+        }
     }
     sessionRecord_.reset();
 

@@ -11,8 +11,13 @@
 // look again (WatcherThread::RequestCheck) and reads the status block, the
 // RAS handle and the flags below, which are guarded by short locks of their
 // own. What an operation causes outside (messages to the frame, sounds, the
-// user's programs) runs after its lock is released, so a frame that calls in
-// while it handles a message cannot deadlock with the watcher.
+// user's programs, log lines) runs after its lock is released, so a frame that
+// calls in while it handles a message cannot deadlock with the watcher.
+//
+// A write to the record file that fails (the session's record at its start, or
+// its completion at the end) is reported once in the log and kept: every later
+// operation tries the kept writes again first, in order, and so does
+// RetryPendingWrite, which the UI thread may call at each session tick.
 #pragma once
 
 #include <array>
@@ -92,11 +97,12 @@ std::wstring FormatWatcherReport(std::wstring_view text, int number);
 
 class ConnectionWatcher {
   public:
-    // Runs once at the first check, before the record table is loaded: completes
-    // a record left unfinished by a crash (active: a session is up now; ras: it
-    // is a RAS connection).
+    // Runs once at the first check, before the record table is loaded and before
+    // the record of a session up now is appended: completes a record left
+    // unfinished by a crash. `lastRecordContinues`: the session up now
+    // continues the file's last record, whose minutes are still being counted.
     using StartupRecovery =
-        std::function<void(CFixLenRecDoc& doc, RecordTable& table, bool active, bool ras)>;
+        std::function<void(CFixLenRecDoc& doc, RecordTable& table, bool lastRecordContinues)>;
 
     ConnectionWatcher(NetworkInfo& network, CFixLenRecDoc& records, RecordTable& table,
                       SettingsStore& settings, const Clock& clock, WatcherEvents& events);
@@ -117,6 +123,12 @@ class ConnectionWatcher {
     bool IsStillConnected();
     void EndSession();
 
+    // Tries the record writes that failed again (see the top of this file).
+    // For the UI thread's session tick: costs one flag test when nothing is
+    // kept, and returns at once without writing while an operation runs (which
+    // tries them itself).
+    void RetryPendingWrite();
+
     // Reports a failure to the log pane.
     void Report(std::wstring_view text, int number);
 
@@ -131,11 +143,23 @@ class ConnectionWatcher {
 
   private:
     using Effects = std::vector<std::function<void()>>;
+    // A write to the record file that has not succeeded yet.
+    struct PendingWrite {
+        SessionRecord record;
+        std::optional<std::uint32_t> index;  // rewrite this record; none: append it
+        bool running = false;                // the append of the running session's record
+    };
+
     void CheckLocked(Effects& effects);
     bool StillConnectedLocked();
     void EndLocked(Effects& effects);
     void BeginSession(bool fromRas);
-    void WriteStartRecord();
+    std::optional<SessionRecord> PrepareStartRecord();
+    void WriteStartRecord(const std::optional<SessionRecord>& record, Effects& effects);
+    std::uint32_t MeasuredSeconds() const;
+    void WriteRecord(PendingWrite write, Effects& effects);
+    bool TryWrite(const PendingWrite& write, bool retry);
+    void RetryPendingLocked();
     void RunEffects(Effects& effects);
     template <typename F>
     void UpdateStatus(F&& f) {
@@ -164,6 +188,14 @@ class ConnectionWatcher {
     // The record of the running session: appended at its start, or the last
     // record when the start continued it. Only this record is completed.
     std::optional<std::uint32_t> sessionRecord_;
+    // Where the watcher's own count of the session's length starts: the
+    // seconds it had lasted when the watcher found it, at this tick count.
+    std::uint32_t elapsedAtBegin_ = 0;
+    std::uint64_t beginTick_ = 0;
+    // Failed record writes, oldest first; the flag lets RetryPendingWrite look
+    // without the operation lock.
+    std::vector<PendingWrite> pendingWrites_;
+    std::atomic<bool> hasPendingWrites_ = false;
     // The number of the last event told to the frame.
     std::uint32_t eventSequence_ = 0;
 };

@@ -67,11 +67,9 @@ std::uint32_t PurgeDropCount(std::span<const SessionRecord> records, std::int64_
     return static_cast<std::uint32_t>(old) - kOldRecordsKept;
 }
 
-std::optional<std::uint32_t> RecoveryIndex(std::uint32_t count, bool rasConnectionUp) {
-    if (count == 0) return std::nullopt;
-    if (!rasConnectionUp) return count - 1;
-    if (count < 2) return std::nullopt;
-    return count - 2;
+std::optional<std::uint32_t> RecoveryIndex(std::uint32_t count, bool lastRecordContinues) {
+    if (count == 0 || lastRecordContinues) return std::nullopt;
+    return count - 1;
 }
 
 RecordMaintenance::RecordMaintenance(FileSystem& files, const Clock& clock, SettingsStore& settings,
@@ -79,8 +77,9 @@ RecordMaintenance::RecordMaintenance(FileSystem& files, const Clock& clock, Sett
     : files_(files), clock_(clock), settings_(settings), notifier_(notifier) {}
 
 RecoveryResult RecordMaintenance::RecoverUnfinishedRecord(CFixLenRecDoc& doc, RecordTable& table,
-                                                          bool active, bool ras) {
-    const std::optional<std::uint32_t> index = RecoveryIndex(doc.RecordCount(), active && ras);
+                                                          bool lastRecordContinues) {
+    const std::optional<std::uint32_t> index =
+        RecoveryIndex(doc.RecordCount(), lastRecordContinues);
     if (!index) return RecoveryResult::NoRecord;
     std::optional<SessionRecord> record = doc.GetRecord(*index);
     if (!record || record->duration > 0) return RecoveryResult::Complete;
@@ -229,9 +228,9 @@ PurgeResult RecordMaintenance::Purge(CFixLenRecDoc& doc, RecordTable& table) {
     return PurgeResult::Purged;
 }
 
-std::function<void(CFixLenRecDoc&, RecordTable&, bool, bool)> RecordMaintenance::StartupRecovery() {
-    return [this](CFixLenRecDoc& doc, RecordTable& table, bool active, bool ras) {
-        RecoverUnfinishedRecord(doc, table, active, ras);
+std::function<void(CFixLenRecDoc&, RecordTable&, bool)> RecordMaintenance::StartupRecovery() {
+    return [this](CFixLenRecDoc& doc, RecordTable& table, bool lastRecordContinues) {
+        RecoverUnfinishedRecord(doc, table, lastRecordContinues);
     };
 }
 

@@ -49,11 +49,11 @@ std::int64_t PurgeCutoff(std::int64_t now, int delInterval, int startDate);
 std::uint32_t PurgeDropCount(std::span<const SessionRecord> records, std::int64_t cutoff);
 
 // The record the start-up recovery looks at in a file of `count` records: the
-// last one, except while a RAS connection is up, which may be the session of
-// the last record still running: then the one before it (none when there is
-// only one). The program runs on the Windows NT family only, where a running
-// RAS connection's start is known and continues its record.
-std::optional<std::uint32_t> RecoveryIndex(std::uint32_t count, bool rasConnectionUp);
+// last one, which a crash may have left open, unless the session running now
+// continues it (the program crashed during that session and it is still up):
+// then none. The backup holds the minutes of the last record's session, so
+// they never go to an older record.
+std::optional<std::uint32_t> RecoveryIndex(std::uint32_t count, bool lastRecordContinues);
 
 enum class RecoveryResult {
     NoRecord,      // no record to look at
@@ -107,9 +107,11 @@ class RecordMaintenance {
     // beside the record file: duration the backup's value, end start +
     // duration, billed by the minute rounding, continuation 2; writes it back
     // and reloads the table ("WriteBuf()失败" when that fails). A completed
-    // record is left alone whatever the backup holds.
-    RecoveryResult RecoverUnfinishedRecord(CFixLenRecDoc& doc, RecordTable& table, bool active,
-                                           bool ras);
+    // record is left alone whatever the backup holds. `lastRecordContinues`:
+    // the session up now continues the file's last record
+    // (CFixLenRecDoc::IsContinuation), decided before any record is appended.
+    RecoveryResult RecoverUnfinishedRecord(CFixLenRecDoc& doc, RecordTable& table,
+                                           bool lastRecordContinues);
 
     // The purge check, for a document whose purge countdown has reached 0 and a
     // table holding the whole file: with DelInterval and StartDate from the
@@ -132,7 +134,7 @@ class RecordMaintenance {
 
     // Adapters for ConnectionWatcher::SetStartupRecovery and
     // CFixLenRecDoc::SetPurgeCheck; this object must outlive them.
-    std::function<void(CFixLenRecDoc&, RecordTable&, bool, bool)> StartupRecovery();
+    std::function<void(CFixLenRecDoc&, RecordTable&, bool)> StartupRecovery();
     CFixLenRecDoc::PurgeCheck PurgeCheck();
 
   private:
