@@ -13,6 +13,8 @@
 #    No keeps the program and its window.
 #  - Taking the address away logs "<name>离线" and completes the record.
 #  - With the LAN back, closing and answering Yes ends the program.
+#  - Started again, a session that Windows' end of session interrupts is
+#    recorded with its length at once.
 #
 # Screenshots: frame_online, exit_question, frame_offline. Only the namespace's
 # and the host end's addresses are used; forwarding is off on the host end.
@@ -106,7 +108,24 @@ done
 program_running && fail "the program did not end within 15s of Yes"
 wait "$program_pid" || fail "the program ended with code $?"
 program_pid=
+# Windows ends (a shutdown or logoff) during a session: the record gets the
+# session's exact length at once, not the last full minute at the next start.
+in_ns wine "$exe" &
+program_pid=$!
+wait_log_lines "在线" 1
+sleep 5
+in_ns wineboot --end-session >/dev/null 2>&1 || true
+records_completed() { (($(records_list | tail -n 1 | cut -d ' ' -f 3) > 0)); }
+wait_for 30 records_completed || fail "the record is still open after the end of the Windows session"
+read -r start3 end3 duration3 _ _ < <(records_list | tail -n 1)
+((duration3 >= 5 && duration3 < 60 && end3 == start3 + duration3)) ||
+  fail "the record at the end of the Windows session: start=$start3 end=$end3 duration=$duration3"
+echo "ended with Windows: duration=$duration3"
+in_ns wineserver -k >/dev/null 2>&1 || true
+wait "$program_pid" 2>/dev/null || true
+program_pid=
+
 echo "records at the end:"
 records_list | sed 's/^/  /'
 
-echo "PASS: LAN session shown, logged and recorded; exit question answered No, then Yes"
+echo "PASS: LAN session shown, logged and recorded; exit question answered No, then Yes; a session ended with Windows keeps its length"

@@ -44,7 +44,7 @@ class HistoryListTest : public ::testing::Test {
 TEST_F(HistoryListTest, MonthAtStartFollowsTheStartDay) {
     list.Start(21);  // the 25th of March with start day 21: April
     EXPECT_EQ(list.Month(), (YearMonth{2004, 4}));
-    EXPECT_EQ(list.CurrentPeriod(), (Period{At(2004, 3, 21), At(2004, 4, 21)}));
+    EXPECT_EQ(list.ShownPeriod(), (Period{At(2004, 3, 21), At(2004, 4, 21)}));
     EXPECT_EQ(list.Midnight(), At(2004, 3, 25));
 
     list.Start(1);

@@ -106,6 +106,8 @@ class HourlinkViewTest : public ::testing::Test {
         CHourlinkView::Args args;
         args.parent = frame_.Hwnd();
         args.id = 0xE900;
+        model_.Start(1);
+        args.model = &model_;
         args.table = &table_;
         args.settings = &settings_;
         args.files = &files_;
@@ -155,6 +157,7 @@ class HourlinkViewTest : public ::testing::Test {
     ManualClock clock_{At(2004, 3, 25, 12)};
     RecordingNotifier notifier_;
     RecordTable table_;
+    HistoryList model_{table_, clock_};
     MemorySettingsStore settings_;
     TestFrame frame_;
     CHourlinkView view_;
@@ -264,7 +267,10 @@ TEST_F(HourlinkViewTest, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
     status.type = 2;
     status.SetName("ADSL");
     status.SetClientIp("10.0.0.10");
-    view_.OnConnectionEvent(status);
+    // As the session core does: the model takes the session, the view its row.
+    auto row = model_.OnSessionStart(status);
+    ASSERT_TRUE(row);
+    view_.AddLiveRow(std::move(*row));
     ASSERT_EQ(view_.RowCount(), 6);
     EXPECT_EQ(view_.ItemText(5, kColumnStart), L"2004/03/25 11:30:00");
     EXPECT_EQ(view_.ItemText(5, kColumnName), L"ADSL");
@@ -280,7 +286,8 @@ TEST_F(HourlinkViewTest, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
     status.duration = 1800;
     status.end = status.start + 1800;
     status.billed = 1800;
-    view_.OnConnectionEvent(status, 100, 200);
+    model_.OnSessionEnd(status, 100, 200);
+    view_.ListAgain();
     ASSERT_EQ(view_.RowCount(), 6);
     EXPECT_EQ(view_.ItemText(5, kColumnDuration), L"0:30:00");
     EXPECT_EQ(view_.ItemText(5, kColumnSent), L"200");

@@ -218,6 +218,33 @@ TEST_F(MainFrameTest, FirstSessionOfANewDayCountsTodayFromZero) {
         << testing::PrintToString(totals);
 }
 
+TEST_F(MainFrameTest, ASessionThatEndsDuringALimitPopupGetsNoMoreOfItsTick) {
+    // Two hours today against one-hour limits, popups: one tick decides both.
+    WriteSetting(settings_, settings::kLimitTime, 1);
+    WriteSetting(settings_, settings::kDayLimit, 1);
+    ManualClock clock(At(2026, 12, 25, 20));
+    OpenWithRecords(clock, {Finished(At(2026, 12, 25, 8), 2 * 3600)});
+    const ConnectionStatus status =
+        MakeStatus(kBroadbandGbk, 2, static_cast<std::uint32_t>(clock.Now()));
+    // The line drops while the first popup is open.
+    int popups = 0;
+    test::Script answer([&] {
+        HWND box = test::FindDialog(L"Hourlink");
+        if (!box) return true;
+        if (++popups == 1) SendDisconnect(Hwnd(), status);
+        test::Press(box, IDOK);
+        return popups < 2;
+    });
+    PostConnect(Hwnd(), status);
+    PumpFor(500);
+    EXPECT_EQ(popups, 1);
+    EXPECT_FALSE(frame_->IsOnline());
+    EXPECT_FALSE(frame_->Limits().DayAlarmRaised());
+    // The texts are the offline ones, not the ended session's tick.
+    EXPECT_NE(frame_->PaneText(CMainFrame::kTotalsPane).find(L";今日用时:"), std::wstring::npos)
+        << testing::PrintToString(frame_->PaneText(CMainFrame::kTotalsPane));
+}
+
 TEST_F(MainFrameTest, SystemMenuKeepsItsItemsAndButtonsFollowTheirCommands) {
     ManualClock clock(At(2026, 12, 25, 10));
     OpenWithRecords(clock, {Finished(At(2026, 12, 22, 9), 900), Finished(At(2026, 12, 23, 9), 60)});

@@ -9,6 +9,7 @@
 
 #include "core/base/time_format.h"
 #include "core/net/connection_type.h"
+#include "core/settings/settings.h"
 
 namespace hourlink {
 
@@ -207,17 +208,57 @@ void HistoryList::Start(int startDay) {
     midnight_ = LocalMidnightOf(now);
     nextMidnight_ = NextLocalMidnight(midnight_);
     startDay_ = startDay;
-    if (const auto tm = ToLocalTime(now)) {
-        currentMonth_ =
-            AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay);
-    }
+    currentMonth_ = MonthOfToday();
     month_ = currentMonth_;
 }
 
+YearMonth HistoryList::MonthOfToday() const {
+    const auto tm = ToLocalTime(clock_.Now());
+    if (!tm) return currentMonth_;
+    return AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay_);
+}
+
+void HistoryList::SetStartDay(int startDay) {
+    if (startDay == startDay_) return;
+    startDay_ = startDay;
+    FollowCalendar();
+}
+
+bool HistoryList::FollowCalendar() {
+    const YearMonth today = MonthOfToday();
+    if (today == currentMonth_) return false;
+    if (month_ == currentMonth_) month_ = today;
+    currentMonth_ = today;
+    ComputeCurrentSums();
+    return true;
+}
+
 void HistoryList::ComputeWindow() {
-    const Period period = CurrentPeriod();
+    const Period period = ShownPeriod();
     window_ = table_.Read(
         [&](std::span<const SessionRecord> records) { return FindMonthWindow(records, period); });
+    ComputeCurrentSums();
+}
+
+void HistoryList::ComputeCurrentSums() {
+    currentSums_ = {};
+    const Period period = AccountingPeriod(currentMonth_, startDay_);
+    table_.Read([&](std::span<const SessionRecord> records) {
+        const MonthWindow w = FindMonthWindow(records, period);
+        if (w.Empty()) return;
+        const auto last =
+            std::min<std::size_t>(static_cast<std::size_t>(w.last), records.size() - 1);
+        for (auto i = static_cast<std::size_t>(w.first); i <= last; ++i) {
+            const SessionRecord& r = records[i];
+            if (!IsListable(r) || r.end <= r.start) continue;
+            currentSums_.monthOnline += r.duration;
+            currentSums_.monthBilled += r.billed;
+            if (static_cast<std::int64_t>(r.start) >= midnight_) {
+                currentSums_.todayOnline += r.duration;
+                currentSums_.todayBilled += r.billed;
+            }
+        }
+    });
 }
 
 bool HistoryList::RollDay() {
@@ -229,6 +270,8 @@ bool HistoryList::RollDay() {
     nextMidnight_ = NextLocalMidnight(midnight_);
     sums_.todayOnline = 0;
     sums_.todayBilled = 0;
+    currentSums_.todayOnline = 0;
+    currentSums_.todayBilled = 0;
     return true;
 }
 
@@ -286,10 +329,25 @@ void HistoryList::Adjust(SettingsStore& store, int pickerCalendarMonth) {
         ApplyAdjustment(store, pickerCalendarMonth, {sums_.monthOnline, sums_.monthBilled, 0});
     adjustedMonthTotal_ = adjusted.monthTotal;
     adjustedMonthBilled_ = adjusted.monthBilled;
+    // The correction, as it stands after that, belongs to the current month
+    // when it was entered for it.
+    const int hours = ReadSetting(store, settings::kAdjust);
+    const bool forCurrent = ReadSetting(store, settings::kStartMonth) == currentMonth_.month;
+    const std::int64_t seconds = std::int64_t{hours} * 3600;
+    currentCorrection_ =
+        !forCurrent ? 0 : (ReadSetting(store, settings::kRadioAdjust) == 0 ? seconds : -seconds);
 }
 
 AccountingFigures HistoryList::Figures() const {
     return {adjustedMonthTotal_, adjustedMonthBilled_, sums_.todayOnline};
+}
+
+AccountingFigures HistoryList::CurrentFigures() const {
+    const auto corrected = [this](std::int64_t sum) {
+        return std::max<std::int64_t>(0, sum + currentCorrection_);
+    };
+    return {corrected(currentSums_.monthOnline), corrected(currentSums_.monthBilled),
+            currentSums_.todayOnline};
 }
 
 std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& status) {
@@ -308,7 +366,7 @@ std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& st
     const std::size_t index = table_.Append(live);
 
     // Only a session of the month shown joins its window and its rows.
-    const Period period = CurrentPeriod();
+    const Period period = ShownPeriod();
     if (status.start <= period.begin || status.start > period.end) return std::nullopt;
     if (window_.Empty()) window_.first = static_cast<int>(index);
     window_.last = static_cast<int>(index);

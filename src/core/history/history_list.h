@@ -126,16 +126,24 @@ class HistoryList {
     void Start(int startDay);
 
     int StartDay() const { return startDay_; }
-    void SetStartDay(int startDay) { startDay_ = startDay; }
-    // The month listed. The current accounting month is fixed for the run: a
-    // session that crosses into the next period keeps counting into it.
+    // A new start day moves the current month to today's under it (the month
+    // shown follows when it was the current one); the same one changes nothing.
+    void SetStartDay(int startDay);
+    // The month listed.
     YearMonth Month() const { return month_; }
     void SetMonth(YearMonth month) { month_ = month; }
+    // The accounting month the time used now counts into.
     YearMonth CurrentMonth() const { return currentMonth_; }
     bool ShowingCurrentMonth() const { return month_ == currentMonth_; }
-    Period CurrentPeriod() const { return AccountingPeriod(month_, startDay_); }
+    Period ShownPeriod() const { return AccountingPeriod(month_, startDay_); }
+    // The current month follows the calendar: it becomes the accounting month
+    // of today's date, and the month shown follows it when it was the current
+    // one. True when the current month moved. The caller chooses the moments:
+    // never while a session runs, whose time keeps counting into the month it
+    // began in.
+    bool FollowCalendar();
 
-    // Recomputes the month window over the table.
+    // Recomputes the month window over the table, and the current month's sums.
     void ComputeWindow();
     const MonthWindow& Window() const { return window_; }
 
@@ -152,10 +160,15 @@ class HistoryList {
     // listing (it lapses when the picker shows a month other than the one it was
     // entered for; see ApplyAdjustment). Call after each Fill.
     void Adjust(SettingsStore& store, int pickerCalendarMonth);
-    // The month's and today's figures as they stand: the corrected month sums
-    // of the last listing and today's sum, which a day roll clears at once.
-    // This object is their one owner; the frame and the view ask it.
+    // The figures of what is listed: the corrected month sums of the last
+    // listing and today's sum of its rows, which a day roll clears at once.
+    // The list's own totals show them.
     AccountingFigures Figures() const;
+    // The figures of the time used: the whole current accounting month and
+    // today, over every record whatever month is shown and whatever the filter,
+    // with this month's correction. The limits, the tray tip, the drop window
+    // and "本月用时" count these. This object is the one owner of both.
+    AccountingFigures CurrentFigures() const;
 
     // Moves today's midnight on once the local date has changed, clearing the
     // day's sums; true when it did.
@@ -182,6 +195,9 @@ class HistoryList {
     template <typename Listed>
     void ScanWindow(std::span<const SessionRecord> records, const HistoryFilter& filter,
                     Listed&& listed) const;
+    // The sums of the current month and of today over every listable record.
+    void ComputeCurrentSums();
+    YearMonth MonthOfToday() const;
 
     RecordTable& table_;
     const Clock& clock_;
@@ -196,6 +212,10 @@ class HistoryList {
     // The month's online and billed sums with the correction applied.
     std::int64_t adjustedMonthTotal_ = 0;
     std::int64_t adjustedMonthBilled_ = 0;
+    // The current month's sums, and the correction that applies to them (in
+    // seconds, negative to subtract).
+    HistorySums currentSums_;
+    std::int64_t currentCorrection_ = 0;
 };
 
 // The comparison of two cell texts of a column sort, by the kind the first text

@@ -119,7 +119,7 @@ UsageChart MakeUsageChart(const HistoryList& list, SettingsStore& settings, std:
     UsageChartInput in;
     in.month = list.Month();
     in.startDay = list.StartDay();
-    in.period = list.CurrentPeriod();
+    in.period = list.ShownPeriod();
     in.sessions = list.SummedSessions();
     in.figures = list.Figures();
     in.now = now;

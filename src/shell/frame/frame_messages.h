@@ -32,6 +32,7 @@ enum FrameTimer : UINT_PTR {
     kScheduleTimer = 1,  // the weekly plan, every 10 s
     kSessionTimer = 2,   // the session tick, every second while a timed session is up
     kShutdownTimer = 3,  // the automatic shutdown, every 5 s while no session is timed
+    kDayTimer = 4,       // at the next local midnight
 };
 
 }  // namespace hourlink

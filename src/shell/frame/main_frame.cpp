@@ -106,12 +106,12 @@ int CMainFrame::OnCreate() {
     watcher_->SetStartupRecovery(maintenance_->StartupRecovery());
     records_.SetPurgeCheck(maintenance_->PurgeCheck());
     // While the program is locked a limit hangs up without the cancellable countdown.
-    limits_ = std::make_unique<LimitMonitor>(*settings_, &ProgramLock::IsProtected);
+    session_ = std::make_unique<SessionCore>(table_, *settings_, clock_, network_,
+                                             &ProgramLock::IsProtected);
     if (!platform_.RasLoaded()) notifier_->ShowMessage(L"LoadLibrary(rasapi32.dll)");
     dialHost_ = std::make_unique<WindowDialHost>(
         [this] { return Hwnd(); }, network_, [this](std::wstring_view text) { AppendLog(text); });
     dialer_ = std::make_unique<Dialer>(dial_, network_, *settings_, *dialHost_, dialTiming_);
-    traffic_ = std::make_unique<TrafficMeter>(network_, *settings_);
     CreateAutomation();
     Win32DialPlatform::SetNotifyWindow(Hwnd(), WM_RAS_DIAL_STATE);
 
@@ -130,11 +130,12 @@ int CMainFrame::OnCreate() {
     trayIcon_.OnCommand([this](UINT id) { RunCommand(id); });
     CreateViews();
     // The picker starts on the month the history list shows: this accounting month.
-    const YearMonth month = hourlinkView_.Month();
+    const YearMonth month = session_->History().Month();
     monthBar_.SetMonth(month.year, month.month);
     UpdateButtons();
     LayoutChildren();
     ShowOfflineTexts();
+    SetTimer(Hwnd(), kDayTimer, session_->MillisecondsToNextDay(), nullptr);
     // Putting up the icon is a round trip to the shell's process: it waits
     // until the main window is on the screen.
     PostMessageW(Hwnd(), WM_PUT_UP_TRAY_ICON, 0, 0);
@@ -143,10 +144,10 @@ int CMainFrame::OnCreate() {
 
 void CMainFrame::PutUpTrayIcon() {
     // The state and tip of the moment: what came before was kept by the frame.
-    const auto icon = static_cast<HICON>(
-        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(online_ ? IDI_ONLINE : IDI_OFFLINE),
-                   IMAGE_ICON, 16, 16, LR_SHARED));
-    trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, trayTip_, icon, IDR_TRAY_MENU);
+    const auto icon = static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(session_->Online() ? IDI_ONLINE : IDI_OFFLINE),
+        IMAGE_ICON, 16, 16, LR_SHARED));
+    trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, trayIcon_.TooltipText(), icon, IDR_TRAY_MENU);
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -179,6 +180,7 @@ void CMainFrame::CreateViews() {
     CHourlinkView::Args view;
     view.parent = innerSplitter_.Hwnd();
     view.id = kListId;
+    view.model = &session_->History();
     view.table = &table_;
     view.settings = settings_;
     view.files = &files_;
@@ -256,8 +258,6 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PUT_UP_TRAY_ICON:
             PutUpTrayIcon();
             return 0;
-        case WM_POWERBROADCAST:
-            return TRUE;  // every power event, suspend requests included, is granted
         // Menus and accelerators; the children report their commands by callback.
         case WM_COMMAND:
             if (lp != 0) break;
@@ -301,9 +301,9 @@ void CMainFrame::OnClose() {
     // A locked program ends only with its password; a wrong one is refused
     // without a word.
     if (!ProgramLock::AskPassword(Hwnd())) return;
-    if (online_) {
+    if (session_->Online()) {
         wchar_t question[256];
-        swprintf(question, 256, L"现在%ls在线，确实要退出吗?", connectionName_.c_str());
+        swprintf(question, 256, L"现在%ls在线，确实要退出吗?", session_->Name().c_str());
         if (MessageBoxW(Hwnd(), question, L"Hourlink", MB_YESNO | MB_ICONSTOP) != IDYES) return;
     }
     DestroyWindow(Hwnd());

@@ -20,11 +20,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/accounting/accounting.h"
 #include "core/accounting/limits.h"
-#include "core/accounting/session_clock.h"
-#include "core/accounting/traffic.h"
 #include "core/base/clock.h"
 #include "core/net/connection_watcher.h"
 #include "core/net/dialer.h"
@@ -33,6 +32,7 @@
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_maintenance.h"
 #include "core/records/record_table.h"
+#include "core/session/session_core.h"
 #include "core/settings/settings_store.h"
 #include "shell/frame/frame_automation.h"
 #include "shell/frame/frame_watcher_events.h"
@@ -79,17 +79,19 @@ class CMainFrame : public win::Window {
     void AppendLog(std::wstring_view text);
 
     // State the tests look at.
-    bool IsOnline() const { return online_; }
-    const std::wstring& ConnectionName() const { return connectionName_; }
+    bool IsOnline() const { return session_->Online(); }
+    const std::wstring& ConnectionName() const { return session_->Name(); }
     std::wstring PaneText(int pane) const { return statusBar_.PaneText(pane); }
     std::wstring LogText() const { return totalTimeView_.Text(); }
-    std::uint32_t SessionElapsed() const;
-    bool SessionTimerRunning() const { return sessionTimerRunning_; }
-    // The history list owns the months and the figures; the frame asks it.
-    YearMonth CurrentMonth() const { return hourlinkView_.CurrentMonth(); }
-    YearMonth DisplayedMonth() const { return hourlinkView_.Month(); }
-    AccountingFigures Figures() const { return hourlinkView_.Figures(); }
-    LimitMonitor& Limits() { return *limits_; }
+    std::uint32_t SessionElapsed() const { return session_->Elapsed(); }
+    bool SessionTimerRunning() const { return session_->Timed(); }
+    // The session core owns the months and the figures; the frame asks it.
+    YearMonth CurrentMonth() const { return session_->History().CurrentMonth(); }
+    YearMonth DisplayedMonth() const { return session_->History().Month(); }
+    // What the list shows, and the whole current month the limits count.
+    AccountingFigures Figures() const { return session_->ShownFigures(); }
+    AccountingFigures CurrentFigures() const { return session_->CurrentFigures(); }
+    LimitMonitor& Limits() { return session_->Limits(); }
     ConnectionWatcher& Watcher() { return *watcher_; }
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
@@ -117,24 +119,27 @@ class CMainFrame : public win::Window {
 
     // ---- main_frame_session.cpp: the session ----
 
-    // The other threads' messages and the frame's timers; false for others.
+    // The other threads' messages, the frame's timers, the end of the Windows
+    // session and power events; false for others.
     bool OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     void CreateAutomation();
     LRESULT OnConnectionEvent(std::unique_ptr<ConnectionStatus> status);
-    LRESULT OnConnect();
-    void OnDisconnect();
-    // What a connect and an end both finish with.
-    void CommonTail();
+    LRESULT ApplyConnect(const SessionCore::Change& change);
+    void ApplyDisconnect(const SessionCore::Change& change);
     void OnSessionTick();
-    // The session's traffic: status panes, rates, the record's figures and the
-    // idle hang-up.
-    void SampleTraffic();
-    void RunLimitDecision(const LimitDecision& decision);
+    // Carries out limit decisions one after the other while the session they
+    // were made for still runs.
+    void RunLimitDecisions(const std::vector<LimitDecision>& decisions);
     void ShowOfflineTexts();
     // The history list has listed a month (picked, relisted after a session
-    // or the options): the texts, the commands, the chart and the automation
-    // follow it.
+    // or the options): the texts, the picker, the commands, the chart and the
+    // automation follow it.
     void OnListed();
+    // A new day may have begun: the figures and the month follow it.
+    void OnDayTimer();
+    // Ends the timed session now, with its exact length, before Windows ends
+    // or sleeps: neither the time asleep nor the time after the end is billed.
+    void EndSessionNow();
     // Hangs up the current connection; the dialer does it for RAS connections.
     void HangUpConnection();
 
@@ -193,13 +198,14 @@ class CMainFrame : public win::Window {
     std::unique_ptr<WatcherThread> watcherThread_;
     std::unique_ptr<RecordMaintenance> maintenance_;
     BackupFile backup_{files_};
-    std::unique_ptr<LimitMonitor> limits_;
+    // The running session, the history's months and figures, the limits and
+    // the traffic: everything the frame shows of them it asks here.
+    std::unique_ptr<SessionCore> session_;
     Win32DialPlatform win32Dial_;
     DialPlatform& dial_;
     DialTiming dialTiming_;
     std::unique_ptr<DialHost> dialHost_;
     std::unique_ptr<Dialer> dialer_;
-    std::unique_ptr<TrafficMeter> traffic_;
     std::unique_ptr<FrameAutomation> automation_;
 
     CMonthBar monthBar_;
@@ -214,22 +220,6 @@ class CMainFrame : public win::Window {
     // "用时图表...": reads the history list's model, so it is declared after the
     // list and destroyed before it.
     CUsageChartWnd usageChartWnd_;
-
-    // The running session.
-    ConnectionStatus status_;
-    bool online_ = false;
-    std::wstring connectionName_;
-    RasHandle rasHandle_ = 0;
-    SessionClock sessionClock_;
-    bool sessionTimerRunning_ = false;
-    bool firstListing_ = true;
-    // The number of the last connection event applied; a start numbered lower
-    // arrives after its own end and is dropped.
-    std::uint32_t lastEventSequence_ = 0;
-    // The notification-area tip, kept for the icon when it is put up.
-    std::wstring trayTip_;
-    // A limit popup or countdown is open: later ticks update the texts only.
-    bool inLimitDialog_ = false;
 };
 
 }  // namespace hourlink

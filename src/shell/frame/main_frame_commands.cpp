@@ -95,11 +95,11 @@ EntryChoice CMainFrame::EntryChoiceNow() const {
 }
 
 bool CMainFrame::CanConnect() const {
-    return dialer_ && dialer_->CanConnect(sessionTimerRunning_, EntryChoiceNow());
+    return dialer_ && dialer_->CanConnect(session_->Timed(), EntryChoiceNow());
 }
 
 bool CMainFrame::CanHangUp() const {
-    return dialer_ && dialer_->CanHangUp(sessionTimerRunning_);
+    return dialer_ && dialer_->CanHangUp(session_->Timed());
 }
 
 bool CMainFrame::CanEditEntry() const {
@@ -152,8 +152,7 @@ void CMainFrame::EditEntry(UINT) {
 }
 
 void CMainFrame::WriteHtmlReport(UINT) {
-    HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(hourlinkView_),
-                       CountingSinceText(hourlinkView_.Month(), hourlinkView_.StartDay()),
+    HtmlReport().Write(Hwnd(), HtmlReport::ShownRows(hourlinkView_), session_->CountingSinceText(),
                        [this](std::wstring_view text) { AppendLog(text); });
 }
 
@@ -162,9 +161,8 @@ void CMainFrame::ExportCsv(UINT) {
 }
 
 void CMainFrame::OpenUsageChart(UINT) {
-    usageChartWnd_.Open(
-        Hwnd(), {hourlinkView_.Model(), settings_, &clock_,
-                 [this] { return std::int64_t{sessionTimerRunning_ ? SessionElapsed() : 0}; }});
+    usageChartWnd_.Open(Hwnd(), {&session_->History(), settings_, &clock_,
+                                 [this] { return std::int64_t{session_->Elapsed()}; }});
 }
 
 void CMainFrame::Ping(UINT) {
@@ -190,11 +188,16 @@ void CMainFrame::Options(UINT) {
 
 void CMainFrame::ApplyOptions() {
     dropWindow_.SetTranslucent(ReadSetting(*settings_, settings::kTranWindow) != 0);
-    dropWindow_.SetVisible(ReadSetting(*settings_, settings::kDropWindow) != 0 && online_);
-    // The month shown is listed again under the settings as they are now.
-    const YearMonth shown = hourlinkView_.Month();
+    dropWindow_.SetVisible(ReadSetting(*settings_, settings::kDropWindow) != 0 &&
+                           session_->Online());
+    // The month shown is listed again under the settings as they are now; a
+    // new start day moves the current month, and the month shown with it when
+    // it was the current one.
+    HistoryList& history = session_->History();
+    history.SetStartDay(ReadStartDay(*settings_));
+    const YearMonth shown = history.Month();
     hourlinkView_.ShowMonth(shown.year, shown.month);
-    if (limits_) dropWindow_.SetAlarm(limits_->OnOptionsConfirmed());
+    dropWindow_.SetAlarm(session_->Limits().OnOptionsConfirmed());
     StartupEntry entry(*settings_, ProgramDirectory().value_or(std::wstring()));
     if (ReadSetting(*settings_, settings::kStartRun) == 1) {
         entry.Set(Hwnd());

@@ -1,10 +1,9 @@
 // CMainFrame, the session: the other threads' messages (the watcher's
-// connection events, texts, dialling states), the tick of a timed session with
-// its texts, traffic and limit decisions, and the offline texts shown whenever
-// the history list has listed a month.
+// connection events, texts, dialling states), the end of Windows and sleep, and
+// what the session core decides at a connect, an end, a tick and a new day,
+// applied to the windows.
 #include "shell/frame/main_frame.h"
 
-#include "core/net/connection_type.h"
 #include "core/settings/settings.h"
 #include "res/resource.h"
 #include "shell/dialogs/limit_popup.h"
@@ -43,14 +42,38 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             UpdateButtons();
             return true;
         case WM_LIMIT_ALARM:
-            if (limits_) RunLimitDecision(limits_->MonthPopup());
+            RunLimitDecisions({session_->Limits().MonthPopup()});
             return true;
         case WM_TIMER:
-            if (wp == kSessionTimer) {
-                OnSessionTick();
-            } else if (automation_) {
-                automation_->OnTimer(wp);
+            switch (wp) {
+                case kSessionTimer:
+                    OnSessionTick();
+                    break;
+                case kDayTimer:
+                    OnDayTimer();
+                    break;
+                default:
+                    if (automation_) automation_->OnTimer(wp);
             }
+            return true;
+        case WM_QUERYENDSESSION:
+            result = TRUE;
+            return true;
+        case WM_ENDSESSION:
+            // Windows ends (shutdown, restart, logoff): the running session's
+            // record gets its exact length now, not the last minute at the next start.
+            if (wp) EndSessionNow();
+            return true;
+        case WM_POWERBROADCAST:
+            // Every power event, suspend requests included, is granted. A sleep
+            // ends the timed session: the time asleep is never billed, and the
+            // watcher looks again at the wake-up.
+            if (wp == PBT_APMSUSPEND) EndSessionNow();
+            if (wp == PBT_APMRESUMEAUTOMATIC || wp == PBT_APMRESUMESUSPEND) {
+                if (watcherThread_) watcherThread_->RequestCheck();
+                OnDayTimer();
+            }
+            result = TRUE;
             return true;
     }
     return false;
@@ -61,8 +84,10 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
 // and the log.
 void CMainFrame::CreateAutomation() {
     AutomationLinks links;
-    links.connectionUp = [this] { return online_ || (watcher_ && watcher_->IsActive()); };
-    links.connectionTimed = [this] { return sessionTimerRunning_; };
+    links.connectionUp = [this] {
+        return session_->Online() || (watcher_ && watcher_->IsActive());
+    };
+    links.connectionTimed = [this] { return session_->Timed(); };
     links.hangUpRequested = [this] { return dialer_->HangUpRequested(); };
     links.clearHangUpRequest = [this] { dialer_->ClearHangUpRequest(); };
     links.dialInProgress = [this] { return dialer_->AttemptRunning(); };
@@ -82,171 +107,161 @@ void CMainFrame::CreateAutomation() {
     automation_ = std::make_unique<FrameAutomation>(Hwnd(), *settings_, clock_, std::move(links));
 }
 
-std::uint32_t CMainFrame::SessionElapsed() const {
-    return sessionClock_.Elapsed(static_cast<std::uint32_t>(clock_.TickCount()));
-}
-
 LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) {
     if (!status) return 0;
-    // A start posted before its end was sent can arrive after the end: the
-    // session is over, so the start is dropped.
-    if (status->sequence != 0) {
-        if (status->sequence <= lastEventSequence_) return 0;
-        lastEventSequence_ = status->sequence;
+    const SessionCore::Change change =
+        session_->OnConnectionEvent(*status, win::GbkToWide(status->Name()));
+    switch (change.kind) {
+        case SessionCore::Change::Kind::kConnected:
+            return ApplyConnect(change);
+        case SessionCore::Change::Kind::kDisconnected:
+            ApplyDisconnect(change);
+            return 0;
+        case SessionCore::Change::Kind::kNone:
+            return 0;
     }
-    // Common start: the status, and a new day for the history list once one
-    // has passed since its day began (today's figures restart at 0 before the
-    // first tick of the session counts them).
-    status_ = *status;
-    hourlinkView_.RollDay();
-    if (status_.online != 0) return OnConnect();
-    OnDisconnect();
     return 0;
 }
 
-LRESULT CMainFrame::OnConnect() {
-    online_ = true;
-    rasHandle_ = status_.rasConnection;
-    dialer_->OnSessionStart(rasHandle_);
-    traffic_->Reset();
+LRESULT CMainFrame::ApplyConnect(const SessionCore::Change& change) {
+    if (change.backup) backup_.Write(*change.backup);
+    dialer_->OnSessionStart(session_->Ras());
     trayIcon_.SetIcon(static_cast<UINT>(IDI_ONLINE));
     if (ReadSetting(*settings_, settings::kDropWindow) != 0) dropWindow_.SetVisible(true);
-
-    const std::int64_t now = clock_.Now();
-    monthBar_.SetSessionStart(SessionStartText(status_.start, now));
-    connectionName_ = win::GbkToWide(status_.Name());
-    AppendLog(connectionName_ + L"在线\r\n");
-    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"在线");
+    monthBar_.SetSessionStart(change.startText);
+    AppendLog(change.logLine);
+    statusBar_.SetPaneText(kMessagePane, change.messagePane);
     for (int pane : {kReceivedPane, kSentPane, kSpeedPane}) statusBar_.SetPaneText(pane, L" ");
-
-    const bool timed = IsTimedConnectionType(status_.type);
-    if (timed) {
-        if (SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
-        sessionTimerRunning_ = true;
-    }
+    if (change.timed && SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
     // The schedule's hang-up time; the shutdown check moves to the tick.
-    automation_->OnConnect(sessionTimerRunning_);
-    sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(clock_.TickCount()));
-    if (timed) OnSessionTick();
-    CommonTail();
+    automation_->OnConnect(change.timed);
+    enumView_.MarkConnection(session_->Name());
+    if (change.relist) {
+        hourlinkView_.ListAgain();
+    } else if (change.liveRow) {
+        hourlinkView_.AddLiveRow(*change.liveRow);
+    }
+    if (change.timed) OnSessionTick();
+    SavePlacement();
+    UpdateButtons();
     return 0;
 }
 
-void CMainFrame::OnDisconnect() {
-    // An end whose start never arrived names its connection itself.
-    if (!online_) connectionName_ = win::GbkToWide(status_.Name());
-    if (IsTimedConnectionType(status_.type)) {
-        KillTimer(Hwnd(), kSessionTimer);
-        sessionTimerRunning_ = false;
-    }
-    rasHandle_ = 0;
+void CMainFrame::ApplyDisconnect(const SessionCore::Change& change) {
+    if (change.timed) KillTimer(Hwnd(), kSessionTimer);
     // The entry just used is proposed next time; a LAN or the PPPoE client's
     // link names none and leaves the user's default alone.
     if (const std::wstring entry = enumView_.OnlineEntry(); !entry.empty()) {
         WriteSetting(*settings_, settings::kDefaultConnect, entry);
     }
     dialer_->OnSessionEnd();
-    AppendLog(connectionName_ + L"离线\r\n");
-    statusBar_.SetPaneText(kMessagePane, connectionName_ + L"离线");
-    online_ = false;
-    if (limits_) limits_->OnDisconnect();
+    AppendLog(change.logLine);
+    statusBar_.SetPaneText(kMessagePane, change.messagePane);
     trayIcon_.SetIcon(static_cast<UINT>(IDI_OFFLINE));
     dropWindow_.SavePlacement();
     dropWindow_.SetVisible(false);
     // The schedule is armed again and the shutdown check waits on its timer.
     automation_->OnDisconnect();
-    CommonTail();
-    traffic_->Reset();
-}
-
-void CMainFrame::CommonTail() {
-    enumView_.MarkConnection(online_ ? std::wstring_view(connectionName_) : L"END");
-    // The history list adds the live row, or completes it with the traffic of
-    // the session and lists the month again.
-    const TrafficFigures& traffic = traffic_->Figures();
-    hourlinkView_.OnConnectionEvent(status_, traffic.received, traffic.sent);
+    enumView_.MarkConnection(L"END");
+    // The list shows the completed record; its listing brings the offline texts.
+    hourlinkView_.ListAgain();
     SavePlacement();
     UpdateButtons();
 }
 
 void CMainFrame::OnSessionTick() {
-    const std::uint32_t session = SessionElapsed();
-    const AccountingFigures figures = Figures();
-    const TickTexts texts = MakeTickTexts(figures, session, hourlinkView_.ShowingCurrentMonth());
-    monthBar_.SetSessionTime(texts.session + L"   ");
-    monthBar_.SetMonthTotal(texts.month + L"   ");
-    dropWindow_.SetSessionTime(texts.session);
-    dropWindow_.SetMonthTime(texts.month);
-    // A popup or countdown of an earlier tick is still open: no second one.
-    if (!inLimitDialog_ && limits_) RunLimitDecision(limits_->CheckMonth(texts.accumulatedMinutes));
-    if (watcher_) watcher_->SetElapsed(session);
-    if (!inLimitDialog_ && limits_)
-        RunLimitDecision(limits_->CheckDay(figures.todayTotal, session));
-    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    if (limits_) dropWindow_.SetAlarm(limits_->DropAlarm());
-    trayTip_ = TickTrayTip(texts, limits_ && limits_->DropAlarm() == DropAlarmState::kMonth);
-    trayIcon_.SetTooltipText(trayTip_);
-    SampleTraffic();
-    backup_.WriteAtFullMinute(session);
-    // The schedule's hang-up, then the shutdown check.
-    automation_->OnSessionTick();
+    // Everything is decided first and shown next; the limits' dialogs come
+    // last, and only while the session they were decided for still runs.
+    const SessionCore::Tick tick = session_->OnTick();
+    if (!session_->Timed()) return;
+    monthBar_.SetSessionTime(tick.sessionText + L"   ");
+    monthBar_.SetMonthTotal(tick.texts.month + L"   ");
+    dropWindow_.SetSessionTime(tick.sessionText);
+    dropWindow_.SetMonthTime(tick.texts.month);
+    dropWindow_.SetAlarm(tick.dropAlarm);
+    statusBar_.SetPaneText(kTotalsPane, tick.texts.statusPane);
+    trayIcon_.SetTooltipText(tick.texts.trayTip);
+    if (watcher_) {
+        // A record write that failed earlier is tried again each second.
+        watcher_->RetryPendingWrite();
+        watcher_->SetElapsed(tick.elapsed);
+        const TrafficFigures& f = tick.trafficFigures;
+        if (tick.traffic.sampled) watcher_->SetTraffic(f.speed, f.received, f.sent);
+    }
+    const TrafficTick& traffic = tick.traffic;
+    if (!traffic.logText.empty()) AppendLog(traffic.logText);
+    if (traffic.sampled) {
+        statusBar_.SetPaneText(kReceivedPane, traffic.receivedPane);
+        statusBar_.SetPaneText(kSentPane, traffic.sentPane);
+        if (!traffic.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, traffic.speedPane);
+        if (!traffic.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, traffic.messagePane);
+        if (!traffic.receivedRate.empty())
+            dropWindow_.SetRates(traffic.receivedRate, traffic.sentRate);
+    }
+    if (tick.backup) backup_.Write(*tick.backup);
     usageChartWnd_.Update();
-}
-
-void CMainFrame::SampleTraffic() {
-    // Texts that use the name later (the disconnect line, the exit question)
-    // show it in capitals from here on.
-    connectionName_ = AsciiUpper(connectionName_);
-    const TrafficTick tick = traffic_->Sample(network_.IsNtFamily(), rasHandle_, connectionName_);
-    if (!tick.logText.empty()) AppendLog(tick.logText);
-    if (!tick.sampled) return;
-    statusBar_.SetPaneText(kReceivedPane, tick.receivedPane);
-    statusBar_.SetPaneText(kSentPane, tick.sentPane);
-    if (!tick.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, tick.speedPane);
-    if (!tick.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, tick.messagePane);
-    if (!tick.receivedRate.empty()) dropWindow_.SetRates(tick.receivedRate, tick.sentRate);
-    const TrafficFigures& figures = traffic_->Figures();
-    if (watcher_) watcher_->SetTraffic(figures.speed, figures.received, figures.sent);
+    const std::uint64_t generation = session_->Generation();
     // Idle for the minutes the user chose: hung up at once, every second until
     // the end is seen.
-    if (tick.hangUp) dialer_->HangUp(connectionName_);
+    if (traffic.sampled && traffic.hangUp) dialer_->HangUp(session_->Name());
+    RunLimitDecisions(tick.decisions);
+    // The schedule's hang-up, then the shutdown check.
+    if (session_->Generation() == generation) automation_->OnSessionTick();
 }
 
-void CMainFrame::RunLimitDecision(const LimitDecision& decision) {
-    inLimitDialog_ = true;
-    // The drop window shows the alarm state once it exists.
-    const bool hangUp = CarryOutLimitDecision(
-        Hwnd(), decision, [this](DropAlarmState state) { dropWindow_.SetAlarm(state); });
-    inLimitDialog_ = false;
-    if (hangUp) HangUpConnection();
+void CMainFrame::RunLimitDecisions(const std::vector<LimitDecision>& decisions) {
+    const std::uint64_t generation = session_->Generation();
+    for (const LimitDecision& decision : decisions) {
+        // A dialog of an earlier decision may have outlived the session.
+        if (session_->Generation() != generation) return;
+        session_->SetLimitDialogOpen(true);
+        const bool hangUp = CarryOutLimitDecision(
+            Hwnd(), decision, [this](DropAlarmState state) { dropWindow_.SetAlarm(state); });
+        session_->SetLimitDialogOpen(false);
+        if (hangUp && session_->Generation() == generation) HangUpConnection();
+    }
 }
 
 void CMainFrame::HangUpConnection() {
-    dialer_->HangUp(connectionName_);
+    dialer_->HangUp(session_->Name());
     UpdateButtons();
 }
 
 void CMainFrame::ShowOfflineTexts() {
-    const OfflineTexts texts = MakeOfflineTexts(Figures());
+    const SessionTexts texts = session_->OfflineTexts();
     monthBar_.SetMonthTotal(texts.month + L"   ");
     dropWindow_.SetMonthTime(texts.month);
-    trayTip_ = texts.trayTip;
-    trayIcon_.SetTooltipText(trayTip_);
+    trayIcon_.SetTooltipText(texts.trayTip);
     statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    statusBar_.SetPaneText(kSincePane,
-                           CountingSinceText(hourlinkView_.Month(), hourlinkView_.StartDay()));
+    statusBar_.SetPaneText(kSincePane, session_->CountingSinceText());
 }
 
 void CMainFrame::OnListed() {
-    ShowOfflineTexts();
+    // The picker shows the month the list shows, which may have moved on.
+    const YearMonth shown = session_->History().Month();
+    monthBar_.SetMonth(shown.year, shown.month);
+    if (!session_->Timed()) ShowOfflineTexts();
     UpdateButtons();
     usageChartWnd_.Update();
     automation_->OnListed();
     // Once per run, after the first listing: the dial at start-up.
-    if (firstListing_ && !online_ && ReadSetting(*settings_, settings::kStartUpConnect) != 0) {
-        dialer_->DialAtStartUp();
+    if (session_->OnListed()) dialer_->DialAtStartUp();
+}
+
+void CMainFrame::OnDayTimer() {
+    SetTimer(Hwnd(), kDayTimer, session_->MillisecondsToNextDay(), nullptr);
+    if (session_->OnDayTimer()) {
+        hourlinkView_.ListAgain();
+    } else if (!session_->Timed()) {
+        ShowOfflineTexts();
     }
-    firstListing_ = false;
+}
+
+void CMainFrame::EndSessionNow() {
+    if (!session_->Timed() || !watcher_ || !watcher_->IsActive()) return;
+    // The watcher records the end and sends it here at once (this thread).
+    watcher_->SetElapsed(session_->Elapsed());
+    watcher_->EndSession();
 }
 
 }  // namespace hourlink

@@ -43,7 +43,10 @@ HIMAGELIST CreateHistoryImages() {
 }
 
 bool CHourlinkView::Create(Args args) {
-    if (!args.table || !args.settings || !args.files || !args.notifier || !args.clock) return false;
+    if (!args.model || !args.table || !args.settings || !args.files || !args.notifier ||
+        !args.clock) {
+        return false;
+    }
     args_ = std::move(args);
     if (!widgets::CListViewEx::Create(args_.parent, args_.id,
                                       LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS)) {
@@ -59,8 +62,7 @@ bool CHourlinkView::Create(Args args) {
     CreateColumns();
 
     reader_ = std::make_unique<CFixLenRecDoc>(*args_.files, *args_.clock, *args_.notifier);
-    model_ = std::make_unique<HistoryList>(*args_.table, *args_.clock);
-    model_->Start(ReadStartDay(*args_.settings));
+    model_ = args_.model;
     return true;
 }
 
@@ -109,22 +111,13 @@ void CHourlinkView::ApplyTreeSelection(std::wstring_view text) {
     Fill(treeFilter_);
 }
 
-void CHourlinkView::OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received,
-                                      std::uint32_t sent) {
-    if (!model_) return;
-    if (status.online != 0) {
-        if (auto row = model_->OnSessionStart(status)) {
-            AddRow(std::move(*row));
-            ListView_EnsureVisible(Hwnd(), ListView_GetItemCount(Hwnd()) - 1, FALSE);
-        }
-        return;
-    }
-    model_->OnSessionEnd(status, received, sent);
-    Fill({});
+void CHourlinkView::AddLiveRow(HistoryRow row) {
+    AddRow(std::move(row));
+    ListView_EnsureVisible(Hwnd(), ListView_GetItemCount(Hwnd()) - 1, FALSE);
 }
 
-void CHourlinkView::RollDay() {
-    if (model_) model_->RollDay();
+void CHourlinkView::ListAgain() {
+    if (model_) Fill({});
 }
 
 YearMonth CHourlinkView::Month() const {

@@ -7,7 +7,8 @@
 //  - Create() when it builds its views;
 //  - LoadRecords() once the watcher has loaded the record table;
 //  - ShowMonth() when the month bar's picker changes (and after the options);
-//  - OnConnectionEvent() at each connect and end;
+//  - AddLiveRow() with a session's row at its start, ListAgain() after its end
+//    or when the month shown moved on;
 //  - after each listing (Args::listed), Figures() and FirstRecordStart() for
 //    its texts and limits;
 //  - SumSelection() and CanSumSelection() for command 32789, which its own
@@ -51,6 +52,7 @@ class CHourlinkView : public widgets::CListViewEx {
     struct Args {
         HWND parent = nullptr;
         int id = 0;
+        HistoryList* model = nullptr;  // the months, the window and the sums
         RecordTable* table = nullptr;
         SettingsStore* settings = nullptr;
         FileSystem* files = nullptr;
@@ -70,8 +72,8 @@ class CHourlinkView : public widgets::CListViewEx {
     CHourlinkView() = default;
     ~CHourlinkView() override;
 
-    // Creates the list with its columns, image strip and sorting header, and
-    // chooses the month shown at start from today and Property/StartDate.
+    // Creates the list with its columns, image strip and sorting header; the
+    // model chose the month shown at start.
     bool Create(Args args);
 
     // The record table has been (re)loaded: reads the file's header and lists
@@ -81,12 +83,10 @@ class CHourlinkView : public widgets::CListViewEx {
     void ShowMonth(int year, int month);
     // The device tree's selection; ignored until the records are loaded.
     void ApplyTreeSelection(std::wstring_view text);
-    // A session began (live row) or ended (completed, month listed again);
-    // `received` and `sent` are the last traffic figures of the session.
-    void OnConnectionEvent(const ConnectionStatus& status, std::uint32_t received = 0,
-                           std::uint32_t sent = 0);
-    // Starts a new day when one has passed since today's midnight.
-    void RollDay();
+    // The running session's row, added at the end of the list.
+    void AddLiveRow(HistoryRow row);
+    // Lists the month shown again with no filter, as after a session's end.
+    void ListAgain();
 
     // "计算总时间": appends the count, time and minutes of the selected rows to
     // the text pane. Available with more than one row selected.
@@ -106,7 +106,7 @@ class CHourlinkView : public widgets::CListViewEx {
     MonthWindow Window() const;
     // The list's model, which owns the month shown and its sums (the usage
     // chart reads them from it); null before Create.
-    const HistoryList* Model() const { return model_.get(); }
+    const HistoryList* Model() const { return model_; }
     // The records of the rows shown, in the list's order (a sort included);
     // what "导出CSV..." writes.
     std::vector<SessionRecord> ShownRecords() const;
@@ -131,7 +131,7 @@ class CHourlinkView : public widgets::CListViewEx {
 
     Args args_;
     std::unique_ptr<CFixLenRecDoc> reader_;
-    std::unique_ptr<HistoryList> model_;  // made by Create
+    HistoryList* model_ = nullptr;  // Args::model
     widgets::CArrowHeaderCtrl header_;
     HIMAGELIST images_ = nullptr;
     ColumnSortState sort_;
