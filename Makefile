@@ -28,7 +28,7 @@ test: native windows
 run: windows
 	@scripts/run $(WINDOWS)
 
-.PHONY: installer soak startup-bench
+.PHONY: installer soak startup-bench simulate
 # The setup program, $(WINDOWS)/installer/Hourlink-Setup-<version>.exe.
 installer: windows
 	@ls $(WINDOWS)/installer/Hourlink-Setup-*.exe
@@ -37,6 +37,14 @@ installer: windows
 soak: windows
 	@bash tests/e2e/crash_soak.sh $(WINDOWS)/bin/Hourlink.exe $(WINDOWS)/tests/wintool.exe \
 	  $(WINDOWS)/e2e/soak $(BUILD)/screenshots
+
+# The month simulation for DAYS days (365) from seed SEED (1) in time zone
+# ZONE (CET with summer time), e.g. `make simulate DAYS=1000 SEED=7 ZONE=CST-8`.
+DAYS ?= 365
+SEED ?= 1
+ZONE ?= CET-1CEST,M3.5.0,M10.5.0/3
+simulate: native
+	@$(NATIVE)/bin/hourlink-simulate $(DAYS) $(SEED) '$(ZONE)'
 
 # Start-up time and memory under Wine against a bare window program (RUNS=N).
 startup-bench: windows

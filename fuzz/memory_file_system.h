@@ -28,6 +28,12 @@ class MemoryFileSystem final : public FileSystem {
     using Bytes = std::vector<std::uint8_t>;
 
     explicit MemoryFileSystem(Faults faults) : faults_(faults) {}
+    // New faults from now on, counting the calls afresh (a disk that fails, or
+    // works again).
+    void SetFaults(Faults faults) {
+        faults_ = faults;
+        calls = 0;
+    }
 
     // The files' contents, for planting and for checking.
     std::map<std::wstring, Bytes> contents;

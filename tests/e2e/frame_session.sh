@@ -13,7 +13,8 @@
 #    No keeps the program and its window.
 #  - Taking the address away logs "<name>离线" and completes the record.
 #  - With the LAN back, closing and answering Yes ends the program.
-#  - Started again, a session that Windows' end of session interrupts is
+#  - Started again, a sleep ends the session with its length and the wake-up
+#    starts another; a session that Windows' end of session interrupts is
 #    recorded with its length at once.
 #
 # Screenshots: frame_online, exit_question, frame_offline. Only the namespace's
@@ -108,11 +109,25 @@ done
 program_running && fail "the program did not end within 15s of Yes"
 wait "$program_pid" || fail "the program ended with code $?"
 program_pid=
-# Windows ends (a shutdown or logoff) during a session: the record gets the
-# session's exact length at once, not the last full minute at the next start.
+# A sleep ends the session with its length: the time asleep is never billed.
+# At the wake-up the LAN, still there, is a new session.
 in_ns wine "$exe" &
 program_pid=$!
 wait_log_lines "在线" 1
+sleep 3
+count_before=$(records_list | wc -l)
+wt post Hourlink 0x218 4 || fail "could not tell the program the computer sleeps"  # PBT_APMSUSPEND
+wait_log_lines "离线" 1
+read -r start4 end4 duration4 _ _ < <(records_list | tail -n 1)
+((duration4 >= 3 && duration4 < 60 && end4 == start4 + duration4)) ||
+  fail "the record at the sleep: start=$start4 end=$end4 duration=$duration4"
+wt post Hourlink 0x218 0x12 || fail "could not tell the program the computer woke up"  # PBT_APMRESUMEAUTOMATIC
+wait_log_lines "在线" 2
+[[ $(records_list | wc -l) == $((count_before + 1)) ]] || fail "no new record after the wake-up: $(records_list)"
+echo "slept: duration=$duration4, a new session at the wake-up"
+
+# Windows ends (a shutdown or logoff) during a session: the record gets the
+# session's exact length at once, not the last full minute at the next start.
 sleep 5
 in_ns wineboot --end-session >/dev/null 2>&1 || true
 records_completed() { (($(records_list | tail -n 1 | cut -d ' ' -f 3) > 0)); }

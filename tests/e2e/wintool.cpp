@@ -7,6 +7,8 @@
 //   wintool count TITLE                     prints how many top-level windows have it
 //   wintool count-visible TITLE             prints how many of them are visible
 //   wintool command TITLE ID                posts WM_COMMAND ID to the visible one
+//   wintool post TITLE MSG WPARAM           posts message MSG (wParam WPARAM, both
+//                                           decimal or 0x hex) to the visible one
 //   wintool child-text TITLE CLASS [ID]     prints (UTF-8) the text of the first
 //                                           descendant of class CLASS (with control
 //                                           id ID) of the visible window TITLE that
@@ -197,6 +199,14 @@ int wmain(int argc, wchar_t** argv) {
         const auto id = static_cast<WORD>(std::wcstoul(argv[3], nullptr, 10));
         PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, 0), 0);
         return 0;
+    }
+    if (command == L"post") {
+        HWND hwnd = VisibleWindow(title);
+        if (argc < 5) return 2;
+        if (!hwnd) return 1;
+        const auto message = static_cast<UINT>(std::wcstoul(argv[3], nullptr, 0));
+        const auto wp = static_cast<WPARAM>(std::wcstoul(argv[4], nullptr, 0));
+        return PostMessageW(hwnd, message, wp, 0) ? 0 : 1;
     }
     if (command == L"child-text") {
         if (argc < 4) return 2;

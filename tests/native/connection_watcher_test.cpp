@@ -342,12 +342,27 @@ TEST_F(WatcherTest, RecoveryCompletesTheCrashedRecordUnlessTheSessionContinuesIt
     test::WriteAll(dir.File("adsl.bak"), {0x58, 0x02, 0, 0});  // 600 s
     UpRas("Dial", 2, "61.2.3.9");
     net.statistics[2] = {0, 0, 0, 30'000};
-    ProgramRun(net, dir, clock, settings).watcher.Start();
+    // The new session's backup is reset after the recovery has read the old
+    // one, before its record is added; a continued record keeps its backup.
+    std::vector<std::uint32_t> resets;
+    const auto reset = [&](std::uint32_t seconds) { resets.push_back(seconds); };
+    {
+        ProgramRun run(net, dir, clock, settings);
+        run.watcher.SetRecordStarting([&](std::uint32_t seconds) {
+            EXPECT_EQ(run.Records().size(), 2u);
+            EXPECT_EQ(run.Records()[1].duration, 600);
+            reset(seconds);
+        });
+        run.watcher.Start();
+    }
+    EXPECT_EQ(resets, std::vector<std::uint32_t>{30});
     // Started again 12 s later in the same session: its record is continued.
     clock.Advance(12);
     net.statistics[2] = {0, 0, 0, 42'000};
     ProgramRun again(net, dir, clock, settings);
+    again.watcher.SetRecordStarting(reset);
     again.watcher.Start();
+    EXPECT_EQ(resets.size(), 1u);
     const auto records = again.Records();
     ASSERT_EQ(records.size(), 3u);
     EXPECT_TRUE(records[0].IsOpen());

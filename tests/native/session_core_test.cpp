@@ -1,6 +1,6 @@
 // The session core as a tray program lives it: the month moving on while it
-// runs, the limits counting the whole month whatever the list shows, a new
-// session's backup, and the day timer.
+// runs, the limits counting the whole month whatever the list shows, and the
+// day timer.
 #include "core/session/session_core.h"
 
 #include <gtest/gtest.h>
@@ -131,14 +131,6 @@ TEST_F(SessionCoreTest, LimitsCountTheWholeMonthWhateverTheListShows) {
     EXPECT_TRUE(tick.decisions.empty());  // raised already, not lowered
     EXPECT_TRUE(c.Limits().DayAlarmRaised());
     EXPECT_EQ(tick.texts.month, L"5:00:02");
-}
-
-TEST_F(SessionCoreTest, ANewSessionsBackupStartsFromItsOwnLastFullMinute) {
-    SessionCore& c = Make(At(2004, 3, 25, 12));
-    EXPECT_EQ(c.OnConnectionEvent(Status(clock.Now()), L"LAN").backup, 0);
-    End(Status(clock.Now()), 10);
-    // A RAS session found running 359 seconds already.
-    EXPECT_EQ(c.OnConnectionEvent(Status(clock.Now() - 359), L"LAN").backup, 300);
 }
 
 TEST_F(SessionCoreTest, TheDayTimerWaitsForTheNextLocalMidnightAcrossSummerTime) {

@@ -270,8 +270,9 @@ bool HistoryList::RollDay() {
     nextMidnight_ = NextLocalMidnight(midnight_);
     sums_.todayOnline = 0;
     sums_.todayBilled = 0;
-    currentSums_.todayOnline = 0;
-    currentSums_.todayBilled = 0;
+    // Counted again rather than cleared: a clock set back into a day already
+    // lived finds its sessions there.
+    ComputeCurrentSums();
     return true;
 }
 
@@ -289,6 +290,8 @@ void HistoryList::ScanWindow(std::span<const SessionRecord> records, const Histo
 }
 
 HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
+    // Today is today's before anything is summed into it.
+    RollDay();
     Listing listing;
     sums_ = {};
     filter_ = filter;
@@ -296,7 +299,6 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
         if (window_.Empty() || static_cast<std::size_t>(window_.first) >= records.size()) return;
         listing.firstStart = records[static_cast<std::size_t>(window_.first)].start;
         ScanWindow(records, filter, [&](std::size_t i, const SessionRecord& r) {
-            RollDay();
             if (r.end > r.start) {
                 sums_.monthOnline += r.duration;
                 sums_.monthBilled += r.billed;
@@ -364,6 +366,9 @@ std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& st
     live.SetClientIp(status.ClientIp());
 
     const std::size_t index = table_.Append(live);
+    // A record at the end can widen the current month's window over records
+    // out of order (a clock set back), which then count.
+    ComputeCurrentSums();
 
     // Only a session of the month shown joins its window and its rows.
     const Period period = ShownPeriod();
@@ -379,8 +384,10 @@ void HistoryList::OnSessionEnd(const ConnectionStatus& status, std::uint32_t rec
                                std::uint32_t sent) {
     if (status.start == 0 || !IsTimedConnectionType(status.type)) return;
     const auto last = table_.Last();
-    const bool ownRecord =
-        last && (last->start == status.start || (status.continuesRecord != 0 && last->IsOpen()));
+    // The watcher's word that the session continues the last record holds
+    // whatever that record's state: after a restart it is open, after a flap of
+    // the line it is a finished record of a second or two.
+    const bool ownRecord = last && (last->start == status.start || status.continuesRecord != 0);
     {
         SessionRecord r = ownRecord ? *last : SessionRecord{};
         r.marker = kRecordMarker;

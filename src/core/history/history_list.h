@@ -183,8 +183,8 @@ class HistoryList {
     std::optional<HistoryRow> OnSessionStart(const ConnectionStatus& status);
     // The session ended: completes its record from the block and the traffic
     // figures and recomputes the window. The record completed is the last one
-    // when it is this session's (the same start, or the unfinished record the
-    // session continued); otherwise the session's start never reached the list
+    // when it is this session's (the same start, or the record the watcher
+    // found the session continues); otherwise the session's start never reached the list
     // and its finished record is added. A finished record of another session is
     // never overwritten.
     void OnSessionEnd(const ConnectionStatus& status, std::uint32_t received, std::uint32_t sent);

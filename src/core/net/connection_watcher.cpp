@@ -73,6 +73,11 @@ void ConnectionWatcher::SetStartupRecovery(StartupRecovery recovery) {
     recovery_ = std::move(recovery);
 }
 
+void ConnectionWatcher::SetRecordStarting(RecordStarting hook) {
+    std::lock_guard lock(operationMutex_);
+    recordStarting_ = std::move(hook);
+}
+
 void ConnectionWatcher::Report(std::wstring_view text, int number) {
     events_.Log(FormatWatcherReport(text, number));
 }
@@ -316,6 +321,7 @@ void ConnectionWatcher::WriteStartRecord(const std::optional<SessionRecord>& rec
     if (continuation_) {
         sessionRecord_ = records_.RecordCount() - 1;
     } else if (record) {
+        if (recordStarting_) recordStarting_(elapsedAtBegin_);
         WriteRecord({*record, std::nullopt, true}, effects);
     }
 }

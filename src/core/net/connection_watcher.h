@@ -108,6 +108,12 @@ class ConnectionWatcher {
                       SettingsStore& settings, const Clock& clock, WatcherEvents& events);
 
     void SetStartupRecovery(StartupRecovery recovery);
+    // Runs, on the watcher's thread, just before a new session's record is
+    // added, with the seconds the session has lasted: the backup is set to the
+    // new session's own last full minute first, so a crash never completes
+    // its record with a minute of the session before.
+    using RecordStarting = std::function<void(std::uint32_t seconds)>;
+    void SetRecordStarting(RecordStarting hook);
 
     // Opens the record file; on failure reports "Cann,t Open Record File " with
     // the open's own error code and goes on without one.
@@ -128,6 +134,8 @@ class ConnectionWatcher {
     // kept, and returns at once without writing while an operation runs (which
     // tries them itself).
     void RetryPendingWrite();
+    // Whether a failed write waits to be tried again.
+    bool HasPendingWrite() const { return hasPendingWrites_; }
 
     // Reports a failure to the log pane.
     void Report(std::wstring_view text, int number);
@@ -174,6 +182,7 @@ class ConnectionWatcher {
     const Clock& clock_;
     WatcherEvents& events_;
     StartupRecovery recovery_;
+    RecordStarting recordStarting_;
 
     std::mutex operationMutex_;
     mutable std::mutex statusMutex_;

@@ -14,6 +14,11 @@ std::wstring BackupFile::PathBeside(const std::wstring& recordPath) {
 }
 
 bool BackupFile::Open(const std::wstring& path) {
+    std::lock_guard lock(mutex_);
+    return OpenLocked(path);
+}
+
+bool BackupFile::OpenLocked(const std::wstring& path) {
     path_ = path;
     file_.reset();
     const OpenMode mode = files_.FileExists(path) ? OpenMode::ReadWrite : OpenMode::CreateReadWrite;
@@ -24,7 +29,8 @@ bool BackupFile::Open(const std::wstring& path) {
 }
 
 bool BackupFile::Write(std::int64_t seconds) {
-    if (!file_ && (path_.empty() || !Open(path_))) return false;
+    std::lock_guard lock(mutex_);
+    if (!file_ && (path_.empty() || !OpenLocked(path_))) return false;
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
     const auto value = static_cast<std::int32_t>(seconds < 0 ? 0 : seconds > kMax ? kMax : seconds);
     std::array<std::uint8_t, kValueSize> bytes{};

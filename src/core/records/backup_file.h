@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -36,8 +37,14 @@ class BackupFile {
     // the file through a share-all read-only handle, which this one admits.
     // False when the open failed (LastError() says why); Write() tries again.
     bool Open(const std::wstring& path);
-    void Close() { file_.reset(); }
-    bool IsOpen() const { return file_ != nullptr; }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        file_.reset();
+    }
+    bool IsOpen() const {
+        std::lock_guard lock(mutex_);
+        return file_ != nullptr;
+    }
     int LastError() const { return lastError_; }
 
     // True for the session lengths at which the backup is written: every whole
@@ -46,6 +53,8 @@ class BackupFile {
     static bool IsFullMinute(std::int64_t seconds) { return seconds >= 0 && seconds % 60 == 0; }
 
     // Writes `seconds` (clamped to the 32-bit range) at offset 0 and flushes.
+    // Safe from any thread: the watcher resets the value when a new session's
+    // record is added, the session tick writes each minute.
     // When the file is not open (the open at start failed), opens it again at
     // the path last given to Open first. False when nothing could be written.
     bool Write(std::int64_t seconds);
@@ -62,7 +71,10 @@ class BackupFile {
     static std::optional<std::int32_t> Read(FileSystem& files, const std::wstring& path);
 
   private:
+    bool OpenLocked(const std::wstring& path);
+
     FileSystem& files_;
+    mutable std::mutex mutex_;
     std::wstring path_;
     std::unique_ptr<RandomAccessFile> file_;
     int lastError_ = 0;

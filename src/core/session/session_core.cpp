@@ -10,15 +10,6 @@
 
 namespace hourlink {
 
-namespace {
-
-// The seconds of the last full minute of `seconds`.
-std::int64_t FullMinutes(std::int64_t seconds) {
-    return seconds <= 0 ? 0 : seconds - seconds % 60;
-}
-
-}  // namespace
-
 SessionCore::SessionCore(RecordTable& table, SettingsStore& settings, const Clock& clock,
                          NetworkInfo& network, LimitMonitor::LockQuery isLocked)
     : settings_(settings),
@@ -70,9 +61,6 @@ SessionCore::Change SessionCore::OnConnect(std::wstring name) {
     sessionClock_.Start(now, status_.start, static_cast<std::uint32_t>(clock_.TickCount()));
     auto row = history_.OnSessionStart(status_);
     if (!change.relist) change.liveRow = std::move(row);
-    // The backup holds the last full minute of the running session from its
-    // start, so a crash never completes this session's record with another's.
-    if (timed_) change.backup = FullMinutes(sessionClock_.ElapsedAtConnect());
     return change;
 }
 

@@ -63,9 +63,6 @@ class SessionCore {
         std::optional<HistoryRow> liveRow;
         // The list is to be listed again: a session ended, or the month moved.
         bool relist = false;
-        // Seconds to write to the backup now: a new session's record starts
-        // with its own value, never with a previous session's.
-        std::optional<std::int64_t> backup;
     };
     // The watcher's event, with the connection's name as the window shows it.
     // A start numbered lower than an event already applied arrives after its

@@ -33,6 +33,7 @@ enum FrameTimer : UINT_PTR {
     kSessionTimer = 2,   // the session tick, every second while a timed session is up
     kShutdownTimer = 3,  // the automatic shutdown, every 5 s while no session is timed
     kDayTimer = 4,       // at the next local midnight
+    kRetryTimer = 5,     // every 10 s while a record write waits and no tick runs
 };
 
 }  // namespace hourlink

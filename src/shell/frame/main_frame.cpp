@@ -104,6 +104,9 @@ int CMainFrame::OnCreate() {
                                                    *events_);
     maintenance_ = std::make_unique<RecordMaintenance>(files_, clock_, *settings_, *notifier_);
     watcher_->SetStartupRecovery(maintenance_->StartupRecovery());
+    // A new session's record starts with its own backup value (watcher thread).
+    watcher_->SetRecordStarting(
+        [this](std::uint32_t seconds) { backup_.Write(seconds - seconds % 60); });
     records_.SetPurgeCheck(maintenance_->PurgeCheck());
     // While the program is locked a limit hangs up without the cancellable countdown.
     session_ = std::make_unique<SessionCore>(table_, *settings_, clock_, network_,
@@ -222,11 +225,12 @@ void CMainFrame::LayoutChildren() {
 
 void CMainFrame::OnInitialUpdate() {
     if (watcherThread_ || !watcher_) return;
+    // The running session's length goes to "adsl.bak" beside the record file
+    // every full minute, so a crash loses at most the last minute. Opened
+    // before the watcher starts, which resets it for each new session.
+    backup_.Open(BackupFile::PathBeside(RecordPath()));
     watcherThread_ = std::make_unique<WatcherThread>(*watcher_, RecordPath());
     watcherThread_->Start(THREAD_PRIORITY_NORMAL);
-    // The running session's length goes to "adsl.bak" beside the record file
-    // every full minute, so a crash loses at most the last minute.
-    backup_.Open(BackupFile::PathBeside(RecordPath()));
 }
 
 std::wstring CMainFrame::RecordPath() const {

@@ -52,9 +52,18 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
                 case kDayTimer:
                     OnDayTimer();
                     break;
+                case kRetryTimer:
+                    if (watcher_) watcher_->RetryPendingWrite();
+                    if (!watcher_ || !watcher_->HasPendingWrite()) KillTimer(Hwnd(), kRetryTimer);
+                    break;
                 default:
                     if (automation_) automation_->OnTimer(wp);
             }
+            return true;
+        case WM_TIMECHANGE:
+            // The clock was set: the day and the month may be others now, and
+            // the next midnight is elsewhere.
+            OnDayTimer();
             return true;
         case WM_QUERYENDSESSION:
             result = TRUE;
@@ -111,20 +120,18 @@ LRESULT CMainFrame::OnConnectionEvent(std::unique_ptr<ConnectionStatus> status) 
     if (!status) return 0;
     const SessionCore::Change change =
         session_->OnConnectionEvent(*status, win::GbkToWide(status->Name()));
-    switch (change.kind) {
-        case SessionCore::Change::Kind::kConnected:
-            return ApplyConnect(change);
-        case SessionCore::Change::Kind::kDisconnected:
-            ApplyDisconnect(change);
-            return 0;
-        case SessionCore::Change::Kind::kNone:
-            return 0;
+    LRESULT result = 0;
+    if (change.kind == SessionCore::Change::Kind::kConnected) result = ApplyConnect(change);
+    if (change.kind == SessionCore::Change::Kind::kDisconnected) ApplyDisconnect(change);
+    // A record write that failed is tried again each second by the tick, and
+    // without a tick every 10 seconds, until it lands.
+    if (watcher_ && watcher_->HasPendingWrite() && !session_->Timed()) {
+        SetTimer(Hwnd(), kRetryTimer, 10000, nullptr);
     }
-    return 0;
+    return result;
 }
 
 LRESULT CMainFrame::ApplyConnect(const SessionCore::Change& change) {
-    if (change.backup) backup_.Write(*change.backup);
     dialer_->OnSessionStart(session_->Ras());
     trayIcon_.SetIcon(static_cast<UINT>(IDI_ONLINE));
     if (ReadSetting(*settings_, settings::kDropWindow) != 0) dropWindow_.SetVisible(true);
