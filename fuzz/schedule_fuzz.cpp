@@ -69,9 +69,12 @@ class Host final : public ScheduleHost {
         dialing = true;
         armed = true;
     }
-    bool RetriesArmed() override { return armed; }
+    bool ConnectedBySchedule() override { return up && armed; }
     void SetScheduleTimer(bool running) override { timer = running; }
-    void ShowScheduleText(std::wstring_view text) override { FUZZ_REQUIRE(!text.empty()); }
+    // Empty only when the schedule takes back a moment it showed.
+    void ShowScheduleText(std::wstring_view text) override {
+        FUZZ_REQUIRE(text.empty() || text.starts_with(L"将在"));
+    }
 
     bool up = false;
     bool hungUp = false;
@@ -138,19 +141,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ManualClock clock(LoadU32(data + 2));
     int dials = 0;
+    // A window is dialled once until a connection ends: a later Arm in the
+    // same window (a listing, a plan saved) does not start its attempts again.
+    bool dialledSinceDisconnect = false;
     Host host([&] {
         // By the local clock the plan has a window open now (with summer
         // time a window may begin or end an hour off its text).
         if (!zone.summerTime) FUZZ_REQUIRE(PlanOpenAt(clock.Now(), days, times));
         ++dials;
+        dialledSinceDisconnect = true;
     });
     WeeklySchedule schedule(store, clock, host);
+    const auto disconnect = [&] {
+        dialledSinceDisconnect = false;
+        schedule.OnDisconnect();
+    };
     // Armed while offline, the schedule dials at once when a window is open,
     // unless the user hung up in it or an attempt is running.
     const auto arm = [&] {
         const int before = dials;
         const bool due = !zone.summerTime && !host.up && !host.hungUp && !host.dialing &&
-                         PlanOpenAt(clock.Now(), days, times);
+                         !dialledSinceDisconnect && PlanOpenAt(clock.Now(), days, times);
         schedule.Arm();
         if (due) FUZZ_REQUIRE(dials == before + 1);
     };
@@ -177,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (host.up && schedule.HangUpDue()) {
                     host.up = false;
                     host.armed = false;
-                    schedule.OnDisconnect();
+                    disconnect();
                 }
                 break;
             case 4:  // the user hangs up
@@ -185,7 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     host.up = false;
                     host.armed = false;
                     host.hungUp = true;
-                    schedule.OnDisconnect();
+                    disconnect();
                 }
                 break;
             case 5:  // the user saves the plan with a window changed
@@ -197,7 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             case 6:  // a connection of the user's own comes and goes
                 host.up = !host.up && !host.dialing;
-                if (!host.up) schedule.OnDisconnect();
+                if (!host.up) disconnect();
                 break;
             default:
                 clock.Advance(-static_cast<std::int64_t>(data[i] >> 3) *

@@ -2,6 +2,7 @@
 // would show. The dial threads call the platform, so it is guarded by a lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -35,6 +36,7 @@ class FakeDialPlatform final : public DialPlatform {
         Entry& entry = entries[parameters.entryName];
         entry.parameters.userName = parameters.userName;
         entry.parameters.password = removePassword ? L"" : parameters.password;
+        entry.parameters.domain = parameters.domain;
         entry.hasPassword = !removePassword;
         ++stores;
         return 0;
@@ -64,9 +66,11 @@ class FakeDialPlatform final : public DialPlatform {
         return std::nullopt;
     }
     std::uint32_t StartProgram(const std::wstring& commandLine, int) override {
-        std::lock_guard lock(mutex);
+        std::unique_lock lock(mutex);
         started.push_back(commandLine);
         changed.notify_all();
+        // A test may hold the start here, as the client takes its time.
+        changed.wait(lock, [this] { return !holdStart; });
         return startResult;
     }
     void PostClick(std::uintptr_t window) override {
@@ -84,6 +88,7 @@ class FakeDialPlatform final : public DialPlatform {
     void Release() {
         std::lock_guard lock(mutex);
         holdDial = false;
+        holdStart = false;
         changed.notify_all();
     }
 
@@ -98,6 +103,7 @@ class FakeDialPlatform final : public DialPlatform {
     std::uint32_t startResult = 0;
     RasHandle nextHandle = 0x100;
     bool holdDial = false;
+    bool holdStart = false;
     int stores = 0;
     int statusPolls = 0;
     int pollsUntilGone = 3;
@@ -152,8 +158,8 @@ class RecordingDialHost final : public DialHost {
 
 // Dial threads that never wait: a pause or the wait for RAS ends at once,
 // reporting whether a hang-up or an answer had already come. With
-// `waitForRas`, the wait for RAS's answer is a real one (five seconds at most)
-// and only the pauses are skipped.
+// `waitForRas` (which a test may switch), the wait for RAS's answer is a real
+// one (five seconds at most) and only the pauses are skipped.
 class NoWaiting final : public DialTiming {
   public:
     explicit NoWaiting(bool waitForRas = false) : waitForRas_(waitForRas) {}
@@ -165,13 +171,14 @@ class NoWaiting final : public DialTiming {
         if (waitForRas_ && milliseconds == 50000) return signal.WaitFor(std::chrono::seconds(5));
         return signal.IsSet();
     }
+    void WaitForRas(bool wait) { waitForRas_ = wait; }
     std::vector<int> Waits() {
         std::lock_guard lock(mutex_);
         return waits_;
     }
 
   private:
-    bool waitForRas_;
+    std::atomic<bool> waitForRas_;
     std::mutex mutex_;
     std::vector<int> waits_;
 };

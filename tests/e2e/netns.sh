@@ -134,8 +134,10 @@ session_label() { wt child-text Hourlink Static 13 || true; }
 
 # Waits until the text pane holds at least N lines ending in WORD.
 wait_log_lines() {
-  local word=$1 n=$2 i
-  for ((i = 0; i < 60; i++)); do
+  # A deadline in seconds, not a count of tries: on a loaded machine each look
+  # at the pane takes a while, and the watcher's probes too.
+  local word=$1 n=$2 deadline=$((SECONDS + 90))
+  while ((SECONDS < deadline)); do
     if (($(log_text | grep -c "${word}\$" || true) >= n)); then return 0; fi
     sleep 0.5
   done

@@ -46,7 +46,7 @@ struct FakeScheduleHost : ScheduleHost {
         ++dials;
         armed = true;
     }
-    bool RetriesArmed() override { return armed; }
+    bool ConnectedBySchedule() override { return armed; }
     void SetScheduleTimer(bool running) override { timer = running; }
     void ShowScheduleText(std::wstring_view t) override { text = t; }
 };
@@ -64,6 +64,13 @@ class ScheduleTest : public CentralEuropeanTime {
                               i < windows.size() ? windows[i].first : L"");
             store.WriteString(L"AutoConnent", L"stop" + n,
                               i < windows.size() ? windows[i].second : L"");
+        }
+    }
+    // The timer ticks every 10 s from now until `until`.
+    void TickUntil(std::int64_t until) {
+        while (clock.Now() < until) {
+            clock.Advance(10);
+            schedule.OnTimer();
         }
     }
     // The connection the schedule dialled comes up.
@@ -222,6 +229,126 @@ TEST(SchedulePlanSetting, SavingThePlanSwitchesTheIdleDisconnectOff) {
     EXPECT_EQ(store.ReadInt(L"Advance", L"idelFlag", -1), 0);
 }
 
+// When things go wrong: a dial that fails, a connection of the user's, a plan
+// edited while connected, a clock set back and a hang-up that does not take.
+
+TEST_F(ScheduleTest, AFailedDialLeavesTheDaysLaterWindowsAndNoUserConnectionIsHungUp) {
+    Plan({1}, {{L"8:00", L"9:00"}, {L"14:00", L"15:00"}});
+    clock.Set(At(2024, 3, 4, 7, 59, 55));
+    schedule.Arm();
+    TickUntil(At(2024, 3, 4, 8, 0));
+    ASSERT_EQ(host.dials, 1);  // ...and it fails
+    EXPECT_EQ(host.text, L"将在2024/03/04 14:00自动启动连接");
+
+    // At 10:00 the user connects by hand: not the schedule's to end.
+    clock.Set(At(2024, 3, 4, 10, 0));
+    host.armed = false;  // the user's dial
+    Connect();
+    EXPECT_FALSE(schedule.HangUpDue());
+    host.up = false;
+    schedule.OnDisconnect();
+
+    TickUntil(At(2024, 3, 4, 14, 0));
+    EXPECT_EQ(host.dials, 2);
+    // The scheduled attempt connects; RAS may say so after the address came.
+    host.armed = false;
+    host.up = true;
+    schedule.OnConnect();
+    clock.Set(At(2024, 3, 4, 15, 0));
+    EXPECT_FALSE(schedule.HangUpDue());
+    host.armed = true;
+    EXPECT_TRUE(schedule.HangUpDue());
+}
+
+TEST_F(ScheduleTest, AWindowWhoseDialFailedIsNotDialledAgainByAListingOrMidnight) {
+    Plan({1}, {{L"22:00", L"2:00"}});
+    clock.Set(At(2024, 3, 4, 22, 0));
+    schedule.Arm();
+    ASSERT_EQ(host.dials, 1);  // ...its attempts all fail
+    schedule.Arm();            // the history is listed again
+    TickUntil(*FromLocalTime(2024, 3, 5, 0, 30, 0));
+    EXPECT_EQ(host.dials, 1);
+    // A connection that ends inside the window has it dialled again.
+    host.armed = false;  // the user's dial
+    Connect();
+    host.up = false;
+    schedule.OnDisconnect();
+    EXPECT_EQ(host.dials, 2);
+}
+
+TEST_F(ScheduleTest, AnEditedWindowKeepsItsConnectionsHangUp) {
+    const struct {
+        const wchar_t* start;
+        const wchar_t* stop;
+        std::int64_t hangUp;
+    } edits[] = {
+        {L"7:30", L"12:00", At(2024, 3, 4, 12, 0)},
+        {L"8:30", L"11:00", At(2024, 3, 4, 11, 0)},
+        {L"8:00", L"1:00", *FromLocalTime(2024, 3, 5, 1, 0, 0)},
+    };
+    for (const auto& edit : edits) {
+        WeeklySchedule s{store, clock, host};
+        Plan({1}, {{L"8:00", L"12:00"}});
+        clock.Set(At(2024, 3, 4, 8, 0));
+        s.Arm();
+        host.up = host.armed = true;
+        s.OnConnect();
+        clock.Set(At(2024, 3, 4, 9, 0));
+        Plan({1}, {{edit.start, edit.stop}});
+        s.OnPlanSaved();
+        EXPECT_EQ(s.HangUpTime(), edit.hangUp) << edit.start << L"-" << edit.stop;
+        host = {};
+    }
+}
+
+TEST_F(ScheduleTest, TheWaitingTextGoesWhenNothingIsWaitedFor) {
+    for (const bool clearWindows : {true, false}) {
+        Plan({1}, {{L"8:00", L"9:00"}});
+        clock.Set(At(2024, 3, 4, 7, 0));
+        schedule.Arm();
+        ASSERT_EQ(host.text, L"将在2024/03/04 08:00自动启动连接");
+        if (clearWindows) {
+            Plan({1}, {});
+        } else {
+            Plan({}, {{L"8:00", L"9:00"}});  // Monday unticked
+        }
+        schedule.OnPlanSaved();
+        EXPECT_EQ(host.text, L"") << clearWindows;
+    }
+    // Nor does it stay after the day's last dial.
+    Plan({1}, {{L"8:00", L"9:00"}});
+    schedule.Arm();
+    TickUntil(At(2024, 3, 4, 8, 0));
+    ASSERT_EQ(host.dials, 1);
+    EXPECT_EQ(host.text, L"");
+}
+
+TEST_F(ScheduleTest, AClockSetBackIsPlannedAgain) {
+    Plan({1}, {{L"8:00", L"9:00"}});
+    clock.Set(At(2024, 3, 4, 9, 30));
+    schedule.Arm();  // the day's window is over: the timer waits for midnight
+    clock.Set(At(2024, 3, 4, 7, 0));
+    schedule.OnTimer();
+    ASSERT_TRUE(schedule.Waiting());
+    EXPECT_EQ(schedule.Waiting()->start, At(2024, 3, 4, 8, 0));
+    TickUntil(At(2024, 3, 4, 8, 0));
+    EXPECT_EQ(host.dials, 1);
+}
+
+TEST_F(ScheduleTest, AHangUpThatDidNotTakeIsTriedAgainEveryTenSeconds) {
+    Plan({1}, {{L"8:00", L"9:00"}});
+    clock.Set(At(2024, 3, 4, 8, 0));
+    schedule.Arm();
+    Connect();
+    clock.Set(At(2024, 3, 4, 9, 0));
+    std::vector<int> tries;
+    for (int second = 0; second <= 25; ++second) {
+        if (schedule.HangUpDue()) tries.push_back(second);
+        clock.Advance(1);
+    }
+    EXPECT_EQ(tries, (std::vector<int>{0, 10, 20}));
+}
+
 // ---- the automatic shutdown ----
 
 struct FakeShutdownHost : ShutdownHost {
@@ -289,20 +416,26 @@ TEST_F(ShutdownTest, ADailyPlanFiresInTheFirstThreeMinutesOfItsHourOnly) {
     }
 }
 
-TEST_F(ShutdownTest, ADailyPlanFiresAtMostOnceADate) {
-    Stored(1, 23);
-    clock.Set(At(2024, 3, 4, 23, 0, 10));
-    host.answers = {false};
+TEST_F(ShutdownTest, ADailyHourFiresOnceADateAndALaterHourArmedThatDateStillFires) {
+    Stored(1, 8);
+    clock.Set(At(2024, 3, 4, 8, 0, 10));
     plan.ApplyStored();
     EXPECT_EQ(Countdowns(), 1);
     EXPECT_FALSE(plan.DailyHour());  // cancelled: nothing pending
     EXPECT_EQ(host.text, L"");
-    clock.Set(At(2024, 3, 4, 23, 1));  // the history is listed again
+    clock.Set(At(2024, 3, 4, 8, 1));  // the history is listed again
     plan.ApplyStored();
+    plan.ArmFromDialog({1, 0, 8, 0, false});
     EXPECT_EQ(Countdowns(), 1);
-    clock.Set(At(2024, 3, 5, 23, 0));
+
+    plan.ArmFromDialog({1, 0, 22, 0, false});
+    EXPECT_EQ(host.text, L"将在22点自动关机");
+    clock.Set(At(2024, 3, 4, 22, 0, 5));
     plan.Check();
     EXPECT_EQ(Countdowns(), 2);
+    clock.Set(At(2024, 3, 5, 8, 0));
+    plan.ApplyStored();
+    EXPECT_EQ(Countdowns(), 3);
 }
 
 TEST_F(ShutdownTest, AOneOffMomentFiresWithin120SecondsOrIsDropped) {
@@ -371,6 +504,24 @@ TEST_F(ShutdownTest, HoursFromNowStayWithin2037) {
     clock.Set(At(2030, 1, 1, 0, 0));
     plan.ApplyStored();  // ten years from 2030 does not fit
     EXPECT_FALSE(plan.OneOffPending());
+}
+
+TEST_F(ShutdownTest, TheMostHoursTheDialogTakesReadBackAndNoHourCountMeansNow) {
+    clock.Set(At(2024, 3, 4, 10, 0));
+    const std::uint32_t most = MaxShutdownHours(clock.Now());
+    WriteShutdownSettings(store, {0, most, 0, 0, true});
+    plan.ApplyStored();
+    EXPECT_EQ(plan.OneOffTime(), clock.Now() + std::int64_t{most} * 3600);
+
+    // Out of range, negative or missing: nothing is armed, no countdown.
+    for (const int stored : {static_cast<int>(most) + 1, 97'000, -1, 0}) {
+        ShutdownPlan fresh{store, clock, host};
+        Stored(0, stored);
+        if (stored == 0) store.Remove(L"Shutdown", L"escap");
+        fresh.ApplyStored();
+        EXPECT_FALSE(fresh.OneOffPending()) << stored;
+    }
+    EXPECT_EQ(Countdowns(), 0);
 }
 
 // ---- programs after connecting ----

@@ -51,29 +51,39 @@ TEST(DeviceTree, EntriesAreGroupedByKindAndTheClientAdapterFoundOrAssumed) {
     EXPECT_TRUE(info.PppoeClientInstalledFlag());
 }
 
-TEST(DeviceTree, EveryMatchTurnsGreenEveryOneReturnsAndTheRealNameIsTheDefault) {
-    DeviceMarks marks({{G::kBroadband, "Home(PPPOE)", "Home", true},
+TEST(DeviceTree, TheConnectionMarksTheEntryOfItsOwnNameInAnyCase) {
+    // 23 bytes: "ADSL1" and nine two-byte characters (GBK); a session keeps 21
+    // of them, as the 22nd would split a character.
+    std::string longName = "ADSL1";
+    for (int i = 0; i < 9; ++i) longName += "\xBF\xED";
+    DeviceMarks marks({{G::kBroadband, "Home(WAN Miniport (PPPOE))", "Home", true},
                        {G::kDialUp, "Dial(Modem)", "Dial", true},
-                       {G::kBroadband, "Home 2(PPPOE)", "Home 2", true},
+                       {G::kBroadband, "Home 2(WAN Miniport (PPPOE))", "Home 2", true},
                        {G::kVpn, "VPN(A)(PPTP)", "VPN(A)", true},
+                       {G::kBroadband, longName + "(PPPOE)", longName, true},
                        {G::kBroadband, "NTS PPPoE Adapter", "NTS PPPoE Adapter", false}});
     EXPECT_TRUE(marks.Mark("").empty());
-    // Both texts hold the name; the last one names the connection.
-    EXPECT_EQ(marks.Mark("Home"), (std::vector<std::size_t>{0, 2}));
-    EXPECT_EQ(marks.OnlineEntryName(), "Home 2");
-    // A text held in the name marks too.
-    EXPECT_EQ(marks.Mark("Dial(Modem) 1"), (std::vector<std::size_t>{1}));
-    EXPECT_EQ(marks.Unmark(), (std::vector<std::size_t>{0, 2, 1}));
     EXPECT_EQ(marks.OnlineEntryName(), "");
-
-    marks.Mark("VPN(A)");
-    EXPECT_EQ(marks.OnlineEntryName(), "VPN(A)");  // not "VPN"
-    marks.Unmark();
-    // The client's adapter or a LAN names no default entry.
-    for (const char* name : {"NTS PPPoE Adapter", "LAN"}) {
-        marks.Mark(name);
-        EXPECT_EQ(marks.OnlineEntryName(), "") << name;
-        marks.Unmark();
+    const struct {
+        std::string connection;
+        std::vector<std::size_t> marked;
+        std::string entry;  // Property/DefaultConnect
+    } cases[] = {
+        {"Home", {0}, "Home"},  // not "Home 2", whose text holds it too
+        {"HOME", {0}, "Home"},  // as the session shows it once it runs
+        {"home 2", {2}, "Home 2"},
+        {"VPN(A)", {3}, "VPN(A)"},  // not "VPN"
+        {"Dial(Modem)", {}, ""},    // an item's text is not its name
+        {longName.substr(0, 21), {4}, longName},
+        {"nts pppoe adapter", {5}, ""},  // the client's adapter names no entry
+        {"LAN", {}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(marks.Mark(c.connection), c.marked) << c.connection;
+        EXPECT_EQ(marks.OnlineEntryName(), c.entry) << c.connection;
+        for (std::size_t i : c.marked) EXPECT_TRUE(marks.IsMarked(i));
+        EXPECT_EQ(marks.Unmark(), c.marked) << c.connection;
+        EXPECT_EQ(marks.OnlineEntryName(), "");
     }
 
     // The item of an entry named with "(" still lists that entry's records.

@@ -37,13 +37,15 @@ class DialerTest : public ::testing::Test {
         dialer = std::make_unique<Dialer>(dial, info, settings, host, timing);
         return *dialer;
     }
-    // Until the dial thread has finished.
+    // Until the dial threads have returned.
     void Settle() {
-        for (int i = 0; i < 5000 && dialer->AttemptRunning(); ++i) {
+        for (int i = 0; i < 5000 && dialer->RunningThreads() > 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        ASSERT_EQ(dialer->RunningThreads(), 0);
         ASSERT_FALSE(dialer->AttemptRunning());
     }
+    void Answer() { host.answer = ConnectDetails{L"Home", L"alice", L"secret", L"16300", false}; }
 
     FakeDialPlatform dial;
     FakeNetwork net;
@@ -75,6 +77,7 @@ TEST_F(DialerTest, ManualDialShowsTheDialogThenFollowsRasToOnline) {
     EXPECT_EQ(dial.dialled[0].domain, L"*");
     EXPECT_EQ(dial.entries[L"Home"].parameters.userName, L"bob");
     EXPECT_EQ(dial.entries[L"Home"].parameters.password, L"");
+    EXPECT_EQ(dial.entries[L"Home"].parameters.domain, L"");  // "*" is for the dial only
     EXPECT_TRUE(d.AttemptRunning());
 
     for (int state : {0, 1, 2, 14, kRasConnected}) d.OnDialState(state, 0);
@@ -156,7 +159,7 @@ TEST_F(DialerTest, ScheduledDialsAreRetriedUpToTheCountThenStop) {
     EXPECT_EQ(std::count(waits.begin(), waits.end(), 7000), 2);
 
     // A manual dial that fails is not retried.
-    host.answer = ConnectDetails{L"Home", L"alice", L"secret", L"16300", false};
+    Answer();
     d.ConnectCommand({});
     ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 4; }));
     d.OnDialState(0, 678);
@@ -186,6 +189,81 @@ TEST_F(DialerTest, AHangUpEndsThePauseBeforeARetryAndAHandleThatComesLate) {
     dial.Release();
     Settle();
     EXPECT_EQ(dial.hungUp, (std::vector<RasHandle>{0x100, 0x101}));
+}
+
+TEST_F(DialerTest, WhileADialRunsNoOtherStartsAndQuittingEndsIt) {
+    Answer();
+    Dialer& d = Make(noPauses);
+    d.ConnectCommand({});
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 1; }));
+    EXPECT_FALSE(d.CanConnect(false, {}));
+    // "连接..." from the tree's menu, the dial at start-up, the schedule's.
+    d.ConnectCommand({});
+    d.DialAtStartUp();
+    d.DialScheduled();
+    EXPECT_EQ(host.asked.size(), 1u);
+    d.OnDialState(kRasConnected, 0);
+    dialer.reset();
+    EXPECT_EQ(dial.dialled.size(), 1u);
+    EXPECT_TRUE(dial.hungUp.empty());  // no time-out ends the live connection
+    const auto lines = host.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Home超时...\r\n"), 0);
+
+    // Quitting while RAS dials hangs the dial up and waits for no time-out.
+    Make(realTiming).DialAtStartUp();
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 2; }));
+    const auto start = std::chrono::steady_clock::now();
+    dialer.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(dial.hungUp, std::vector<RasHandle>{0x101});
+}
+
+TEST_F(DialerTest, OnlyTheScheduledAttemptThatConnectedIsTheSchedules) {
+    Answer();
+    Dialer& d = Make(noWaiting);
+    // A scheduled dial that RAS refuses, then one that times out.
+    for (const std::uint32_t result : {633u, 0u}) {
+        dial.dialResult = result;
+        d.DialScheduled();
+        Settle();
+        EXPECT_FALSE(d.RetriesArmed()) << result;
+    }
+    // The user's own dial that connects later is not the schedule's, and its
+    // failure is not retried as a scheduled one.
+    noWaiting.WaitForRas(true);
+    d.ConnectCommand({});
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 3; }));
+    d.OnDialState(kRasConnected, 0);
+    EXPECT_FALSE(d.ConnectedBySchedule());
+    d.OnSessionEnd();
+    d.ConnectCommand({});
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 4; }));
+    d.OnDialState(0, 678);
+    Settle();
+    EXPECT_EQ(dial.dialled.size(), 4u);
+    // A scheduled attempt that connects is, until its session ends.
+    d.DialScheduled();
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.dialled.size() == 5; }));
+    d.OnDialState(kRasConnected, 0);
+    EXPECT_TRUE(d.ConnectedBySchedule());
+    d.OnSessionEnd();
+    EXPECT_FALSE(d.ConnectedBySchedule());
+}
+
+TEST_F(DialerTest, ALineDropLeavesNothingToHangUp) {
+    Dialer& d = Make(realTiming);
+    d.DialAtStartUp();
+    ASSERT_TRUE(dial.WaitUntil([&] { return !dial.dialled.empty(); }));
+    d.OnDialState(kRasConnected, 0);
+    Settle();
+    d.OnSessionStart(0x100);
+    d.OnSessionEnd();
+    EXPECT_FALSE(d.CanHangUp(false));
+    EXPECT_TRUE(d.CanConnect(false, {2, L"Office"}));
+    const std::size_t before = host.Lines().size();
+    d.HangUp(L"HOME");
+    EXPECT_EQ(host.Lines().size(), before);
+    EXPECT_TRUE(dial.hungUp.empty());
 }
 
 TEST_F(DialerTest, ManyDialsAndHangUpsLetEveryHandleGoOnce) {
@@ -263,13 +341,31 @@ TEST_F(DialerTest, PppoeEntriesStartAndDriveTheClient) {
     d.HangUp(L"NTS PPPoE Adapter");
     EXPECT_EQ(dial.clicked, (std::vector<std::uintptr_t>{21, 30, 21}));
 
+    // Started by the schedule: a dial in progress until the client is ready,
+    // and then the schedule's connection.
+    dialer.reset();
+    dial.clicked.clear();
+    WriteSetting(settings, settings::kScheduleEntryName, L"My pppoe");
+    dial.holdStart = true;
+    Dialer& scheduled = Make(realTiming);
+    scheduled.DialScheduled();
+    ASSERT_TRUE(dial.WaitUntil([&] { return dial.started.size() == 2; }));
+    EXPECT_TRUE(scheduled.AttemptRunning());
+    EXPECT_FALSE(scheduled.CanConnect(false, {}));
+    scheduled.DialScheduled();
+    dial.Release();
+    Settle();
+    EXPECT_EQ(dial.started.size(), 2u);
+    EXPECT_EQ(dial.clicked, std::vector<std::uintptr_t>{21});
+    EXPECT_TRUE(scheduled.ConnectedBySchedule());
+
     // Not installed: nothing is started and nothing said.
     dialer.reset();
     net.files.clear();
     Dialer& again = Make(realTiming);
     again.ConnectCommand({});
     dialer.reset();
-    EXPECT_EQ(dial.started.size(), 1u);
+    EXPECT_EQ(dial.started.size(), 2u);
     EXPECT_EQ(host.Lines().size(), 0u);
 }
 

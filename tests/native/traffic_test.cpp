@@ -101,6 +101,30 @@ TEST_F(TrafficTest, RasStatisticsGiveThePanesAndAFailedReadIsNoSample) {
     EXPECT_EQ(meter.IdleSeconds(), 0);
 }
 
+TEST_F(TrafficTest, RasFiguresAreTheConnectionsOwnTotalsOverSamples) {
+    net.connections = {{0x20, "ADSL"}};
+    net.statistics[0x20] = {1000, 500, 115200, 0};
+    Tick(0x20);
+    net.statistics[0x20] = {3000, 800, 115200, 0};
+    const TrafficTick t = Tick(0x20);
+    // RAS counts from the connection's start: its figures are taken as they
+    // are, not summed from the steps.
+    EXPECT_EQ(meter.Figures(), (TrafficFigures{3000, 800, 115200}));
+    EXPECT_EQ(t.receivedPane, L"收到3000");
+    EXPECT_EQ(t.receivedRate, L"2.00");
+    EXPECT_EQ(t.sentRate, L"0.30");
+}
+
+TEST_F(TrafficTest, WithTwoRasConnectionsUpTheSessionsOwnIsRead) {
+    net.connections = {{0x20, "ADSL"}, {0x21, "VPN"}};
+    net.statistics[0x20] = {1000, 500, 115200, 0};
+    net.statistics[0x21] = {77, 77, 9600, 0};
+    const TrafficTick t = Tick(0x20);
+    EXPECT_TRUE(t.sampled);
+    EXPECT_EQ(t.logText, L"");
+    EXPECT_EQ(meter.Figures(), (TrafficFigures{1000, 500, 115200}));
+}
+
 TEST_F(TrafficTest, InterfaceRowsChosenByTheFirstRowAndSessionTotalsKept) {
     // A PPP first row counts alone; so does an Ethernet one for the PPPoE client.
     net.interfaceRows = {{23, "WAN (PPP/SLIP) Interface", 5000, 700}, {6, "Eth", 1, 1}};

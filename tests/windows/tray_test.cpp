@@ -335,7 +335,7 @@ TEST_F(DropWindowTest, DraggedByALabelItsPlaceIsSavedAndLostPlacesComeBack) {
     EXPECT_TRUE(IsWindowVisible(drop_.Hwnd()));
 }
 
-TEST_F(TrayTest, DeviceTreeGroupsAFakePhonebookAndMarksEveryEntryOfTheConnection) {
+TEST_F(TrayTest, DeviceTreeGroupsAFakePhonebookAndMarksTheEntryOfTheConnection) {
     test::FakeNetwork net;
     SilentNotifier notifier;
     ManualClock clock{1'700'000'000};
@@ -386,11 +386,11 @@ TEST_F(TrayTest, DeviceTreeGroupsAFakePhonebookAndMarksEveryEntryOfTheConnection
                                                   L"宽带(家)(WAN Miniport (PPPOE))"}));
     EXPECT_EQ(tree.SelectionChanges(), 3);
 
-    tree.MarkConnection(L"宽带(家)");  // both broadband entries hold the name
+    tree.MarkConnection(L"宽带(家)");  // not "宽带(家)2", whose text holds it too
     EXPECT_EQ(tree.ItemImage(entries[0]), 2);
-    EXPECT_EQ(tree.ItemImage(entries[5]), 2);
+    EXPECT_EQ(tree.ItemImage(entries[5]), 5);
     EXPECT_EQ(tree.ItemImage(entries[1]), 5);
-    EXPECT_EQ(tree.OnlineEntry(), L"宽带(家)2");
+    EXPECT_EQ(tree.OnlineEntry(), L"宽带(家)");
     PumpFor(100);
     EXPECT_TRUE(test::SavePng(test::CaptureWindow(tree.Hwnd()),
                               test::ScreenshotPath("device_tree_online")));

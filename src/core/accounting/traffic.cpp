@@ -67,8 +67,8 @@ TrafficTick TrafficMeter::Sample(bool ntFamily, RasHandle rasConnection,
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
     const bool ras = ntFamily && rasConnection != 0;
-    tick.sampled =
-        ras ? SampleRas(tick, received, sent) : SampleInterfaces(connectionName, received, sent);
+    tick.sampled = ras ? SampleRas(rasConnection, tick, received, sent)
+                       : SampleInterfaces(connectionName, received, sent);
     // A second without a reading is no sample: it neither counts as idle nor
     // moves the base.
     if (!tick.sampled) return tick;
@@ -80,9 +80,11 @@ TrafficTick TrafficMeter::Sample(bool ntFamily, RasHandle rasConnection,
     return tick;
 }
 
-bool TrafficMeter::SampleRas(TrafficTick& tick, std::uint32_t& received, std::uint32_t& sent) {
+bool TrafficMeter::SampleRas(RasHandle connection, TrafficTick& tick, std::uint32_t& received,
+                             std::uint32_t& sent) {
+    // The session's own connection, whatever else is up.
     ConnectionStatistics statistics;
-    if (network_.GetConnectionStatistics(statistics) != 0) {
+    if (network_.GetConnectionStatistics(connection, statistics) != 0) {
         tick.logText = L"调用ConnectionStatistics函数失败\r\n";
         return false;
     }

@@ -54,7 +54,8 @@ class TrafficMeter {
     int IdleSeconds() const { return idle_; }
 
   private:
-    bool SampleRas(TrafficTick& tick, std::uint32_t& received, std::uint32_t& sent);
+    bool SampleRas(RasHandle connection, TrafficTick& tick, std::uint32_t& received,
+                   std::uint32_t& sent);
     bool SampleInterfaces(std::wstring_view connectionName, std::uint32_t& received,
                           std::uint32_t& sent);
     void UpdateRates(TrafficTick& tick, std::uint32_t received, std::uint32_t sent,

@@ -178,11 +178,17 @@ std::optional<std::int64_t> WeeklySchedule::CurrentStop(int window, std::int64_t
     if (!day) return std::nullopt;
     for (const PlannedWindow& w : ReadWindows(store_)) {
         if (w.number != window) continue;
-        if (const auto opening = OpeningOn(*day, w); opening && opening->start == start) {
-            return opening->stop;
-        }
+        if (const auto opening = OpeningOn(*day, w)) return opening->stop;
     }
     return std::nullopt;
+}
+
+std::optional<WeeklySchedule::Opening> WeeklySchedule::NextOpening(std::int64_t now) {
+    std::optional<Opening> next;
+    for (const Opening& o : OpeningsAround(now)) {
+        if (o.start > now && (!next || o.start < next->start)) next = o;
+    }
+    return next;
 }
 
 bool WeeklySchedule::StillOpen(const Opening& opening, std::int64_t now) {
@@ -213,8 +219,12 @@ void WeeklySchedule::Dial(Opening opening) {
     dialled_ = opening;
     hangUpAt_.reset();
     host_.DialScheduled();
-    // Should every attempt fail, the timer still plans the next day.
-    WakeUp(clock_.Now());
+    // Should every attempt fail, the day's later windows still dial, and the
+    // timer still plans the next day.
+    const std::int64_t now = clock_.Now();
+    if (const auto next = NextOpening(now)) waiting_ = Wait{*next, true};
+    WakeUp(now);
+    ShowWaiting(now);
 }
 
 void WeeklySchedule::WakeUp(std::int64_t now) {
@@ -225,6 +235,7 @@ void WeeklySchedule::WakeUp(std::int64_t now) {
     if (waiting_ && (!wake || waiting_->opening.start < *wake)) wake = waiting_->opening.start;
     if (!wake) return;
     wakeAt_ = wake;
+    lastTick_ = now;
     host_.SetScheduleTimer(true);
     timerRunning_ = true;
 }
@@ -232,71 +243,99 @@ void WeeklySchedule::WakeUp(std::int64_t now) {
 void WeeklySchedule::ShowWaiting(std::int64_t now) {
     if (waiting_ && waiting_->opening.start > now) {
         host_.ShowScheduleText(ScheduleMomentText(waiting_->opening.start, L"自动启动连接"));
+        showingWait_ = true;
+    } else if (showingWait_) {
+        // The moment it named is no longer waited for.
+        host_.ShowScheduleText(L"");
+        showingWait_ = false;
     }
 }
 
 void WeeklySchedule::Arm() {
     StopWaiting();
-    if (host_.ConnectionUp() || !AnythingPlanned()) return;
+    if (host_.ConnectionUp()) {
+        showingWait_ = false;  // the pane is the session's now
+        return;
+    }
     const std::int64_t now = clock_.Now();
-    std::optional<Opening> open;
-    std::optional<Opening> next;
-    for (const Opening& o : OpeningsAround(now)) {
-        if (o.start <= now && now < o.stop) {
-            if (!open) open = o;
-        } else if (o.start > now && (!next || o.start < next->start)) {
-            next = o;
+    if (AnythingPlanned()) {
+        std::optional<Opening> open;
+        for (const Opening& o : OpeningsAround(now)) {
+            if (o.start <= now && now < o.stop) {
+                open = o;
+                break;
+            }
         }
+        // An opening is dialled once until a connection ends: its retries
+        // are the dialer's, and a listing, midnight or a clock change must not
+        // start another round of them.
+        if (open && !host_.HangUpRequested() && open != dialled_) {
+            if (!host_.DialInProgress()) return Dial(*open);
+            // An attempt of someone else's is running: the timer tries again.
+            waiting_ = Wait{*open, false};
+        } else if (const auto next = NextOpening(now)) {
+            waiting_ = Wait{*next, true};
+        }
+        WakeUp(now);
     }
-    if (open && !host_.HangUpRequested()) {
-        if (!host_.DialInProgress()) return Dial(*open);
-        // An attempt of someone else's is running: the timer tries again.
-        waiting_ = Wait{*open, false};
-    } else if (next) {
-        waiting_ = Wait{*next, true};
-    }
-    WakeUp(now);
     ShowWaiting(now);
 }
 
 void WeeklySchedule::OnTimer() {
     if (!wakeAt_) return StopWaiting();
     const std::int64_t now = clock_.Now();
-    if (now < *wakeAt_) return ShowWaiting(now);
+    // A clock set back, or moved on by more than a period (a second more for
+    // rounding), makes the moment waited for wrong: look again.
+    const bool clockMoved =
+        lastTick_ && (now < *lastTick_ || now - *lastTick_ > kTimerMs / 1000 + 1);
+    lastTick_ = now;
+    if (now < *wakeAt_ && !clockMoved) return ShowWaiting(now);
     if (waiting_ && now >= waiting_->opening.start && !host_.ConnectionUp() &&
         StillOpen(waiting_->opening, now)) {
         if (host_.DialInProgress()) return;  // the next tick tries again
         if (waiting_->clearsHangUp) host_.ClearHangUpRequest();
         if (!host_.HangUpRequested()) return Dial(waiting_->opening);
     }
-    // Midnight, an opening missed while the machine slept, or a plan that
-    // changed: look again.
+    // Midnight, an opening missed while the machine slept, a clock that
+    // moved, or a plan that changed: look again.
     Arm();
 }
 
 void WeeklySchedule::OnConnect() {
+    showingWait_ = false;
+    lastHangUp_.reset();
     hangUpAt_.reset();
-    if (!host_.RetriesArmed() || !dialled_) return;
-    hangUpAt_ = CurrentStop(dialled_->window, dialled_->start);
+    // Whether the connection is the dialled opening's own is asked each
+    // second: RAS may report the connection after its address was seen.
+    if (dialled_) hangUpAt_ = CurrentStop(dialled_->window, dialled_->start);
 }
 
 bool WeeklySchedule::HangUpDue() {
-    if (!hangUpAt_ || !host_.RetriesArmed()) return false;
-    host_.ShowScheduleText(ScheduleMomentText(*hangUpAt_, L"自动断开连接"));
-    if (clock_.Now() < *hangUpAt_) return false;
-    hangUpAt_.reset();
+    if (!hangUpAt_ || !host_.ConnectedBySchedule()) return false;
+    const std::int64_t now = clock_.Now();
+    if (now < *hangUpAt_) {
+        host_.ShowScheduleText(ScheduleMomentText(*hangUpAt_, L"自动断开连接"));
+        return false;
+    }
+    // A hang-up that did not take (the PPPoE client's window was not found,
+    // say) is asked for again while the connection lasts, now and then.
+    if (lastHangUp_ && *lastHangUp_ <= now && now - *lastHangUp_ < kHangUpRetrySeconds) {
+        return false;
+    }
+    lastHangUp_ = now;
     return true;
 }
 
 void WeeklySchedule::OnDisconnect() {
     dialled_.reset();
     hangUpAt_.reset();
+    lastHangUp_.reset();
     Arm();
 }
 
 void WeeklySchedule::OnPlanSaved() {
     if (host_.ConnectionUp()) {
-        if (host_.RetriesArmed() && dialled_) OnConnect();
+        if (dialled_) hangUpAt_ = CurrentStop(dialled_->window, dialled_->start);
         return;
     }
     Arm();

@@ -5,7 +5,9 @@
 //
 // WeeklySchedule decides; its host (the frame) owns the timer, the status bar
 // and the dialer. The plan is read from the settings every time it is used, so
-// a changed plan takes effect at the next check.
+// a changed plan takes effect at the next check. A dial that fails leaves the
+// day's later windows waited for, and a clock that is set back or jumps ahead
+// is planned for afresh.
 //
 // A window belongs to the day it opens on: a window from 22:00 to 2:00 of a
 // chosen Monday runs until 2:00 on Tuesday, whether Tuesday is chosen or not.
@@ -67,8 +69,9 @@ class ScheduleHost {
     // Arms the retries, sets the attempt counter to 1 and dials the plan's
     // entry (AutoConnent/EntryName) automatically.
     virtual void DialScheduled() = 0;
-    // The connection was dialled by the schedule (retries armed).
-    virtual bool RetriesArmed() = 0;
+    // The connection that is up is the one the schedule's dial made (not a
+    // connection of the user's after a scheduled dial failed).
+    virtual bool ConnectedBySchedule() = 0;
     // Starts (replacing a running one) or stops the schedule timer.
     virtual void SetScheduleTimer(bool running) = 0;
     // The status bar's first pane.
@@ -79,6 +82,8 @@ class WeeklySchedule {
   public:
     // The timer's period: a start is acted on up to this late.
     static constexpr int kTimerMs = 10000;
+    // How often a scheduled hang-up that did not take is tried again.
+    static constexpr int kHangUpRetrySeconds = 10;
 
     // One opening of a window: its number (1 to 4) and its span of seconds.
     struct Opening {
@@ -93,19 +98,23 @@ class WeeklySchedule {
     // While offline: dials at once when a window of a chosen day is open (and
     // the user has not hung up inside it, and no attempt is running), else
     // waits with the timer for the next opening today. The timer also wakes
-    // at the next local midnight, to plan the new day.
+    // at the next local midnight, to plan the new day. The status pane tells
+    // the next opening, and loses that text when there is none.
     void Arm();
     // The timer (every kTimerMs).
     void OnTimer();
-    // A connection came up: a scheduled one gets its hang-up time.
+    // A connection came up: it gets the hang-up time of the opening the
+    // schedule dialled, which holds while the host says the connection is
+    // the schedule's.
     void OnConnect();
-    // Each second of a timed session: true once, when the scheduled
-    // connection's hang-up time has come.
+    // Each second of a timed session: true when the scheduled connection's
+    // hang-up time has come, and again every kHangUpRetrySeconds while the
+    // connection lasts.
     bool HangUpDue();
-    // The connection went (the frame has cleared the retries): plan again.
+    // The connection went: plan again.
     void OnDisconnect();
-    // The plan was saved: a scheduled connection takes its window's new stop
-    // time; offline, the plan is armed afresh.
+    // The plan was saved: a scheduled connection takes the new stop time of
+    // its window on the day it opened; offline, the plan is armed afresh.
     void OnPlanSaved();
 
     // What the schedule is waiting for, for the tests.
@@ -124,8 +133,11 @@ class WeeklySchedule {
     // The openings of chosen days that `now` may be in or before: yesterday's
     // that run past midnight and today's, in window order.
     std::vector<Opening> OpeningsAround(std::int64_t now);
-    // The stop of window `window` opening at `start` with the plan as it is now.
+    // The stop of window `window` on the day of `start`, with the plan as it
+    // is now (its start may have been edited since).
     std::optional<std::int64_t> CurrentStop(int window, std::int64_t start);
+    // The earliest opening after `now` of those around it.
+    std::optional<Opening> NextOpening(std::int64_t now);
     bool StillOpen(const Opening& opening, std::int64_t now);
     bool AnythingPlanned();
     void Dial(Opening opening);
@@ -133,6 +145,7 @@ class WeeklySchedule {
     // midnight, whichever is first.
     void WakeUp(std::int64_t now);
     void StopWaiting();
+    // The opening waited for in the status pane, or no text of the schedule's.
     void ShowWaiting(std::int64_t now);
 
     SettingsStore& store_;
@@ -141,9 +154,15 @@ class WeeklySchedule {
     std::optional<Wait> waiting_;
     std::optional<std::int64_t> wakeAt_;
     bool timerRunning_ = false;
-    // The opening the schedule dialled, and the hang-up time of its connection.
+    // The clock at the timer's start or its last tick.
+    std::optional<std::int64_t> lastTick_;
+    // The status pane shows the opening waited for.
+    bool showingWait_ = false;
+    // The opening the schedule dialled, the hang-up time of its connection and
+    // the last time that hang-up was asked for.
     std::optional<Opening> dialled_;
     std::optional<std::int64_t> hangUpAt_;
+    std::optional<std::int64_t> lastHangUp_;
 };
 
 // "将在%Y/%m/%d %H:%M" + `what` of a moment in local time.

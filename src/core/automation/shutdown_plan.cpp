@@ -53,7 +53,9 @@ std::int64_t LatestShutdownTime() {
 
 std::uint32_t MaxShutdownHours(std::int64_t now) {
     const std::int64_t left = LatestShutdownTime() - now;
-    return left <= 0 ? 0 : static_cast<std::uint32_t>(left / kHour);
+    if (left <= 0) return 0;
+    return static_cast<std::uint32_t>(
+        std::min<std::int64_t>(left / kHour, settings::kShutdownHours.max));
 }
 
 std::wstring DailyShutdownText(int hour) {
@@ -99,7 +101,9 @@ void ShutdownPlan::ApplyStored() {
     const std::int64_t now = clock_.Now();
     switch (static_cast<ShutdownMode>(ReadSetting(store_, kShutdownPlan))) {
         case ShutdownMode::kAfterHours:
-            oneOff_ = HoursFromNow(now, ReadSetting(store_, kShutdownHours));
+            // An hour count that is missing or out of range arms nothing: read
+            // as 0 it would shut the machine down at every start.
+            oneOff_ = HoursFromNow(now, ReadSetting(store_, kShutdownHours, -1));
             break;
         case ShutdownMode::kDaily:
             dailyHour_ = ReadSetting(store_, kShutdownHour);
@@ -143,11 +147,12 @@ void ShutdownPlan::Check() {
     if (dailyHour_) {
         const auto local = ToLocalTime(now);
         if (local && local->tm_hour == *dailyHour_ && local->tm_min < kDailyMinutes) {
-            const int date =
-                (local->tm_year + 1900) * 10000 + (local->tm_mon + 1) * 100 + local->tm_mday;
-            if (date != dailyFiredOn_) {
+            const std::int64_t slot = (local->tm_year + 1900) * 1000000LL +
+                                      (local->tm_mon + 1) * 10000 + local->tm_mday * 100 +
+                                      local->tm_hour;
+            if (slot != dailyFiredAt_) {
                 dailyHour_.reset();
-                dailyFiredOn_ = date;
+                dailyFiredAt_ = slot;
                 return ShutDown();
             }
         }

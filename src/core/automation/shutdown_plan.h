@@ -38,7 +38,9 @@ void WriteShutdownSettings(SettingsStore& store, const ShutdownSettings& values)
 // The latest moment a plan may name: 2037-12-31 23:59:59 local time, so every
 // moment fits the 32-bit time the plan is stored as.
 std::int64_t LatestShutdownTime();
-// The most hours from `now` that stay within LatestShutdownTime.
+// The most hours from `now` the plan takes: within the stored setting's range
+// (settings::kShutdownHours) and within LatestShutdownTime. The dialog accepts
+// no more, so whatever it saves reads back as it was entered.
 std::uint32_t MaxShutdownHours(std::int64_t now);
 
 // ExitWindowsEx's flags: shut down, force, power off.
@@ -106,9 +108,11 @@ class ShutdownPlan {
     ShutdownHost& host_;
     std::optional<std::int64_t> oneOff_;
     std::optional<int> dailyHour_;
-    // The local date (year * 10000 + month * 100 + day) the daily plan last
-    // fired on: it fires at most once a day, however often it is armed again.
-    int dailyFiredOn_ = 0;
+    // The local date and hour (year * 1000000 + month * 10000 + day * 100 +
+    // hour) the daily plan last fired at: one hour of one date fires at most
+    // once, however often it is armed again, while a later hour armed on the
+    // same date still fires.
+    std::int64_t dailyFiredAt_ = 0;
     bool timerRunning_ = false;
     bool confirming_ = false;
 };

@@ -135,8 +135,8 @@ bool Signal::WaitFor(std::chrono::milliseconds timeout) {
 
 // ---- DialAttempt ----
 
-DialAttempt::DialAttempt(DialParameters parameters, int number)
-    : parameters_(Bounded(std::move(parameters))), number_(number) {}
+DialAttempt::DialAttempt(DialParameters parameters, int number, bool scheduled)
+    : parameters_(Bounded(std::move(parameters))), number_(number), scheduled_(scheduled) {}
 
 void DialAttempt::Cancel() {
     cancelled_ = true;
@@ -156,6 +156,7 @@ RasHandle DialAttempt::Handle() const {
 void DialAttempt::Run(DialPlatform& platform, DialHost& host, DialTiming& timing, Signal& shutdown,
                       int retryPauseSeconds) {
     RunDial(platform, host, timing, shutdown, retryPauseSeconds);
+    ended_ = true;
     done_ = true;
 }
 
@@ -177,6 +178,7 @@ void DialAttempt::RunDial(DialPlatform& platform, DialHost& host, DialTiming& ti
     if (error != 0 || cancelled_) {
         if (const RasHandle h = TakeHandle()) platform.HangUp(h);
         if (error != 0) {
+            ended_ = true;
             host.PostError(RasErrorText(platform, error, L"没有定义的RAS Dial错误 %ld."));
         }
         return;
@@ -192,15 +194,17 @@ void DialAttempt::TimeOut(DialPlatform& platform, DialHost& host, DialTiming& ti
     if (timing.Wait(shutdown, kTimeOutPauseMs)) return;
     host.PostLog(Format(L"正在挂断%ls...\r\n", entry));
     const RasHandle handle = TakeHandle();
-    if (handle != 0) platform.HangUp(handle);
-    host.PostLog(Format(L"连接到%ls已结束.\r\n", entry));
-    if (handle == 0) return;
-    // RAS lets the port go a moment after the hang-up; until then a new dial
-    // on it would fail. Any error means it is gone.
-    for (int waited = 0; waited < kReleaseWaitMs; waited += kReleasePollMs) {
-        if (platform.ConnectionStatus(handle) != 0) return;
-        if (timing.Wait(shutdown, kReleasePollMs)) return;
+    if (handle != 0) {
+        platform.HangUp(handle);
+        // RAS lets the port go a moment after the hang-up; until then a new
+        // dial on it would fail. Any error means it is gone.
+        for (int waited = 0; waited < kReleaseWaitMs; waited += kReleasePollMs) {
+            if (platform.ConnectionStatus(handle) != 0) break;
+            if (timing.Wait(shutdown, kReleasePollMs)) return;
+        }
     }
+    ended_ = true;
+    host.PostLog(Format(L"连接到%ls已结束.\r\n", entry));
 }
 
 // ---- Dialer ----
@@ -216,39 +220,49 @@ Dialer::Dialer(DialPlatform& dial, NetworkInfo& network, SettingsStore& settings
 
 Dialer::~Dialer() {
     shutdown_.Set();
-    if (current_) current_->Cancel();
+    // A dial in progress is given up; a connection that came up stays.
+    for (Worker& worker : workers_) {
+        // Cancelling one that connected would have its thread hang up the
+        // handle RAS is still handing it.
+        if (!worker.attempt || !worker.attempt->InProgress()) continue;
+        worker.attempt->Cancel();
+        if (const RasHandle handle = worker.attempt->TakeHandle()) dial_.HangUp(handle);
+    }
     for (Worker& worker : workers_) {
         if (worker.thread.joinable()) worker.thread.join();
     }
 }
 
 void Dialer::ConnectCommand(const EntryChoice& choice) {
+    if (AttemptRunning()) return;
     hangUpRequested_ = false;
     attempt_ = 1;
-    Dial(false, choice);
+    Dial(DialKind::kManual, choice);
 }
 
 void Dialer::DialScheduled() {
+    if (AttemptRunning()) return;
     hangUpRequested_ = false;
-    retriesArmed_ = true;
     attempt_ = 1;
-    Dial(true, {});
+    Dial(DialKind::kScheduled, {});
 }
 
 void Dialer::DialAtStartUp() {
+    if (AttemptRunning()) return;
     attempt_ = 1;
-    Dial(true, {});
+    Dial(DialKind::kStartUp, {});
 }
 
-void Dialer::Dial(bool automatic, const EntryChoice& choice) {
+void Dialer::Dial(DialKind kind, const EntryChoice& choice) {
     const int limit = ReadSetting(settings_, settings::kDialCount);
     if (attempt_ > limit) {
         wchar_t text[64];
         std::swprintf(text, 64, L"拨号次数已经大于%d次,自动拨号停止\r\n", attempt_);
         host_.Log(text);
-        retriesArmed_ = false;
         return;
     }
+    const bool automatic = kind != DialKind::kManual;
+    const bool scheduled = kind == DialKind::kScheduled;
     std::wstring entry;
     if (automatic) {
         entry = ReadSetting(settings_, settings::kScheduleEntryName);
@@ -259,7 +273,7 @@ void Dialer::Dial(bool automatic, const EntryChoice& choice) {
     }
     if (entry.empty()) return;  // nothing chosen to dial
     if (AsciiUpper(entry).find(L"PPPOE") != std::wstring::npos) {
-        StartPppoeClient();
+        StartPppoeClient(scheduled);
         return;
     }
 
@@ -272,6 +286,7 @@ void Dialer::Dial(bool automatic, const EntryChoice& choice) {
     }
     DialParameters parameters;
     parameters.entryName = entry;
+    // "*" asks RAS for the domain the entry keeps.
     parameters.domain = L"*";
     if (automatic) {
         parameters.phoneNumber = host_.PhoneNumberOf(entry);
@@ -285,14 +300,19 @@ void Dialer::Dial(bool automatic, const EntryChoice& choice) {
         parameters.phoneNumber = details.phoneNumber;
         parameters.userName = details.userName;
         parameters.password = details.password;
-        dial_.SetEntryDialParameters(Bounded(parameters), details.dontSavePassword);
+        // Stored as the entry's own domain, "*" would stand for a domain
+        // named so: the entry keeps none.
+        DialParameters toStore = parameters;
+        toStore.domain.clear();
+        dial_.SetEntryDialParameters(Bounded(std::move(toStore)), details.dontSavePassword);
     }
-    StartAttempt(std::move(parameters));
+    StartAttempt(std::move(parameters), scheduled);
 }
 
-void Dialer::StartAttempt(DialParameters parameters) {
+void Dialer::StartAttempt(DialParameters parameters, bool scheduled) {
     JoinFinishedThreads();
-    auto attempt = std::make_shared<DialAttempt>(std::move(parameters), attempt_);
+    connectedBySchedule_ = false;
+    auto attempt = std::make_shared<DialAttempt>(std::move(parameters), attempt_, scheduled);
     current_ = attempt;
     const int pause = ReadSetting(settings_, settings::kDialWait);
     auto done = std::make_shared<std::atomic<bool>>(false);
@@ -300,22 +320,26 @@ void Dialer::StartAttempt(DialParameters parameters) {
                             attempt->Run(dial_, host_, timing_, shutdown_, pause);
                             *done = true;
                         }),
-                        done});
+                        attempt, done});
 }
 
-void Dialer::StartPppoeClient() {
+void Dialer::StartPppoeClient(bool scheduled) {
     JoinFinishedThreads();
+    connectedBySchedule_ = false;
     // Starting the client waits until it is ready for input: never on the
     // window thread.
     auto done = std::make_shared<std::atomic<bool>>(false);
-    workers_.push_back({std::thread([this, done] {
+    workers_.push_back({std::thread([this, done, scheduled] {
                             std::wstring text;
-                            if (pppoe_.Start(text))
-                                pppoe_.Press(PppoeClient::Button::Connect, text);
-                            if (!text.empty()) host_.PostLog(std::move(text));
+                            if (pppoe_.Start(text) &&
+                                pppoe_.Press(PppoeClient::Button::Connect, text) && scheduled) {
+                                connectedBySchedule_ = true;
+                            }
+                            // The start is over before its line says so.
                             *done = true;
+                            if (!text.empty()) host_.PostLog(std::move(text));
                         }),
-                        done});
+                        nullptr, done});
 }
 
 void Dialer::JoinFinishedThreads() {
@@ -341,36 +365,47 @@ void Dialer::HangUp(std::wstring_view timedName) {
 
 void Dialer::HangUpRas() {
     bool stopped = false;
-    RasHandle handle = std::exchange(connection_, 0);
-    if (current_) {
-        stopped = current_->InProgress();
-        current_->Cancel();
-        const RasHandle own = current_->TakeHandle();
-        if (handle == 0) {
-            handle = own;
-        } else if (own != 0 && own != handle) {
-            dial_.HangUp(own);
+    std::vector<RasHandle> handles;
+    const auto add = [&handles](RasHandle handle) {
+        if (handle != 0 && std::find(handles.begin(), handles.end(), handle) == handles.end()) {
+            handles.push_back(handle);
         }
+    };
+    add(std::exchange(connection_, 0));
+    const auto end = [&](DialAttempt& attempt) {
+        stopped = stopped || attempt.InProgress();
+        attempt.Cancel();
+        add(attempt.TakeHandle());
+    };
+    // Every attempt with a thread (one retry's predecessor may still be
+    // winding down), and the last one, which may hold the connection.
+    for (Worker& worker : workers_) {
+        if (worker.attempt) end(*worker.attempt);
     }
-    if (handle != 0) dial_.HangUp(handle);
+    if (current_) end(*current_);
+    for (const RasHandle handle : handles) dial_.HangUp(handle);
     // Nothing to end (a LAN, say): nothing is said.
-    if (handle != 0 || stopped) host_.Log(L"连接已关闭\r\n");
+    if (!handles.empty() || stopped) host_.Log(L"连接已关闭\r\n");
 }
 
 void Dialer::OnDialState(int state, std::uint32_t error) {
     host_.Log(std::wstring(DialStateText(state)) + L"\r\n");
     if (error != 0) {
+        const bool retry = RetriesArmed();
         host_.Log(RasErrorText(dial_, error, L"不知道的事件发生") + L"\r\n");
         HangUpRas();
-        if (retriesArmed_ && !hangUpRequested_) {
+        if (retry) {
             ++attempt_;
-            Dial(true, {});
+            Dial(DialKind::kScheduled, {});
         }
         return;
     }
     if (state == kRasConnected) {
         host_.Log(L"在线.\r\n");
-        if (current_) current_->Finish();
+        if (current_) {
+            if (current_->InProgress() && current_->Scheduled()) connectedBySchedule_ = true;
+            current_->Finish();
+        }
     } else if (state == kRasDisconnected) {
         // The line went before or while it came up: let the port go.
         HangUpRas();
@@ -383,12 +418,15 @@ void Dialer::OnSessionStart(RasHandle connection) {
 
 void Dialer::OnSessionEnd() {
     connection_ = 0;
-    retriesArmed_ = false;
+    connectedBySchedule_ = false;
     attempt_ = 1;
+    // The attempt that made the connection lets its handle go with it; one
+    // still dialling keeps its own.
+    if (current_ && !current_->InProgress()) current_->TakeHandle();
 }
 
 bool Dialer::CanConnect(bool timing, const EntryChoice& choice) const {
-    if (timing) return false;
+    if (timing || AttemptRunning()) return false;
     if (choice.selectionChanges <= 1 &&
         !ReadSetting(settings_, settings::kDefaultConnect).empty()) {
         return true;
@@ -401,7 +439,18 @@ bool Dialer::CanHangUp(bool timing) const {
 }
 
 bool Dialer::AttemptRunning() const {
-    return current_ && !current_->Done();
+    if (current_ && current_->InProgress()) return true;
+    return std::any_of(workers_.begin(), workers_.end(),
+                       [](const Worker& worker) { return !worker.attempt && !*worker.done; });
+}
+
+int Dialer::RunningThreads() const {
+    return static_cast<int>(std::count_if(workers_.begin(), workers_.end(),
+                                          [](const Worker& worker) { return !*worker.done; }));
+}
+
+bool Dialer::RetriesArmed() const {
+    return current_ && current_->Scheduled() && current_->InProgress() && !hangUpRequested_;
 }
 
 RasHandle Dialer::Connection() const {

@@ -14,8 +14,12 @@
 // attempt keeps its own copy of what it dials, its own connection handle and
 // its own signal, so a later attempt, a time-out and a hang-up never act on
 // each other's connection; the handle is taken under the attempt's lock by
-// whoever hangs it up first. The dial thread reaches the window only through
-// the host's Post* calls.
+// whoever hangs it up first. One attempt dials at a time: no dial starts while
+// another is in progress, a hang-up ends every attempt the dialer still has a
+// thread for, and quitting hangs up a dial in progress instead of waiting for
+// its time-out. The dial thread reaches the window only through the host's
+// Post* calls; an attempt that ends on its own counts as ended before its
+// last post, so the window may read the dialer's state when that arrives.
 #pragma once
 
 #include <atomic>
@@ -99,7 +103,8 @@ class DialHost {
 // One dial attempt, shared by the window thread and its dial thread.
 class DialAttempt {
   public:
-    DialAttempt(DialParameters parameters, int number);
+    // `scheduled`: a dial of the weekly schedule, retried after RAS errors.
+    DialAttempt(DialParameters parameters, int number, bool scheduled);
 
     // The dial thread: the pause before a retry, the dial, the wait, and on a
     // time-out the hang-up of this attempt's own connection.
@@ -116,8 +121,11 @@ class DialAttempt {
     // none or somebody took it).
     RasHandle TakeHandle();
     RasHandle Handle() const;
-    bool InProgress() const { return !done_ && !signal_.IsSet(); }
+    // Still dialling: not connected, failed, cancelled or timed out.
+    bool InProgress() const { return !ended_ && !signal_.IsSet(); }
+    // The dial thread is through with the attempt.
     bool Done() const { return done_; }
+    bool Scheduled() const { return scheduled_; }
     const DialParameters& Parameters() const { return parameters_; }
 
   private:
@@ -127,8 +135,10 @@ class DialAttempt {
 
     const DialParameters parameters_;
     const int number_;
+    const bool scheduled_;
     Signal signal_;
     std::atomic<bool> cancelled_ = false;
+    std::atomic<bool> ended_ = false;
     std::atomic<bool> done_ = false;
     mutable std::mutex handleMutex_;
     RasHandle handle_ = 0;
@@ -146,12 +156,14 @@ class Dialer {
   public:
     Dialer(DialPlatform& dial, NetworkInfo& network, SettingsStore& settings, DialHost& host,
            DialTiming& timing);
-    // Stops the dial threads (a hang-up for each attempt still running).
+    // Stops the dial threads (a hang-up for each attempt still dialling; a
+    // connection that is up stays up).
     ~Dialer();
     Dialer(const Dialer&) = delete;
     Dialer& operator=(const Dialer&) = delete;
 
     // "连接...": a fresh manual dial of the tree's entry or the default one.
+    // Each of the three dials does nothing while an attempt is running.
     void ConnectCommand(const EntryChoice& choice);
     // The schedule's dial of AutoConnent/EntryName: retried after RAS errors
     // until Advance/count attempts, Advance/wait seconds apart.
@@ -169,16 +181,22 @@ class Dialer {
     void OnDialState(int state, std::uint32_t error);
 
     // The frame's session events: the watcher's RAS handle at a connect (0 for
-    // a session of another kind), and the end of the session.
+    // a session of another kind), and the end of the session, which takes the
+    // connection's handle with it.
     void OnSessionStart(RasHandle connection);
     void OnSessionEnd();
 
-    // Command enabling: connect while nothing is timed and there is an entry
-    // to dial; hang up while there is a RAS connection or something is timed.
+    // Command enabling: connect while nothing is timed, no attempt is running
+    // and there is an entry to dial; hang up while there is a RAS connection
+    // or something is timed.
     bool CanConnect(bool timing, const EntryChoice& choice) const;
     bool CanHangUp(bool timing) const;
-    // A dial attempt is under way (the schedule does not dial meanwhile).
+    // A dial attempt, or the start of the PPPoE client, is under way (the
+    // schedule does not dial meanwhile).
     bool AttemptRunning() const;
+    // The dial threads that have not returned yet (one may still be letting a
+    // timed-out connection go after its attempt ended).
+    int RunningThreads() const;
     // The connection the dialer would hang up.
     RasHandle Connection() const;
 
@@ -186,14 +204,21 @@ class Dialer {
     void ClearHangUpRequest() { hangUpRequested_ = false; }
 
     int AttemptNumber() const { return attempt_; }
-    bool RetriesArmed() const { return retriesArmed_; }
+    // A scheduled dial is under way and a RAS error brings the next attempt.
+    bool RetriesArmed() const;
+    // The connection up is the one a scheduled dial made: its RAS attempt
+    // connected, or it started the PPPoE client. Until the session ends or
+    // another dial starts.
+    bool ConnectedBySchedule() const { return connectedBySchedule_; }
     bool HangUpRequested() const { return hangUpRequested_; }
 
   private:
-    void Dial(bool automatic, const EntryChoice& choice);
-    void StartAttempt(DialParameters parameters);
-    void StartPppoeClient();
-    // The RAS part of a hang-up: stops the attempt and hangs up the
+    enum class DialKind { kManual, kStartUp, kScheduled };
+
+    void Dial(DialKind kind, const EntryChoice& choice);
+    void StartAttempt(DialParameters parameters, bool scheduled);
+    void StartPppoeClient(bool scheduled);
+    // The RAS part of a hang-up: stops every attempt and hangs up the
     // connection; logs "连接已关闭" when there was something to end.
     void HangUpRas();
     void JoinFinishedThreads();
@@ -206,14 +231,16 @@ class Dialer {
     PppoeClient pppoe_;
 
     int attempt_ = 1;
-    bool retriesArmed_ = false;
     bool hangUpRequested_ = false;
     RasHandle connection_ = 0;
     std::shared_ptr<DialAttempt> current_;
+    // Set on the window thread, or by the thread that starts the client.
+    std::atomic<bool> connectedBySchedule_ = false;
 
     Signal shutdown_;
     struct Worker {
         std::thread thread;
+        std::shared_ptr<DialAttempt> attempt;  // none for the client's start
         std::shared_ptr<std::atomic<bool>> done;
     };
     std::vector<Worker> workers_;

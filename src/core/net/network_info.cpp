@@ -220,9 +220,19 @@ std::uint32_t NetworkInfo::GetConnectionStatistics(ConnectionStatistics& statist
     // Room for one connection only: with two up the statistics are ambiguous.
     std::vector<RasConnection> connections;
     if (platform_.EnumRasConnections(connections, 1) != 0 || connections.size() > 1) return 4;
-    if (connections.empty() || connections.front().handle == 0) return 3;
+    if (connections.empty()) return 3;
+    return GetConnectionStatistics(connections.front().handle, statistics);
+}
+
+std::uint32_t NetworkInfo::GetConnectionStatistics(RasHandle connection,
+                                                   ConnectionStatistics& statistics) {
+    if (!platform_.HasRasStatistics()) {
+        notifier_.ShowMessage(L"GetProcAddress()  RasGetConnectionStatistics");
+        return 1;
+    }
+    if (connection == 0) return 3;
     RasStatistics raw;
-    if (platform_.GetRasStatistics(connections.front().handle, raw) != 0) return 2;
+    if (platform_.GetRasStatistics(connection, raw) != 0) return 2;
     statistics.received = raw.bytesReceived;
     statistics.sent = raw.bytesSent;
     statistics.speed = raw.bitsPerSecond;

@@ -61,6 +61,9 @@ class NetworkInfo {
     // 0, 1 (no statistics function), 2 (query failed), 3 (no connection), 4
     // (enumeration failed, also with more than one connection).
     std::uint32_t GetConnectionStatistics(ConnectionStatistics& statistics);
+    // The same of one connection, by its handle, whatever else is up: 0, 1,
+    // 2 or 3 (a handle of 0).
+    std::uint32_t GetConnectionStatistics(RasHandle connection, ConnectionStatistics& statistics);
     // The phone number of the entry named exactly `entryName`, else "".
     std::string FindPhoneNumber(const std::string& entryName);
     std::string GetHostName();

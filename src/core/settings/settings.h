@@ -94,7 +94,8 @@ inline constexpr std::array<StringSetting, 4> kScheduleStops{{
 // Shutdown: the automatic shutdown plan. Time is binary (see ReadShutdownTime).
 inline constexpr IntSetting kShutdownSave{kShutdown, L"Save", 0, 0, 1};
 inline constexpr IntSetting kShutdownPlan{kShutdown, L"RadioEscap", 0, 0, 2};
-// Hours from arming; ten years at most, so "now + hours" never overflows.
+// Hours from arming, ten years at most: the one range of the hour count, which
+// the shutdown dialog accepts too (MaxShutdownHours).
 inline constexpr IntSetting kShutdownHours{kShutdown, L"escap", 0, 0, 24 * 366 * 10};
 inline constexpr IntSetting kShutdownHour{kShutdown, L"idel", 0, 0, 23};
 inline constexpr std::wstring_view kShutdownTimeKey = L"Time";

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/base/gbk.h"
+#include "core/base/session_record.h"
+
 namespace hourlink {
 
 namespace {
@@ -34,6 +37,13 @@ const AdapterInfo* FindPppoeAdapter(const std::vector<AdapterInfo>& adapters) {
         }
     }
     return nullptr;
+}
+
+// A name as a session carries it: cut to the record's name field (never
+// inside a character), and in capitals, since RAS tells entry names apart
+// without regard to case and the session upper-cases its name once it runs.
+std::string SessionNameKey(std::string_view name) {
+    return UpperGbk(name.substr(0, GbkPrefixLength(name, kMaxNameBytes)));
 }
 
 }  // namespace
@@ -73,16 +83,14 @@ std::vector<DeviceItem> GroupDevices(const DeviceProbe& probe) {
 std::vector<std::size_t> DeviceMarks::Mark(const std::string& connectionName) {
     std::vector<std::size_t> marked;
     if (connectionName.empty()) return marked;
+    const std::string key = SessionNameKey(connectionName);
     for (std::size_t i = 0; i < items_.size(); ++i) {
-        const std::string& text = items_[i].text;
-        if (text.find(connectionName) == std::string::npos &&
-            connectionName.find(text) == std::string::npos) {
-            continue;
-        }
+        if (SessionNameKey(items_[i].name) != key) continue;
+        // Two items match only when their names agree in all a session keeps
+        // (or one entry is in two phonebooks): the first names the connection.
+        if (marked.empty()) online_ = i;
         marked.push_back(i);
-        // The last one marked is the connection's entry.
-        std::erase(marked_, i);
-        marked_.push_back(i);
+        if (!IsMarked(i)) marked_.push_back(i);
     }
     return marked;
 }
@@ -90,6 +98,7 @@ std::vector<std::size_t> DeviceMarks::Mark(const std::string& connectionName) {
 std::vector<std::size_t> DeviceMarks::Unmark() {
     std::vector<std::size_t> unmarked;
     unmarked.swap(marked_);
+    online_.reset();
     return unmarked;
 }
 
@@ -98,8 +107,8 @@ bool DeviceMarks::IsMarked(std::size_t index) const {
 }
 
 std::string DeviceMarks::OnlineEntryName() const {
-    if (marked_.empty()) return {};
-    const DeviceItem& item = items_[marked_.back()];
+    if (!online_) return {};
+    const DeviceItem& item = items_[*online_];
     return item.phonebookEntry ? item.name : std::string();
 }
 

@@ -66,22 +66,25 @@ class DeviceMarks {
 
     const std::vector<DeviceItem>& Items() const { return items_; }
 
-    // A connection came up: the items whose text holds its name, or is held in
-    // it, turn green; the indices returned. An empty name marks nothing.
+    // A connection came up: the items whose name is the connection's turn
+    // green; the indices returned. Names match without regard to ASCII case
+    // and over the 22 bytes a session keeps of a name (kMaxNameBytes). An
+    // empty name marks nothing.
     std::vector<std::size_t> Mark(const std::string& connectionName);
     // The connection ended: every marked item goes back to normal (indices
     // returned), not only the last one marked.
     std::vector<std::size_t> Unmark();
     bool IsMarked(std::size_t index) const;
 
-    // The phonebook entry of the connection that is online (the last item
-    // marked), for the default entry; empty when none is marked or it is the
-    // PPPoE client's adapter.
+    // The phonebook entry of the connection that is online (its real name,
+    // spelt as in the phonebook), for the default entry; empty when none is
+    // marked or it is the PPPoE client's adapter.
     std::string OnlineEntryName() const;
 
   private:
     std::vector<DeviceItem> items_;
     std::vector<std::size_t> marked_;
+    std::optional<std::size_t> online_;  // the item naming the connection
 };
 
 }  // namespace hourlink

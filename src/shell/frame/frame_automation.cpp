@@ -104,8 +104,8 @@ void FrameAutomation::DialScheduled() {
     if (links_.dialScheduled) links_.dialScheduled();
 }
 
-bool FrameAutomation::RetriesArmed() {
-    return Call(links_.retriesArmed, false);
+bool FrameAutomation::ConnectedBySchedule() {
+    return Call(links_.connectedBySchedule, false);
 }
 
 void FrameAutomation::SetScheduleTimer(bool running) {

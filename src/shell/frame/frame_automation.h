@@ -36,7 +36,7 @@ struct AutomationLinks {
     std::function<void()> clearHangUpRequest;
     std::function<bool()> dialInProgress;
     std::function<void()> dialScheduled;
-    std::function<bool()> retriesArmed;
+    std::function<bool()> connectedBySchedule;
     std::function<void()> hangUp;
     // The status bar's first pane, and a line for the log pane.
     std::function<void(std::wstring_view)> showStatus;
@@ -80,7 +80,7 @@ class FrameAutomation final : private ScheduleHost, private ShutdownHost {
     void ClearHangUpRequest() override;
     bool DialInProgress() override;
     void DialScheduled() override;
-    bool RetriesArmed() override;
+    bool ConnectedBySchedule() override;
     void SetScheduleTimer(bool running) override;
     void ShowScheduleText(std::wstring_view text) override;
     // ShutdownHost.

@@ -27,8 +27,10 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             result = 1;
             return true;
         case WM_DIAL_TEXT:
-            // The dialer hands its text in wParam, owned by the message too.
+            // The dialer hands its text in wParam, owned by the message too. A
+            // dial thread that ends on its own says so this way: the buttons follow.
             if (auto text = TakeLogText(static_cast<LPARAM>(wp))) AppendLog(*text);
+            UpdateButtons();
             result = 1;
             return true;
         case WM_SHOW_MESSAGE:
@@ -101,7 +103,7 @@ void CMainFrame::CreateAutomation() {
     links.clearHangUpRequest = [this] { dialer_->ClearHangUpRequest(); };
     links.dialInProgress = [this] { return dialer_->AttemptRunning(); };
     links.dialScheduled = [this] { dialer_->DialScheduled(); };
-    links.retriesArmed = [this] { return dialer_->RetriesArmed(); };
+    links.connectedBySchedule = [this] { return dialer_->ConnectedBySchedule(); };
     links.hangUp = [this] { HangUpConnection(); };
     links.showStatus = [this](std::wstring_view text) {
         statusBar_.SetPaneText(kMessagePane, text);

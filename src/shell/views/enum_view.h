@@ -51,8 +51,8 @@ class CEnumView : public win::Window {
     bool Create(Args args);
 
     // "END": every marked item goes back to its normal picture. Any other
-    // name: the entry items whose text holds it, or is held in it, turn green.
-    // An empty name does nothing.
+    // name: the entry items of that name turn green, whatever its case (see
+    // DeviceMarks::Mark). An empty name does nothing.
     void MarkConnection(std::wstring_view connectionName);
     // The phonebook entry of the connection marked online (its real name, even
     // one with "("); empty when none is marked or it is no phonebook entry.
