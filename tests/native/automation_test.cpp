@@ -448,7 +448,7 @@ TEST_F(ShutdownTest, AOneOffMomentFiresWithin120SecondsOrIsDropped) {
     host.up = true;
     plan.Check();
     EXPECT_EQ(host.calls,
-              (std::vector<std::string>{"countdown", "privilege", "hang up", "power off 13"}));
+              (std::vector<std::string>{"countdown", "privilege", "hang up", "power off 25"}));
     EXPECT_FALSE(host.timer);
 
     host.calls.clear();

@@ -128,17 +128,25 @@ TEST_F(NetworkInfoTest, RasConnectionsGiveNamesAndTheClientAddress) {
     EXPECT_TRUE(info.ConnectionNames().empty());
 }
 
-TEST_F(NetworkInfoTest, InternetStateNamesSingleFlagsOnly) {
+TEST_F(NetworkInfoTest, InternetStateIsNamedByTheKindOfConnectionAmongTheFlags) {
     net.internet = {InternetState::Availability::Available, true, 2, "LAN Connection"};
     EXPECT_EQ(info.QueryInternetState(), 1);
     EXPECT_TRUE(info.InternetConnected());
     EXPECT_EQ(info.InternetConnectionName(), "LAN Connection");
     EXPECT_EQ(info.InternetStateText(), "INTERNET_CONNECTION_LAN");
 
-    net.internet.flags = 0x12;
-    EXPECT_EQ(info.QueryInternetState(), 1);
-    EXPECT_TRUE(info.InternetConnected());
-    EXPECT_EQ(info.InternetStateText(), "");
+    // Windows gives combined flags: a LAN with RAS installed, a modem behind
+    // a proxy, RAS installed alone, nothing known.
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x12, "INTERNET_CONNECTION_LAN"},        {0x15, "INTERNET_CONNECTION_MODEM"},
+        {0x30, "INTERNET_CONNECTION_OFFLINE"},    {0x10, "INTERNET_RAS_INSTALLED"},
+        {0x40, ""},
+    };
+    for (const auto& [flags, text] : cases) {
+        net.internet.flags = flags;
+        EXPECT_EQ(info.QueryInternetState(), 1);
+        EXPECT_EQ(info.InternetStateText(), text) << flags;
+    }
 
     net.internet.connected = false;
     EXPECT_EQ(info.QueryInternetState(), 1);

@@ -115,6 +115,48 @@ TEST_F(TrafficTest, RasFiguresAreTheConnectionsOwnTotalsOverSamples) {
     EXPECT_EQ(t.sentRate, L"0.30");
 }
 
+TEST_F(TrafficTest, TheDevicesRowsCountWifiIncludedNotTheirFilterLayersOrVirtualAdapters) {
+    // As Windows lists a laptop: loopback, the cable, three filter layers on
+    // it, a virtual switch, and Wi-Fi.
+    net.interfaceRows = {{24, "Loopback Pseudo-Interface 1", 5, 5},
+                         {6, "Intel Ethernet", 1000, 100},
+                         {6, "Intel Ethernet-WFP Native MAC Layer LightWeight Filter-0000", 1000,
+                          100, true},
+                         {6, "Intel Ethernet-QoS Packet Scheduler-0000", 1000, 100, true},
+                         {71, "Wi-Fi-Native WiFi Filter Driver-0000", 3000, 300, true},
+                         {6, "Hyper-V Virtual Ethernet Adapter", 1000, 100, false, false},
+                         {71, "Intel Wi-Fi 6 AX201", 3000, 300}};
+    Tick();
+    for (InterfaceRow& row : net.interfaceRows) {
+        row.inOctets += row.type == 71 ? 40'000 : 2'000;
+        row.outOctets += 1'000;
+    }
+    const TrafficTick t = Tick();
+    // The cable's 2,000 and Wi-Fi's 40,000, once each.
+    EXPECT_EQ(meter.Figures(), (TrafficFigures{42'000, 2'000, 0}));
+    EXPECT_EQ(t.receivedRate, L"42.00");
+    EXPECT_EQ(t.idleSeconds, 0);
+}
+
+TEST_F(TrafficTest, RasTotalsPastFourGigabytesAreAddedUpAndCappedNotWrapped) {
+    net.connections = {{0x20, "ADSL"}};
+    net.statistics[0x20] = {4'000'000'000u, 100, 0, 0};
+    Tick(0x20);
+    // 4.0 GB, 4.2 GB, then 0.1 GB more: the 32-bit counter wraps round.
+    net.statistics[0x20] = {4'200'000'000u, 100, 0, 0};
+    Tick(0x20);
+    EXPECT_EQ(meter.Figures().received, 4'200'000'000u);
+    net.statistics[0x20] = {5'032'704u, 200, 0, 0};
+    Tick(0x20);
+    EXPECT_EQ(meter.Figures().received, 0xFFFFFFFFu);
+    EXPECT_EQ(meter.Figures().sent, 200u);
+    // A new session counts from nothing.
+    meter.Reset();
+    net.statistics[0x20] = {700, 70, 0, 0};
+    Tick(0x20);
+    EXPECT_EQ(meter.Figures().received, 700u);
+}
+
 TEST_F(TrafficTest, WithTwoRasConnectionsUpTheSessionsOwnIsRead) {
     net.connections = {{0x20, "ADSL"}, {0x21, "VPN"}};
     net.statistics[0x20] = {1000, 500, 115200, 0};

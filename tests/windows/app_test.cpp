@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "core/settings/memory_settings_store.h"
-#include "core/settings/settings.h"
 #include "res/about_res.h"
 #include "shell/dialogs/about_dialog.h"
 #include "shell/frame/hourlink_app.h"
@@ -55,7 +53,7 @@ class StartupEntryTest : public ::testing::Test {
     static HKEY Refusing() { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x0FFFFFFC)); }
 
     StartupEntry Entry(HKEY machine, HKEY user, const std::wstring& programDirectory) {
-        StartupEntry entry(settings_, programDirectory, {machine, user});
+        StartupEntry entry(programDirectory, {machine, user});
         entry.SetReport([this](const std::wstring& text) { reports_.push_back(text); });
         return entry;
     }
@@ -87,7 +85,6 @@ class StartupEntryTest : public ::testing::Test {
         RegCloseKey(key);
     }
 
-    MemorySettingsStore settings_;
     HKEY machine_ = nullptr;
     HKEY user_ = nullptr;
     std::vector<std::wstring> reports_;
@@ -104,11 +101,9 @@ TEST_F(StartupEntryTest, SetWritesTheMachineEntryWithItsTerminatingNul) {
     EXPECT_FALSE(Read(user_));
     EXPECT_TRUE(reports_.empty());
 
-    // The Directory setting wins over the program's directory; a second Set
-    // rewrites the entry, so it follows the program when it moves.
-    WriteSetting(settings_, settings::kDirectory, L"D:\\Hourlink");
-    EXPECT_EQ(Entry(machine_, user_, L"C:\\Tools\\").Set(nullptr), 1);
-    EXPECT_EQ(Read(machine_)->text, L"D:\\Hourlink\\Hourlink.exe hide");
+    // A second Set rewrites the entry, so it follows the program when it moves.
+    EXPECT_EQ(Entry(machine_, user_, L"E:\\Hourlink\\").Set(nullptr), 1);
+    EXPECT_EQ(Read(machine_)->text, L"E:\\Hourlink\\Hourlink.exe hide");
 }
 
 TEST_F(StartupEntryTest, SetFallsBackToTheUserWhenTheMachineKeyRefuses) {

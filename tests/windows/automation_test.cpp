@@ -265,12 +265,13 @@ class ShutdownFlowTest : public AutomationTest {
     std::wstring status = L"unchanged";
 };
 
-TEST_F(ShutdownFlowTest, TheCountdownEndsInTheSystemShutdownWithFlags13) {
+TEST_F(ShutdownFlowTest, TheCountdownEndsInAShutdownThatForcesOnlyHungPrograms) {
     // After the first of its three seconds.
     automation->SetCountdownForTesting(3);
     auto shoot = Shoot([] { return FindDialog(L"Hourlink"); }, "shutdown_countdown", 26);
     EXPECT_TRUE(ConfirmNowAnd([&](HWND) { return shoot(); }));
-    EXPECT_EQ(shutdowns, std::vector<unsigned>{13});
+    // EWX_SHUTDOWN | EWX_POWEROFF | EWX_FORCEIFHUNG: programs are asked first.
+    EXPECT_EQ(shutdowns, std::vector<unsigned>{0x1 | 0x8 | 0x10});
     EXPECT_EQ(settings.ReadInt(L"Shutdown", L"RadioEscap", -1), 0);
     EXPECT_EQ(settings.ReadBinary(L"Shutdown", L"Time")->size(), 4u);
 }

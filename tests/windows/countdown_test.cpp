@@ -136,6 +136,7 @@ TEST(CountdownDialog, HangUpAndShutdownTexts) {
     EXPECT_EQ(range.iLow, 0);
     EXPECT_EQ(range.iHigh, 20);
     EXPECT_TRUE(GetWindowLongW(GetDlgItem(h, IDC_COUNTDOWN_PROGRESS), GWL_STYLE) & PBS_SMOOTH);
+    EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
     hangUp.End(IDCANCEL);
 
     ShutdownCountdownDialog shutdown;
@@ -146,6 +147,7 @@ TEST(CountdownDialog, HangUpAndShutdownTexts) {
               L"现在满足了你所设置的关机条件！\n如果你不做出任何动作将在20秒钟后自动关闭计算机。");
     EXPECT_EQ(ItemText(h, IDOK), L"关机");
     EXPECT_EQ(ItemText(h, IDCANCEL), L"取消");
+    EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOPMOST);
     shutdown.End(IDCANCEL);
 }
 

@@ -181,6 +181,19 @@ class MainFrameTest : public ::testing::Test {
     std::unique_ptr<CMainFrame> frame_;
 };
 
+TEST_F(MainFrameTest, TheFirstStartSaysWhereTheTrayIconIsAndLaterStartsDoNot) {
+    for (const bool first : {true, false}) {
+        CMainFrame& frame = Open();
+        for (int i = 0; i < 250 && !frame.TrayIcon().IsPresent(); ++i) PumpFor(20);
+        ASSERT_TRUE(frame.TrayIcon().IsPresent());
+        EXPECT_EQ(frame.TrayIcon().BalloonText(), first ? CMainFrame::kTrayHintText : L"");
+        EXPECT_EQ(ReadSetting(settings_, settings::kTrayHintShown), 1);
+        frame_->Destroy();
+        frame_.reset();
+        DropQuit();
+    }
+}
+
 TEST_F(MainFrameTest, FirstStartLateInTheMonthShowsTheNextAccountingMonthEverywhere) {
     // No settings at all; from the 21st on, the month is named after the next
     // calendar month, and every part of the window agrees on it.

@@ -18,6 +18,7 @@ constexpr std::uint32_t kActiveBytes = 100;
 constexpr std::uint32_t kLargestStep = 0x80000000u;
 constexpr std::uint32_t kPppInterface = 23;
 constexpr std::uint32_t kEthernetInterface = 6;
+constexpr std::uint32_t kWifiInterface = 71;  // IF_TYPE_IEEE80211
 
 std::wstring Text(const wchar_t* format, unsigned value) {
     wchar_t buffer[48];
@@ -57,6 +58,8 @@ void TrafficMeter::Reset() {
     ticks_ = 0;
     sessionReceived_ = 0;
     sessionSent_ = 0;
+    rasLastReceived_ = rasLastSent_ = 0;
+    rasReceived_ = rasSent_ = 0;
     figures_ = {};
 }
 
@@ -90,7 +93,14 @@ bool TrafficMeter::SampleRas(RasHandle connection, TrafficTick& tick, std::uint3
     }
     received = statistics.received;
     sent = statistics.sent;
-    figures_ = {received, sent, statistics.speed};
+    // RAS counts from the connection's start in 32 bits, which a fast link
+    // runs past in a long session: each second's step (modulo 2^32) is added
+    // up in 64 bits, and the record gets as much as its field holds.
+    rasReceived_ += static_cast<std::uint32_t>(received - rasLastReceived_);
+    rasSent_ += static_cast<std::uint32_t>(sent - rasLastSent_);
+    rasLastReceived_ = received;
+    rasLastSent_ = sent;
+    figures_ = {Saturated(rasReceived_), Saturated(rasSent_), statistics.speed};
     return true;
 }
 
@@ -110,8 +120,11 @@ bool TrafficMeter::SampleInterfaces(std::wstring_view connectionName, std::uint3
         sent = first.outOctets;
         return true;
     }
+    // The devices' own rows, cable and Wi-Fi: not the filter layers stacked on
+    // them, which count the same bytes again, nor virtual adapters.
     for (const InterfaceRow& row : rows) {
-        if (row.type != kEthernetInterface) continue;
+        const bool device = row.type == kEthernetInterface || row.type == kWifiInterface;
+        if (!device || row.filter || !row.hardware) continue;
         received += row.inOctets;
         sent += row.outOctets;
     }

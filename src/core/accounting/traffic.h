@@ -72,6 +72,11 @@ class TrafficMeter {
     // the interface came up rather than from the session's start.
     std::uint64_t sessionReceived_ = 0;
     std::uint64_t sessionSent_ = 0;
+    // RAS's own 32-bit totals at the last sample, and the session's in 64 bits.
+    std::uint32_t rasLastReceived_ = 0;
+    std::uint32_t rasLastSent_ = 0;
+    std::uint64_t rasReceived_ = 0;
+    std::uint64_t rasSent_ = 0;
     TrafficFigures figures_;
 };
 

@@ -43,8 +43,9 @@ std::int64_t LatestShutdownTime();
 // no more, so whatever it saves reads back as it was entered.
 std::uint32_t MaxShutdownHours(std::int64_t now);
 
-// ExitWindowsEx's flags: shut down, force, power off.
-inline constexpr unsigned kShutdownFlags = 0x1 | 0x4 | 0x8;
+// ExitWindowsEx's flags: shut down, power off, and force only programs that
+// hang (EWX_FORCEIFHUNG), so the others are asked and can save their work.
+inline constexpr unsigned kShutdownFlags = 0x1 | 0x8 | 0x10;
 
 class ShutdownHost {
   public:

@@ -157,25 +157,19 @@ int NetworkInfo::QueryInternetState() {
             break;
     }
     if (!state.connected) return 1;
+    // Windows combines the flags (a LAN with RAS installed is 2 | 16): the
+    // kind of connection names the state before what is merely installed.
+    static constexpr std::pair<std::uint32_t, const char*> kStates[] = {
+        {1, "INTERNET_CONNECTION_MODEM"},   {2, "INTERNET_CONNECTION_LAN"},
+        {4, "INTERNET_CONNECTION_PROXY"},   {32, "INTERNET_CONNECTION_OFFLINE"},
+        {16, "INTERNET_RAS_INSTALLED"},
+    };
     std::string stateText;
-    switch (state.flags) {
-        case 1:
-            stateText = "INTERNET_CONNECTION_MODEM";
+    for (const auto& [flag, text] : kStates) {
+        if ((state.flags & flag) != 0) {
+            stateText = text;
             break;
-        case 2:
-            stateText = "INTERNET_CONNECTION_LAN";
-            break;
-        case 4:
-            stateText = "INTERNET_CONNECTION_PROXY";
-            break;
-        case 16:
-            stateText = "INTERNET_RAS_INSTALLED";
-            break;
-        case 32:
-            stateText = "INTERNET_CONNECTION_OFFLINE";
-            break;
-        default:
-            break;  // a combination of flags names none
+        }
     }
     std::lock_guard lock(mutex_);
     internetConnected_ = true;

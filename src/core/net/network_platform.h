@@ -58,8 +58,13 @@ struct NetworkParameters {
 struct InterfaceRow {
     std::uint32_t type = 0;
     std::string description;
+    // The low 32 bits of the counters: the traffic path takes steps modulo 2^32.
     std::uint32_t inOctets = 0;
     std::uint32_t outOctets = 0;
+    // A filter layer over another interface (a QoS or firewall driver), which
+    // counts the same bytes again; and whether a device is behind it.
+    bool filter = false;
+    bool hardware = true;
 };
 
 struct InternetState {

@@ -56,6 +56,8 @@ inline constexpr IntSetting kHangUp{kProperty, L"HangUp", 0, 0, 1};
 inline constexpr IntSetting kAdjust{kProperty, L"Adjust", 0, 0, 720};
 inline constexpr IntSetting kRadioAdjust{kProperty, L"RadioAdjust", 0, 0, 1};
 inline constexpr IntSetting kStartMonth{kProperty, L"StartMonth", 0, 1, 12};
+// 1 once the first start's balloon has said where the tray icon is.
+inline constexpr IntSetting kTrayHintShown{kProperty, L"TrayHint", 0, 0, 1};
 inline constexpr StringSetting kDefaultConnect{kProperty, L"DefaultConnect", L""};
 
 // Advance: the advanced dial options.

@@ -27,6 +27,10 @@ CountdownDialog::~CountdownDialog() {
 
 bool CountdownDialog::OnInitDialog() {
     if (bringToForeground_) SetForegroundWindow(Hwnd());
+    // A background program is often refused the foreground: the caption and
+    // the taskbar flash until the user looks.
+    FLASHWINFO flash{sizeof flash, Hwnd(), FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
     SendDlgItemMessageW(Hwnd(), IDC_COUNTDOWN_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, seconds_));
     openedAt_ = ticks_();
     // The seconds line stays empty and the bar at 0 until the first tick.

@@ -5,6 +5,7 @@
 #undef PlaySound
 
 #include "shell/frame/frame_messages.h"
+#include "shell/platform/program_file.h"
 #include "shell/win/system_library.h"
 
 namespace hourlink {
@@ -54,7 +55,9 @@ void FrameWatcherEvents::PlaySound(std::wstring_view file) {
     // Asynchronous, and silent when the file is missing (no system default).
     static const auto play =
         win::SystemFunction<decltype(&sndPlaySoundW)>(L"winmm.dll", "sndPlaySoundW");
-    const std::wstring name(file);
+    // Beside the program: started from the Run entry, the current folder is
+    // System32, where a bare name finds nothing.
+    const std::wstring name = ProgramDirectory().value_or(std::wstring()) + std::wstring(file);
     if (play) play(name.c_str(), SND_ASYNC | SND_NODEFAULT);
 }
 

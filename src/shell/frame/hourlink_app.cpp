@@ -72,7 +72,7 @@ bool CHourlinkApp::InitInstance(std::wstring_view commandLine) {
 
     // Rewritten at every start, so the entry follows the program when it moves.
     if (ReadSetting(settings_, settings::kStartRun) == 1) {
-        StartupEntry(settings_, ProgramDirectory().value_or(std::wstring())).Set(frame_.Hwnd());
+        StartupEntry(ProgramDirectory().value_or(std::wstring())).Set(frame_.Hwnd());
     }
     return true;
 }

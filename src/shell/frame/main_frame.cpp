@@ -151,6 +151,16 @@ void CMainFrame::PutUpTrayIcon() {
         GetModuleHandleW(nullptr), MAKEINTRESOURCEW(session_->Online() ? IDI_ONLINE : IDI_OFFLINE),
         IMAGE_ICON, 16, 16, LR_SHARED));
     trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, trayIcon_.TooltipText(), icon, IDR_TRAY_MENU);
+    ShowTrayHintOnce();
+}
+
+void CMainFrame::ShowTrayHintOnce() {
+    // Windows 11 puts a new icon in the overflow: a program started hidden
+    // would seem to have vanished. The first time, the icon says where it is.
+    if (ReadSetting(*settings_, settings::kTrayHintShown) != 0) return;
+    if (trayIcon_.ShowBalloon(L"Hourlink", kTrayHintText)) {
+        WriteSetting(*settings_, settings::kTrayHintShown, 1);
+    }
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -245,7 +255,7 @@ void CMainFrame::AppendLog(std::wstring_view text) {
 LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     // The shell started again (Explorer restarted, or came late at logon).
     if (msg == widgets::CTrayIcon::TaskbarCreatedMessage()) {
-        trayIcon_.OnTaskbarCreated();
+        if (trayIcon_.OnTaskbarCreated()) ShowTrayHintOnce();
         return 0;
     }
     // The messages of the other threads and the session's timer.

@@ -37,6 +37,7 @@
 #include "shell/frame/frame_automation.h"
 #include "shell/frame/frame_watcher_events.h"
 #include "shell/frame/watcher_thread.h"
+#include "shell/platform/win32_clock.h"
 #include "shell/platform/win32_dial_platform.h"
 #include "shell/platform/win32_file_system.h"
 #include "shell/platform/win32_network_platform.h"
@@ -55,13 +56,16 @@ namespace hourlink {
 
 class CMainFrame : public win::Window {
   public:
+    static constexpr const wchar_t* kTrayHintText =
+        L"Hourlink在通知区域运行。看不到它的图标时，请单击任务栏上的“^”，"
+        L"可以把图标拖到任务栏上。";
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
 
     // `clock` gives the frame, its history list and the watcher the time, and
     // `dial` (when given) dials and hangs up instead of RAS; tests put their
     // own here. Both must outlive the frame.
-    explicit CMainFrame(const Clock& clock = SystemClock::Instance(), DialPlatform* dial = nullptr);
+    explicit CMainFrame(const Clock& clock = Win32Clock::Instance(), DialPlatform* dial = nullptr);
     ~CMainFrame() override;
 
     // ---- main_frame.cpp: creation, layout, messages, close and destroy ----
@@ -96,6 +100,7 @@ class CMainFrame : public win::Window {
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
     CMonthBar& MonthBar() { return monthBar_; }
+    const widgets::CTrayIcon& TrayIcon() const { return trayIcon_; }
     CTotalTimeView& TotalTimeView() { return totalTimeView_; }
     CHourlinkView& HourlinkView() { return hourlinkView_; }
     CDropWindow& DropWindow() { return dropWindow_; }
@@ -111,6 +116,8 @@ class CMainFrame : public win::Window {
     void CreateViews();
     void LayoutChildren();
     void PutUpTrayIcon();
+    // The first start's balloon: where the tray icon is.
+    void ShowTrayHintOnce();
     void SavePlacement();
     void OnClose();
     void OnDestroy();

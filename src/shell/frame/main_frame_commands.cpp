@@ -198,7 +198,7 @@ void CMainFrame::ApplyOptions() {
     const YearMonth shown = history.Month();
     hourlinkView_.ShowMonth(shown.year, shown.month);
     dropWindow_.SetAlarm(session_->Limits().OnOptionsConfirmed());
-    StartupEntry entry(*settings_, ProgramDirectory().value_or(std::wstring()));
+    StartupEntry entry(ProgramDirectory().value_or(std::wstring()));
     if (ReadSetting(*settings_, settings::kStartRun) == 1) {
         entry.Set(Hwnd());
     } else {

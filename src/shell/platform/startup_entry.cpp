@@ -1,7 +1,6 @@
 #include "shell/platform/startup_entry.h"
 
 #include "core/settings/app_paths.h"
-#include "core/settings/settings.h"
 
 namespace hourlink {
 
@@ -34,12 +33,13 @@ bool DeleteCommand(HKEY root) {
 
 }  // namespace
 
-StartupEntry::StartupEntry(SettingsStore& settings, std::wstring programDirectory,
-                           RunKeyRoots roots)
-    : settings_(settings), programDirectory_(std::move(programDirectory)), roots_(roots) {}
+StartupEntry::StartupEntry(std::wstring programDirectory, RunKeyRoots roots)
+    : programDirectory_(std::move(programDirectory)), roots_(roots) {}
 
 std::wstring StartupEntry::Command() {
-    return StartupCommand(ReadDataDirectory(settings_, programDirectory_));
+    // The program's own folder: the records may be kept elsewhere (the
+    // Directory setting), the program is not.
+    return StartupCommand(programDirectory_);
 }
 
 int StartupEntry::Set(HWND owner) {

@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 
-#include "core/settings/settings_store.h"
 
 namespace hourlink {
 
@@ -30,8 +29,8 @@ class StartupEntry {
     // Appends a line to the frame's log pane.
     using Log = std::function<void(std::wstring text)>;
 
-    // `programDirectory` stands in when the Directory setting is empty.
-    StartupEntry(SettingsStore& settings, std::wstring programDirectory, RunKeyRoots roots = {});
+    // The entry starts the program in `programDirectory`, hidden.
+    explicit StartupEntry(std::wstring programDirectory, RunKeyRoots roots = {});
 
     // Writes the entry; 1 on success. When neither key takes it, reports "Failed
     // to set at startup" and returns 0.
@@ -46,7 +45,6 @@ class StartupEntry {
     void SetReport(Report report) { report_ = std::move(report); }
 
   private:
-    SettingsStore& settings_;
     std::wstring programDirectory_;
     RunKeyRoots roots_;
     Report report_;

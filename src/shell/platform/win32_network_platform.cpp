@@ -27,7 +27,6 @@ constexpr GrowRule RasRule(DWORD recordSize) {
 }
 constexpr GrowRule kAdapterRule{ERROR_BUFFER_OVERFLOW, kIpHelperNoMemory, 0};
 // GetIfTable asks for more room with a code of its own.
-constexpr GrowRule kInterfaceRule{ERROR_INSUFFICIENT_BUFFER, kIpHelperNoMemory, 0};
 
 // A function of a loaded module, or null.
 template <class Function>
@@ -397,26 +396,24 @@ std::uint32_t Win32NetworkPlatform::GetNetworkParameters(NetworkParameters& para
 }
 
 std::uint32_t Win32NetworkPlatform::GetInterfaceTable(std::vector<InterfaceRow>& rows) {
-    RecordBuffer buffer;
-    const DWORD result =
-        FillGrowing(buffer, sizeof(MIB_IFTABLE), kInterfaceRule, [](RecordBuffer& b, DWORD& size) {
-            ULONG length = size;
-            const DWORD r = GetIfTable(b.As<MIB_IFTABLE>(), &length, TRUE);
-            size = length;
-            return r;
-        });
-    if (result != 0) return result;
-    const MIB_IFTABLE& table = *buffer.As<MIB_IFTABLE>();
-    const std::size_t room = (buffer.Size() - offsetof(MIB_IFTABLE, table)) / sizeof(MIB_IFROW);
-    const std::size_t count = std::min<std::size_t>(table.dwNumEntries, room);
-    for (std::size_t i = 0; i < count; ++i) {
-        const MIB_IFROW& row = table.table[i];
-        const std::size_t length = std::min<std::size_t>(row.dwDescrLen, sizeof row.bDescr);
-        const auto* description = reinterpret_cast<const char*>(row.bDescr);
-        const std::string_view text(
-            description, std::find(description, description + length, '\0') - description);
-        rows.push_back({row.dwType, GbkOfAnsi(text), row.dwInOctets, row.dwOutOctets});
+    // The second version of the table: one call sized by the system, 64-bit
+    // counters, Wi-Fi rows, and the flags that tell filter layers and virtual
+    // adapters from devices.
+    MIB_IF_TABLE2* table = nullptr;
+    if (const DWORD result = GetIfTable2(&table); result != NO_ERROR) return result;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IF_ROW2& row = table->Table[i];
+        const std::size_t length = wcsnlen(row.Description, std::size(row.Description));
+        InterfaceRow out;
+        out.type = row.Type;
+        out.description = win::WideToGbk(std::wstring_view(row.Description, length));
+        out.inOctets = static_cast<std::uint32_t>(row.InOctets);
+        out.outOctets = static_cast<std::uint32_t>(row.OutOctets);
+        out.filter = row.InterfaceAndOperStatusFlags.FilterInterface != FALSE;
+        out.hardware = row.InterfaceAndOperStatusFlags.HardwareInterface != FALSE;
+        rows.push_back(std::move(out));
     }
+    FreeMibTable(table);
     return 0;
 }
 

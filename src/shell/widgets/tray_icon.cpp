@@ -54,6 +54,20 @@ bool CTrayIcon::Create(HWND owner, UINT callbackMessage, std::wstring_view tip, 
     return Add();
 }
 
+bool CTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text) {
+    if (!present_) return false;
+    NOTIFYICONDATAW balloon = data_;
+    balloon.uFlags = NIF_INFO;
+    const std::wstring cutTitle = CutTipText(title, std::size(balloon.szInfoTitle));
+    const std::wstring cutText = CutTipText(text, std::size(balloon.szInfo));
+    balloon.szInfoTitle[cutTitle.copy(balloon.szInfoTitle, cutTitle.size())] = L'\0';
+    balloon.szInfo[cutText.copy(balloon.szInfo, cutText.size())] = L'\0';
+    balloon.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
+    if (NotifyIcon(NIM_MODIFY, &balloon) == FALSE) return false;
+    balloonText_ = cutText;
+    return true;
+}
+
 bool CTrayIcon::Add() {
     present_ = NotifyIcon(NIM_ADD, &data_) != FALSE;
     return present_;

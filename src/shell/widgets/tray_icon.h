@@ -45,6 +45,12 @@ class CTrayIcon {
     std::wstring TooltipText() const { return data_.szTip; }
     HICON Icon() const { return data_.hIcon; }
 
+    // A balloon from the icon (the shell's notification), without sound;
+    // false when the icon is not shown or the shell refuses it.
+    bool ShowBalloon(std::wstring_view title, std::wstring_view text);
+    // The text of the last balloon shown.
+    const std::wstring& BalloonText() const { return balloonText_; }
+
     // Takes the icon out of the notification area (also done on destruction).
     void Remove();
 
@@ -71,6 +77,7 @@ class CTrayIcon {
     bool created_ = false;
     bool present_ = false;
     std::function<void(UINT command)> command_;
+    std::wstring balloonText_;
 };
 
 }  // namespace hourlink::widgets
