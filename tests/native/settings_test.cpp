@@ -211,6 +211,31 @@ TEST(ShutdownTimeSetting, FourLittleEndianBytesAndNothingElse) {
     EXPECT_EQ(ReadPendingShutdownTime(store, 999), 1000);
 }
 
+TEST(DataDirectorySetting, RecordsLeaveAProgramFolderThatCannotBeWrittenForTheUsersOwn) {
+    const wchar_t* program = L"C:\\Program Files\\Hourlink\\";
+    const wchar_t* local = L"C:\\Users\\ann\\AppData\\Local";
+    const struct {
+        const wchar_t* directorySetting;
+        bool writable;
+        const wchar_t* localAppData;
+        const wchar_t* directory;
+        bool moved;
+    } cases[] = {
+        {L"", true, local, program, false},
+        {L"", false, local, L"C:\\Users\\ann\\AppData\\Local\\Hourlink\\", true},
+        {L"", false, L"D:\\Local\\", L"D:\\Local\\Hourlink\\", true},
+        {L"", false, L"", program, false},  // nowhere better: the program's folder
+        {L"E:\\records", false, local, L"E:\\records", false},  // the user's choice stands
+    };
+    for (const auto& c : cases) {
+        Store store;
+        store.WriteString(L"", L"Directory", c.directorySetting);
+        const RecordFolder folder = ChooseRecordFolder(store, program, c.writable, c.localAppData);
+        EXPECT_EQ(folder.directory, c.directory) << c.directorySetting << c.writable;
+        EXPECT_EQ(folder.moved, c.moved) << c.directorySetting << c.writable;
+    }
+}
+
 TEST(DataDirectorySetting, FallsBackToTheProgramDirectory) {
     Store store;
     EXPECT_EQ(ReadDataDirectory(store, L"C:\\Program Files\\Hourlink"),

@@ -17,6 +17,7 @@
 #include "shell/platform/program_file.h"
 #include "shell/platform/startup_entry.h"
 #include "shell/win/dialog.h"
+#include "temp_dir.h"
 
 namespace hourlink {
 namespace {
@@ -185,6 +186,17 @@ class ScriptedDialog : public win::Dialog {
   private:
     std::vector<UINT> script_;
 };
+
+TEST(ProgramFolderTest, AFolderThatCannotBeWrittenIsToldAndTheProbeLeavesNothing) {
+    test::TempDir folder(L"hourlink-writable-");
+    EXPECT_TRUE(CanWriteIn(folder.path()));
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(folder.File(L"*.tmp").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE);  // the probe is gone
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
+    EXPECT_FALSE(CanWriteIn(folder.File(L"gone")));
+    EXPECT_FALSE(CanWriteIn(L""));
+}
 
 TEST(DialogTest, ModalDialogEndsWithOkOrCancel) {
     // Other commands leave it open; the first IDOK ends it.

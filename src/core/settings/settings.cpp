@@ -117,4 +117,16 @@ std::wstring ReadDataDirectory(SettingsStore& store, std::wstring_view programDi
     return directory;
 }
 
+RecordFolder ChooseRecordFolder(SettingsStore& store, std::wstring_view programDirectory,
+                                bool programDirectoryWritable, std::wstring_view localAppData) {
+    std::wstring directory = ReadSetting(store, settings::kDirectory);
+    if (!directory.empty()) return {std::move(directory), false};
+    if (programDirectoryWritable || localAppData.empty()) {
+        return {std::wstring(programDirectory), false};
+    }
+    std::wstring local(localAppData);
+    if (local.back() != L'\\') local += L'\\';
+    return {local + L"Hourlink\\", true};
+}
+
 }  // namespace hourlink

@@ -58,6 +58,8 @@ inline constexpr IntSetting kRadioAdjust{kProperty, L"RadioAdjust", 0, 0, 1};
 inline constexpr IntSetting kStartMonth{kProperty, L"StartMonth", 0, 1, 12};
 // 1 once the first start's balloon has said where the tray icon is.
 inline constexpr IntSetting kTrayHintShown{kProperty, L"TrayHint", 0, 0, 1};
+// 1 once the user was told the records are kept in the local application data.
+inline constexpr IntSetting kLocalRecordsTold{kProperty, L"LocalRecordsTold", 0, 0, 1};
 inline constexpr StringSetting kDefaultConnect{kProperty, L"DefaultConnect", L""};
 
 // Advance: the advanced dial options.
@@ -178,5 +180,16 @@ std::optional<std::int32_t> ReadPendingShutdownTime(SettingsStore& store, std::i
 // The directory of the program's data files: the Directory value, or the
 // program's own directory when that is absent or empty.
 std::wstring ReadDataDirectory(SettingsStore& store, std::wstring_view programDirectory);
+
+// Where the records are kept: the Directory value when set; else the
+// program's own directory when it can be written; else (a program copied
+// under "Program Files" and run by a standard user) the user's local
+// application data, in a folder of the program's. `moved` tells the last.
+struct RecordFolder {
+    std::wstring directory;
+    bool moved = false;
+};
+RecordFolder ChooseRecordFolder(SettingsStore& store, std::wstring_view programDirectory,
+                                bool programDirectoryWritable, std::wstring_view localAppData);
 
 }  // namespace hourlink

@@ -14,12 +14,13 @@ std::int64_t Overlap(const ScreenRect& a, const ScreenRect& b) {
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-// The squared gap between two rectangles; 0 when they touch or overlap.
-std::int64_t Distance(const ScreenRect& a, const ScreenRect& b) {
-    const std::int64_t dx =
-        std::max<std::int64_t>({0, std::int64_t{b.left} - a.right, std::int64_t{a.left} - b.right});
-    const std::int64_t dy =
-        std::max<std::int64_t>({0, std::int64_t{b.top} - a.bottom, std::int64_t{a.top} - b.bottom});
+// The squared gap between two rectangles; 0 when they touch or overlap. In
+// floating point: gaps across the whole int range square past 64 bits.
+double Distance(const ScreenRect& a, const ScreenRect& b) {
+    const auto dx = static_cast<double>(
+        std::max<std::int64_t>({0, std::int64_t{b.left} - a.right, std::int64_t{a.left} - b.right}));
+    const auto dy = static_cast<double>(
+        std::max<std::int64_t>({0, std::int64_t{b.top} - a.bottom, std::int64_t{a.top} - b.bottom}));
     return dx * dx + dy * dy;
 }
 
@@ -52,9 +53,9 @@ ScreenPoint PlaceOnMonitors(const std::optional<WindowPlacement>& saved,
         }
     }
     if (!chosen) {
-        std::int64_t nearest = std::numeric_limits<std::int64_t>::max();
+        double nearest = std::numeric_limits<double>::infinity();
         for (const MonitorArea& m : monitors) {
-            const std::int64_t d = Distance(grip, m.work);
+            const double d = Distance(grip, m.work);
             if (d < nearest) {
                 nearest = d;
                 chosen = &m;

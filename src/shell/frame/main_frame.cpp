@@ -99,6 +99,7 @@ bool CMainFrame::Create(SettingsStore& settings) {
 }
 
 int CMainFrame::OnCreate() {
+    recordPath_ = ChooseRecordPath();
     events_ = std::make_unique<FrameWatcherEvents>(Hwnd(), settings_);
     watcher_ = std::make_unique<ConnectionWatcher>(network_, records_, table_, *settings_, clock_,
                                                    *events_);
@@ -243,9 +244,23 @@ void CMainFrame::OnInitialUpdate() {
     watcherThread_->Start(THREAD_PRIORITY_NORMAL);
 }
 
-std::wstring CMainFrame::RecordPath() const {
-    return JoinPath(ReadDataDirectory(*settings_, ProgramDirectory().value_or(std::wstring())),
-                    L"adsl.bs");
+std::wstring CMainFrame::ChooseRecordPath() {
+    const std::wstring programDirectory = ProgramDirectory().value_or(std::wstring());
+    const RecordFolder folder = ChooseRecordFolder(
+        *settings_, programDirectory, CanWriteIn(programDirectory), LocalAppDataDirectory());
+    const std::wstring path = JoinPath(folder.directory, L"adsl.bs");
+    if (!folder.moved) return path;
+    CreateDirectoryW(folder.directory.c_str(), nullptr);
+    // Records kept beside the program before it moved come along, once.
+    CopyFileW(JoinPath(programDirectory, L"adsl.bs").c_str(), path.c_str(), TRUE);
+    if (ReadSetting(*settings_, settings::kLocalRecordsTold) == 0) {
+        // Said once the window is up: the start goes on meanwhile.
+        WriteSetting(*settings_, settings::kLocalRecordsTold, 1);
+        PostOwnedText(Hwnd(), WM_SHOW_MESSAGE,
+                      L"Hourlink所在的文件夹不能写入，上网记录保存在：\r\n" + folder.directory,
+                      false, MB_OK | MB_ICONINFORMATION);
+    }
+    return path;
 }
 
 void CMainFrame::AppendLog(std::wstring_view text) {

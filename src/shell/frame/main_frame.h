@@ -122,7 +122,10 @@ class CMainFrame : public win::Window {
     void OnClose();
     void OnDestroy();
     // "adsl.bs" in the data directory.
-    std::wstring RecordPath() const;
+    const std::wstring& RecordPath() const { return recordPath_; }
+    // Where the records are kept, decided once at the start (see
+    // ChooseRecordFolder); tells the user when that is not the program's folder.
+    std::wstring ChooseRecordPath();
 
     // ---- main_frame_session.cpp: the session ----
 
@@ -223,6 +226,7 @@ class CMainFrame : public win::Window {
     CHourlinkView hourlinkView_;
     CTotalTimeView totalTimeView_;
     widgets::CTrayIcon trayIcon_;
+    std::wstring recordPath_;
     CDropWindow dropWindow_;
     // "用时图表...": reads the history list's model, so it is declared after the
     // list and destroyed before it.

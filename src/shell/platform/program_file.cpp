@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/base/file_system.h"
 #include "core/settings/app_paths.h"
 
 namespace hourlink {
@@ -24,6 +25,22 @@ std::wstring ProgramFilePath() {
 
 std::optional<std::wstring> ProgramDirectory() {
     return ProgramDirectoryOf(ProgramFilePath());
+}
+
+bool CanWriteIn(const std::wstring& directory) {
+    if (directory.empty()) return false;
+    const std::wstring probe = JoinPath(directory, L"hourlink-write-test.tmp");
+    const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
+std::wstring LocalAppDataDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
 }
 
 std::wstring ProgramBaseName() {

@@ -15,6 +15,12 @@ std::wstring ProgramFilePath();
 // Its directory, ending in a backslash; nothing when the path cannot be
 // obtained or holds no backslash.
 std::optional<std::wstring> ProgramDirectory();
+// Whether a file can be created in `directory` (a probe made and deleted at
+// once): not in "Program Files" for a standard user, nor in a folder that is
+// gone or read-only.
+bool CanWriteIn(const std::wstring& directory);
+// %LOCALAPPDATA%, or empty.
+std::wstring LocalAppDataDirectory();
 // Its name without directory and extension ("Hourlink").
 std::wstring ProgramBaseName();
 
