@@ -230,7 +230,11 @@ TEST(DataDirectorySetting, RecordsLeaveAProgramFolderThatCannotBeWrittenForTheUs
     for (const auto& c : cases) {
         Store store;
         store.WriteString(L"", L"Directory", c.directorySetting);
-        const RecordFolder folder = ChooseRecordFolder(store, program, c.writable, c.localAppData);
+        int probes = 0;
+        const RecordFolder folder = ChooseRecordFolder(
+            store, program, [&] { return ++probes, c.writable; }, c.localAppData);
+        // The disk is probed only when the user chose no folder.
+        EXPECT_EQ(probes, *c.directorySetting || !*c.localAppData ? 0 : 1);
         EXPECT_EQ(folder.directory, c.directory) << c.directorySetting << c.writable;
         EXPECT_EQ(folder.moved, c.moved) << c.directorySetting << c.writable;
     }

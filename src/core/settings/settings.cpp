@@ -118,10 +118,11 @@ std::wstring ReadDataDirectory(SettingsStore& store, std::wstring_view programDi
 }
 
 RecordFolder ChooseRecordFolder(SettingsStore& store, std::wstring_view programDirectory,
-                                bool programDirectoryWritable, std::wstring_view localAppData) {
+                                const std::function<bool()>& canWriteProgramDirectory,
+                                std::wstring_view localAppData) {
     std::wstring directory = ReadSetting(store, settings::kDirectory);
     if (!directory.empty()) return {std::move(directory), false};
-    if (programDirectoryWritable || localAppData.empty()) {
+    if (localAppData.empty() || canWriteProgramDirectory()) {
         return {std::wstring(programDirectory), false};
     }
     std::wstring local(localAppData);

@@ -10,6 +10,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -185,11 +186,14 @@ std::wstring ReadDataDirectory(SettingsStore& store, std::wstring_view programDi
 // program's own directory when it can be written; else (a program copied
 // under "Program Files" and run by a standard user) the user's local
 // application data, in a folder of the program's. `moved` tells the last.
+// `canWriteProgramDirectory` probes the disk, so it is asked only when no
+// Directory is set.
 struct RecordFolder {
     std::wstring directory;
     bool moved = false;
 };
 RecordFolder ChooseRecordFolder(SettingsStore& store, std::wstring_view programDirectory,
-                                bool programDirectoryWritable, std::wstring_view localAppData);
+                                const std::function<bool()>& canWriteProgramDirectory,
+                                std::wstring_view localAppData);
 
 }  // namespace hourlink

@@ -247,7 +247,8 @@ void CMainFrame::OnInitialUpdate() {
 std::wstring CMainFrame::ChooseRecordPath() {
     const std::wstring programDirectory = ProgramDirectory().value_or(std::wstring());
     const RecordFolder folder = ChooseRecordFolder(
-        *settings_, programDirectory, CanWriteIn(programDirectory), LocalAppDataDirectory());
+        *settings_, programDirectory, [&] { return CanWriteIn(programDirectory); },
+        LocalAppDataDirectory());
     const std::wstring path = JoinPath(folder.directory, L"adsl.bs");
     if (!folder.moved) return path;
     CreateDirectoryW(folder.directory.c_str(), nullptr);
