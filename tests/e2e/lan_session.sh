@@ -15,6 +15,11 @@
 #  - Adding it back starts a new record. Several cycles: no record is lost,
 #    duplicated or left open, and the file matches what the frame was told.
 #
+# The LAN is recognised by an echo to the DNS server, and Winsock is traced
+# throughout: the program never asks for a raw socket, which a standard user
+# may not open on Windows. With HOURLINK_E2E_USER set, everything runs as that
+# standard user (see netns.sh), and the ping tool's dialog must show replies.
+#
 # Only the namespace's and the host end's addresses are ever used; forwarding
 # is off on the host end. Needs root and `ip netns`; without them it prints
 # SKIPPED and succeeds.
@@ -138,9 +143,18 @@ PY
 up_seconds=5
 down_seconds=3
 cycles=4
+[[ -n "${netns_user:-}" ]] && cycles=2
+
+# A raw socket in a Winsock trace: "WSASocketW family 2, type 3, ...".
+no_raw_socket() {
+  if grep -E 'WSASocket[AW] family [0-9]+, type 3,' "$1"; then
+    fail "$2 asked for a raw socket (above)"
+  fi
+  grep -q 'trace:winsock' "$1" || fail "the Winsock trace of $2 is empty"
+}
 
 netns_start_wine
-in_ns wine "$work/watcher_host.exe" >"$work/host.out" 2>&1 &
+WINEDEBUG=+winsock in_ns wine "$work/watcher_host.exe" >"$work/host.out" 2>&1 &
 host_pid=$!
 in_ns wine "$wintool" wait-window "$title" 60000 >/dev/null || fail "the host's window did not appear"
 
@@ -178,5 +192,19 @@ kill -0 "$host_pid" 2>/dev/null && fail "the host did not end within 15s of bein
 wait "$host_pid" || fail "the host ended with code $?"
 host_pid=
 [[ $(tail -n 1 "$hostlog") == stopped ]] || fail "the host's log does not end with its stop"
+no_raw_socket "$work/host.out" "the watcher"
 
-echo "PASS: $cycles LAN sessions recorded and completed, none lost or duplicated"
+if [[ -n "${netns_user:-}" ]]; then
+  # The ping tool's dialog, as the same user: replies from loopback, time-outs
+  # from a silent peer beyond the LAN, which must be up for that.
+  lan_up
+  tools=$(dirname "$wintool")/tools_test.exe
+  mkdir -p "$work/shots" && chown "$netns_user:" "$work/shots"
+  HOURLINK_SCREENSHOT_DIR=$work/shots WINEDEBUG=+winsock in_ns wine "$tools" --gtest_filter='PingDialogTest.*' >"$work/ping.out" 2>&1 ||
+    fail "the ping dialog as $netns_user:$(echo; grep -E '^\[|Failure|Expected|Which|: ' "$work/ping.out" | grep -v trace: | tail -20)"
+  grep -q 'PASSED.*2 tests' "$work/ping.out" || fail "the ping dialog's tests did not run"
+  no_raw_socket "$work/ping.out" "the ping dialog"
+  echo "the ping dialog showed replies as $netns_user"
+fi
+
+echo "PASS: $cycles LAN sessions recorded and completed${netns_user:+ as $netns_user}, none lost or duplicated, no raw socket"

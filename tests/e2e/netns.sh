@@ -13,6 +13,12 @@
 #   netns_start_wine                    a fresh wineserver inside the namespace
 # PID_VAR names the variable holding the script's background launcher, waited
 # for by the cleanup.
+#
+# With HOURLINK_E2E_USER=NAME every Wine program runs as that standard user
+# (created when missing) in a prefix of its own, as on a Windows machine
+# without administrator rights. The namespace lets that user's group, and no
+# other, send ICMP echo through datagram sockets (net.ipv4.ping_group_range),
+# the only ICMP an unprivileged Linux user has.
 
 skip() {
   echo "SKIPPED: $*"
@@ -32,7 +38,36 @@ netns_begin() {
   # A prefix of its own: its wineserver must start inside the namespace, and one
   # that other tests started outside it would be shared.
   export HOURLINK_WINEPREFIX=${HOURLINK_NETNS_WINEPREFIX:-$repo/build/wine-netns}
+  if [[ -n "${HOURLINK_E2E_USER:-}" ]]; then netns_as_user "$HOURLINK_E2E_USER"; fi
   source "$here/lib.sh" "$@"
+  if [[ -n "${netns_user:-}" ]]; then chown -R "$netns_user:" "$work"; fi
+}
+
+# Wine as the standard user NAME: `wine`, `wineserver` and `wineboot` on the
+# PATH become wrappers that switch to NAME, and the prefix is NAME's (Wine
+# refuses a prefix its user does not own).
+netns_as_user() {
+  local user=$1 tool
+  command -v runuser >/dev/null || skip "no runuser command"
+  id -u "$user" >/dev/null 2>&1 ||
+    useradd --system --no-create-home --shell /usr/sbin/nologin "$user" ||
+    skip "cannot create the user $user"
+  export HOURLINK_WINEPREFIX=$repo/build/wine-netns-$user
+  mkdir -p "$HOURLINK_WINEPREFIX" "$HOURLINK_WINEPREFIX.home"
+  chown "$user:" "$HOURLINK_WINEPREFIX" "$HOURLINK_WINEPREFIX.home"
+  netns_bin=$(mktemp -d)
+  chmod 755 "$netns_bin"
+  for tool in wine wineserver wineboot; do
+    printf '%s\n' '#!/usr/bin/env bash' \
+      "exec runuser -u $user -- env HOME=$HOURLINK_WINEPREFIX.home PATH=/usr/bin:/bin \\" \
+      '  WINEPREFIX="$WINEPREFIX" WINEARCH="$WINEARCH" WINEDEBUG="$WINEDEBUG" \' \
+      '  WINEDLLOVERRIDES="$WINEDLLOVERRIDES" LANG="$LANG" LC_ALL="$LC_ALL" DISPLAY="$DISPLAY" \' \
+      '  HOURLINK_SCREENSHOT_DIR="${HOURLINK_SCREENSHOT_DIR:-}" \' \
+      "  $(command -v "$tool") \"\$@\"" >"$netns_bin/$tool"
+    chmod 755 "$netns_bin/$tool"
+  done
+  export PATH=$netns_bin:$PATH
+  netns_user=$user
 }
 
 in_ns() { ip netns exec "$ns" "$@"; }
@@ -52,6 +87,7 @@ netns_cleanup() {
   fi
   ip link del "$veth_host" >/dev/null 2>&1
   rm -rf "/etc/netns/$ns"
+  [[ -n "${netns_bin:-}" ]] && rm -rf "$netns_bin"
 }
 
 # netns_open PREFIX STEM [PID_VAR]: the namespace hl-STEM-PID on PREFIX.0.0/24,
@@ -84,6 +120,11 @@ netns_open() {
   ip link set "$veth_host" up
   in_ns ip link set lo up
   in_ns ip link set "$veth_ns" up
+  if [[ -n "${netns_user:-}" ]]; then
+    local gid
+    gid=$(id -g "$netns_user")
+    in_ns sysctl -q -w "net.ipv4.ping_group_range=$gid $gid"
+  fi
   mkdir -p "/etc/netns/$ns"
   echo "nameserver $host_ip" >"/etc/netns/$ns/resolv.conf"
 

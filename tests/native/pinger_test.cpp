@@ -37,6 +37,50 @@ TEST(IcmpPacket, ChecksumAndRequestLayout) {
     EXPECT_EQ(InternetChecksum(packet.data(), packet.size()), 0);
 }
 
+// The echo service's answers, rebuilt as datagrams, read as a raw socket's
+// would be: our reply matches with its sequence, stamp and TTL; errors become
+// the ICMP message behind them; a time-out and a failure are errors.
+TEST(IcmpPacket, EchoServiceAnswersReadAsTheDatagramsTheyStandFor) {
+    auto request = MakeEchoRequest(0x2345, 64);
+    StampEchoRequest(request, 9, 0xA1B2C3D4);
+    const std::span<const std::uint8_t> data(request.data() + 8, request.size() - 8);
+    const std::uint32_t from = 0x0100007F;  // 127.0.0.1
+
+    const auto ok = HelperEchoDatagram(request, {0, from, 128, data});
+    ASSERT_EQ(ok.error, 0);
+    ASSERT_EQ(ok.datagram.size(), 20u + 12 + 64);  // what a raw socket receives
+    EXPECT_EQ(LoadU32(&ok.datagram[12]), from);
+    EXPECT_EQ(InternetChecksum(&ok.datagram[20], ok.datagram.size() - 20), 0);
+    const EchoReply reply = ParseEchoReply(ok.datagram.data(), ok.datagram.size(), 0x2345);
+    EXPECT_EQ(reply.kind, EchoReply::Kind::Match);
+    EXPECT_EQ(reply.sequence, 9);
+    EXPECT_EQ(reply.sendTick, 0xA1B2C3D4u);
+    EXPECT_EQ(reply.ttl, 128);
+
+    const struct {
+        std::uint32_t status;
+        int error;
+        int icmpType;  // -1: no datagram
+    } cases[] = {
+        {11003, 0, 3},            // host unreachable
+        {11013, 0, 11},           // TTL expired in transit
+        {11010, 10060, -1},       // timed out, as a socket's receive says it
+        {11050, 11050, -1},       // a general failure is reported with its status
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        const auto got = HelperEchoDatagram(request, {c.status, from, 64, data});
+        EXPECT_EQ(got.error, c.error);
+        if (c.icmpType < 0) {
+            EXPECT_TRUE(got.datagram.empty());
+            continue;
+        }
+        const EchoReply other = ParseEchoReply(got.datagram.data(), got.datagram.size(), 0x2345);
+        EXPECT_EQ(other.kind, EchoReply::Kind::NotEchoReply);
+        EXPECT_EQ(other.icmpType, c.icmpType);
+    }
+}
+
 class PingerTest : public ::testing::Test {
   protected:
     std::vector<std::uint8_t> Reply(std::uint8_t headerWords, std::uint8_t type, std::uint16_t id,

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -130,8 +131,11 @@ inline std::vector<std::uint8_t> EncodePng(const std::vector<std::uint32_t>& pix
 }
 
 // Where the screenshot `name`.png goes, as Wine sees it; makes the directory.
+// The environment's HOURLINK_SCREENSHOT_DIR, when set, takes the place of the
+// build's (a run as another user writes where that user may).
 inline std::string ScreenshotPath(const std::string& name) {
-    std::string dir = HOURLINK_SCREENSHOT_DIR;
+    const char* override = std::getenv("HOURLINK_SCREENSHOT_DIR");
+    std::string dir = override && *override ? override : HOURLINK_SCREENSHOT_DIR;
     if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;  // a Unix path, seen from Wine
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir + "/" + name + ".png";

@@ -1,5 +1,8 @@
 #include "core/net/icmp.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "core/base/byte_order.h"
 
 namespace hourlink {
@@ -56,6 +59,69 @@ EchoReply ParseEchoReply(const std::uint8_t* data, std::size_t size, std::uint16
     if (size >= headerLength + kIcmpHeaderSize) reply.sendTick = LoadU32(icmp + 8);
     reply.kind = EchoReply::Kind::Match;
     return reply;
+}
+
+namespace {
+
+struct IcmpKind {
+    std::uint8_t type;
+    std::uint8_t code;
+};
+
+// The ICMP message behind each IP_* status the echo service reports for an
+// answer that was not an echo reply.
+std::optional<IcmpKind> KindOfStatus(std::uint32_t status) {
+    switch (status) {
+        case 11002: return IcmpKind{3, 0};   // IP_DEST_NET_UNREACHABLE
+        case 11003: return IcmpKind{3, 1};   // IP_DEST_HOST_UNREACHABLE
+        case 11004: return IcmpKind{3, 2};   // IP_DEST_PROT_UNREACHABLE
+        case 11005: return IcmpKind{3, 3};   // IP_DEST_PORT_UNREACHABLE
+        case 11009: return IcmpKind{3, 4};   // IP_PACKET_TOO_BIG
+        case 11012: return IcmpKind{3, 0};   // IP_BAD_ROUTE
+        case 11013: return IcmpKind{11, 0};  // IP_TTL_EXPIRED_TRANSIT
+        case 11014: return IcmpKind{11, 1};  // IP_TTL_EXPIRED_REASSEM
+        case 11015: return IcmpKind{12, 0};  // IP_PARAM_PROBLEM
+        case 11016: return IcmpKind{4, 0};   // IP_SOURCE_QUENCH
+        default: return std::nullopt;
+    }
+}
+
+constexpr std::size_t kIpHeaderSize = 20;
+constexpr int kTimedOutError = 10060;  // WSAETIMEDOUT, as a socket reports it
+
+}  // namespace
+
+HelperOutcome HelperEchoDatagram(std::span<const std::uint8_t> request, const HelperEcho& echo) {
+    HelperOutcome outcome;
+    if (echo.status == kHelperStatusTimedOut) {
+        outcome.error = kTimedOutError;
+        return outcome;
+    }
+    IcmpKind kind{kIcmpEchoReply, 0};
+    std::span<const std::uint8_t> data = echo.data;
+    if (echo.status != 0) {
+        const auto other = KindOfStatus(echo.status);
+        if (!other) {
+            outcome.error = static_cast<int>(echo.status);
+            return outcome;
+        }
+        kind = *other;
+        data = {};  // an error message carries no echoed data of ours
+    }
+    std::vector<std::uint8_t>& d = outcome.datagram;
+    d.assign(kIpHeaderSize + 8 + data.size(), 0);
+    d[0] = 0x45;  // IPv4, five words of header
+    d[8] = echo.ttl;
+    d[9] = 1;  // ICMP
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(&echo.from), 4, &d[12]);
+    std::uint8_t* icmp = &d[kIpHeaderSize];
+    icmp[0] = kind.type;
+    icmp[1] = kind.code;
+    // An echo reply answers our request: its identifier and sequence.
+    if (kind.type == kIcmpEchoReply && request.size() >= 8) std::copy_n(&request[4], 4, icmp + 4);
+    std::copy(data.begin(), data.end(), icmp + 8);
+    StoreU16(icmp + 2, InternetChecksum(icmp, 8 + data.size()));
+    return outcome;
 }
 
 }  // namespace hourlink

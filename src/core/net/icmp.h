@@ -43,4 +43,23 @@ struct EchoReply {
 // its first byte, then the ICMP message. Never reads past `size`.
 EchoReply ParseEchoReply(const std::uint8_t* data, std::size_t size, std::uint16_t identifier);
 
+// The system's echo service (the IP helper's echo call, which needs no
+// privilege) sends the ICMP header itself: it is given the request's data, the
+// bytes after the first 8, and reports the reply's status, sender, TTL and
+// echoed data instead of the datagram. HelperEchoDatagram rebuilds the
+// datagram a raw socket would have received for our `request`, so one parser
+// reads both.
+inline constexpr std::uint32_t kHelperStatusTimedOut = 11010;  // IP_REQ_TIMED_OUT
+struct HelperEcho {
+    std::uint32_t status = 0;  // IP_SUCCESS (0) or an IP_* status
+    std::uint32_t from = 0;    // network byte order
+    std::uint8_t ttl = 0;
+    std::span<const std::uint8_t> data;  // the echoed data
+};
+struct HelperOutcome {
+    std::vector<std::uint8_t> datagram;  // IPv4 header and ICMP message; empty on error
+    int error = 0;  // 0, 10060 (timed out) or the status the helper failed with
+};
+HelperOutcome HelperEchoDatagram(std::span<const std::uint8_t> request, const HelperEcho& echo);
+
 }  // namespace hourlink

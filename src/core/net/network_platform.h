@@ -80,7 +80,9 @@ struct TopLevelWindow {
     std::string title;
 };
 
-// A raw ICMP socket for echo requests (IPv4 only).
+// ICMP echo requests and what answers them, as raw IPv4 datagrams (IPv4 only).
+// On Windows the IP helper's echo service stands behind it, which needs no
+// administrator rights; the datagrams are rebuilt from its answers.
 class IcmpSocket {
   public:
     virtual ~IcmpSocket() = default;
@@ -132,7 +134,7 @@ class NetworkPlatform {
     virtual std::optional<std::wstring> AppPath(const std::wstring& executable) = 0;
     virtual bool FileExists(const std::wstring& path) = 0;
 
-    // A raw ICMP socket, or null with the socket error code.
+    // An ICMP echo channel, or null with the system's error code.
     virtual std::unique_ptr<IcmpSocket> OpenIcmpSocket(int& error) = 0;
     // A dotted address or a host name to an IPv4 address in network byte order.
     virtual std::optional<std::uint32_t> ResolveHost(const std::string& host) = 0;

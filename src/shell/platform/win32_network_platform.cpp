@@ -5,6 +5,8 @@
 #include <ws2tcpip.h>
 
 #include <iphlpapi.h>
+#include <icmpapi.h>
+#include <winternl.h>
 #include <ras.h>
 
 #include <algorithm>
@@ -86,8 +88,8 @@ std::string DottedText(const IP_ADDR_STRING& address) {
 
 }  // namespace
 
-// Winsock, started once and cleaned up when its last user is gone: the platform
-// and every socket it opened share one session.
+// Winsock, for looking up host names: started with the platform and cleaned up
+// with it.
 class WinsockSession {
   public:
     WinsockSession() {
@@ -107,101 +109,79 @@ class WinsockSession {
 
 namespace {
 
-class Win32IcmpSocket final : public IcmpSocket {
+// Echo requests through the IP helper's echo service, which any user may call:
+// a raw ICMP socket needs administrator rights since Vista. The service sends
+// the ICMP header itself and waits for the answer within the call, so SendTo
+// does the whole exchange and ReceiveFrom hands over its outcome, rebuilt as
+// the datagram a raw socket would have received.
+class Win32IcmpEcho final : public IcmpSocket {
   public:
-    Win32IcmpSocket(SOCKET socket, std::shared_ptr<WinsockSession> winsock)
-        : socket_(socket), winsock_(std::move(winsock)) {}
-    ~Win32IcmpSocket() override { closesocket(socket_); }
-    Win32IcmpSocket(const Win32IcmpSocket&) = delete;
-    Win32IcmpSocket& operator=(const Win32IcmpSocket&) = delete;
+    explicit Win32IcmpEcho(HANDLE handle) : handle_(handle) {}
+    ~Win32IcmpEcho() override { IcmpCloseHandle(handle_); }
+    Win32IcmpEcho(const Win32IcmpEcho&) = delete;
+    Win32IcmpEcho& operator=(const Win32IcmpEcho&) = delete;
 
     int SetTimeouts(int milliseconds) override {
-        timeoutMs_ = static_cast<DWORD>(std::max(milliseconds, 0));
-        if (const int error = SetOption(SO_RCVTIMEO, timeoutMs_); error != 0) return error;
-        return SetOption(SO_SNDTIMEO, timeoutMs_);
-    }
-
-    std::optional<int> MaxMessageSize() override {
-        unsigned int size = 0;
-        int length = sizeof size;
-        if (getsockopt(socket_, SOL_SOCKET, SO_MAX_MSG_SIZE, reinterpret_cast<char*>(&size),
-                       &length) != 0) {
-            return std::nullopt;
-        }
-        return static_cast<int>(std::min<unsigned int>(size, INT_MAX));
-    }
-
-    int SendTo(std::uint32_t address, const std::uint8_t* data, std::size_t size) override {
-        if (size > INT_MAX) return WSAEMSGSIZE;
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = address;
-        if (sendto(socket_, reinterpret_cast<const char*>(data), static_cast<int>(size), 0,
-                   reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR) {
-            return WSAGetLastError();
-        }
+        // The service has no "wait for ever"; a minute stands in for it.
+        timeoutMs_ = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 60000;
         return 0;
     }
 
-    // A raw socket sees every ICMP message that arrives, echo requests included:
-    // our own when the destination is this machine, or somebody else's ping.
-    // Those are never an answer, so they are passed over within the timeout.
-    Received ReceiveFrom(std::uint8_t* buffer, std::size_t capacity) override {
-        if (shortened_) {
-            // The last call cut the receive timeout short; this one gets all of it.
-            if (const int error = SetOption(SO_RCVTIMEO, timeoutMs_); error != 0) {
-                return {error, 0, 0};
+    // The service takes at most 65,500 bytes of data after the 8-byte header.
+    std::optional<int> MaxMessageSize() override { return kLargestData + 8; }
+
+    int SendTo(std::uint32_t address, const std::uint8_t* data, std::size_t size) override {
+        pending_.reset();
+        if (size < 8 || size - 8 > kLargestData) return WSAEMSGSIZE;
+        const std::span<const std::uint8_t> request(data, size);
+        const auto requestData = request.subspan(8);
+        // Room for the reply structure, the echoed data, an ICMP error's 8
+        // bytes and the status block the call keeps there.
+        reply_.assign(sizeof(ICMP_ECHO_REPLY) + requestData.size() + 8 + sizeof(IO_STATUS_BLOCK) +
+                          16,
+                      0);
+        const DWORD replies = IcmpSendEcho2(
+            handle_, nullptr, nullptr, nullptr, address,
+            const_cast<std::uint8_t*>(requestData.data()), static_cast<WORD>(requestData.size()),
+            nullptr, reply_.data(), static_cast<DWORD>(reply_.size()), timeoutMs_);
+        HelperEcho echo;
+        if (replies == 0) {
+            echo.status = GetLastError();
+        } else {
+            const auto& r = *reinterpret_cast<const ICMP_ECHO_REPLY*>(reply_.data());
+            echo.status = r.Status;
+            echo.from = r.Address;
+            echo.ttl = r.Options.Ttl;
+            // The echoed data lies inside the reply buffer; anything claiming
+            // more than the buffer holds is cut to it.
+            const auto* begin = static_cast<const std::uint8_t*>(r.Data);
+            const auto* bufferEnd = reply_.data() + reply_.size();
+            if (begin >= reply_.data() && begin <= bufferEnd) {
+                echo.data = {begin, std::min<std::size_t>(r.DataSize, bufferEnd - begin)};
             }
-            shortened_ = false;
         }
-        const ULONGLONG deadline = GetTickCount64() + timeoutMs_;
-        for (;;) {
-            Received received = ReceiveOne(buffer, capacity);
-            if (received.error != 0 || !IsEchoRequest(buffer, received.size)) return received;
-            if (timeoutMs_ == 0) continue;  // no timeout: wait on
-            const ULONGLONG now = GetTickCount64();
-            if (now >= deadline) return {WSAETIMEDOUT, 0, 0};
-            shortened_ = true;
-            const int error = SetOption(SO_RCVTIMEO, static_cast<DWORD>(deadline - now));
-            if (error != 0) return {error, 0, 0};
-        }
+        pending_ = HelperEchoDatagram(request, echo);
+        pendingFrom_ = echo.from;
+        return 0;
+    }
+
+    Received ReceiveFrom(std::uint8_t* buffer, std::size_t capacity) override {
+        if (!pending_) return {WSAETIMEDOUT, 0, 0};  // nothing sent: nothing comes
+        const HelperOutcome outcome = std::move(*pending_);
+        pending_.reset();
+        if (outcome.error != 0) return {outcome.error, 0, 0};
+        const std::size_t size = std::min(capacity, outcome.datagram.size());
+        std::copy_n(outcome.datagram.begin(), size, buffer);
+        return {0, size, pendingFrom_};
     }
 
   private:
-    int SetOption(int option, DWORD value) {
-        if (setsockopt(socket_, SOL_SOCKET, option, reinterpret_cast<const char*>(&value),
-                       sizeof value) != 0) {
-            return WSAGetLastError();
-        }
-        return 0;
-    }
-
-    Received ReceiveOne(std::uint8_t* buffer, std::size_t capacity) {
-        Received received;
-        sockaddr_in from{};
-        int fromLength = sizeof from;
-        const int size = recvfrom(socket_, reinterpret_cast<char*>(buffer),
-                                  static_cast<int>(std::min<std::size_t>(capacity, INT_MAX)), 0,
-                                  reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (size == SOCKET_ERROR) {
-            received.error = WSAGetLastError();
-            return received;
-        }
-        received.size = static_cast<std::size_t>(size);
-        received.from = from.sin_addr.s_addr;
-        return received;
-    }
-
-    static bool IsEchoRequest(const std::uint8_t* datagram, std::size_t size) {
-        const EchoReply message = ParseEchoReply(datagram, size, 0);
-        return message.kind == EchoReply::Kind::NotEchoReply &&
-               message.icmpType == kIcmpEchoRequest;
-    }
-
-    SOCKET socket_;
-    std::shared_ptr<WinsockSession> winsock_;
-    DWORD timeoutMs_ = 0;     // 0: none
-    bool shortened_ = false;  // the receive timeout is set below timeoutMs_
+    static constexpr std::size_t kLargestData = 65500;
+    HANDLE handle_;
+    DWORD timeoutMs_ = 60000;
+    std::vector<std::uint8_t> reply_;
+    std::optional<HelperOutcome> pending_;
+    std::uint32_t pendingFrom_ = 0;
 };
 
 }  // namespace
@@ -501,17 +481,13 @@ bool Win32NetworkPlatform::FileExists(const std::wstring& path) {
 // ---- Winsock ----
 
 std::unique_ptr<IcmpSocket> Win32NetworkPlatform::OpenIcmpSocket(int& error) {
-    if (winsock_->Error() != 0) {
-        error = winsock_->Error();
-        return nullptr;
-    }
-    const SOCKET s = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
-    if (s == INVALID_SOCKET) {
-        error = WSAGetLastError();
+    const HANDLE handle = IcmpCreateFile();
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = static_cast<int>(GetLastError());
         return nullptr;
     }
     error = 0;
-    return std::make_unique<Win32IcmpSocket>(s, winsock_);
+    return std::make_unique<Win32IcmpEcho>(handle);
 }
 
 std::optional<std::uint32_t> Win32NetworkPlatform::ResolveHost(const std::string& host) {

@@ -1,6 +1,6 @@
 // The network seam on the real system: RAS (loaded by name at run time), IP
 // Helper, Wininet (loaded at every query), the window manager, the registry's
-// App Paths and raw ICMP sockets through Winsock.
+// App Paths, Winsock's name lookup and the IP helper's ICMP echo service.
 //
 // Every method may be called from any thread; nothing in the object changes
 // after construction.
