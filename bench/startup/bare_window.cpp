@@ -78,7 +78,7 @@ class BareWindow : public Window {
         item.pszText = const_cast<wchar_t*>(L"2024/05/01 08:00:00");
         SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
         if (!status_.Create(Hwnd(), 0xE801)) return -1;
-        status_.SetPaneWidths({100, 200});
+        status_.SetPanes(100, {L"本月累计 0:00:00"});
         status_.SetPaneText(0, L"就绪");
         status_.SetPaneText(1, L"本月累计 0:00:00");
         return 0;

@@ -17,6 +17,14 @@
 // The image strip of the history list and the device tree: sixteen 16 x 16
 // pictures, magenta transparent.
 #define IDB_HISTORY_IMAGES 134
+// The same strips at 20, 24 and 32 pixels (the 16-pixel button strip is
+// IDR_MAINFRAME's bitmap), for screens of more than 96 DPI.
+#define IDB_HISTORY_IMAGES_20 173
+#define IDB_HISTORY_IMAGES_24 174
+#define IDB_HISTORY_IMAGES_32 175
+#define IDB_TOOLBAR_20 170
+#define IDB_TOOLBAR_24 171
+#define IDB_TOOLBAR_32 172
 
 // Status bar panes sized by these blank strings: counting-since text, bytes
 // received, bytes sent, line speed, accumulated and today's time.

@@ -3,7 +3,10 @@
 
   toolbar.bmp  seven 16 x 16 pictures side by side, 24-bit, magenta where
                transparent: connect, edit, options, hang up, sum, report, about
-  offline.ico  a traffic light with the red lamp lit (16 and 32 px)
+  toolbar_20.bmp, toolbar_24.bmp, toolbar_32.bmp
+               the same strip drawn at 20, 24 and 32 pixels for screens of
+               more than 96 DPI
+  offline.ico  a traffic light with the red lamp lit (16, 20, 24, 32, 48 px)
   online.ico   the same light with the green lamp lit
 
 Standard library only. The files are checked in; run this to redraw them:
@@ -19,7 +22,8 @@ from picture_files import circle, polygon, ring, side_by_side, write_bmp24, writ
 
 SAMPLES = 4  # supersampling per axis
 MAGENTA = (255, 0, 255)
-ICON_SIZES = (16, 32)
+ICON_SIZES = (16, 20, 24, 32, 48)
+STRIP_SIZES = (20, 24, 32)  # besides 16
 
 # --- shapes: functions of (x, y) in the unit square, y down, true when inside ---
 
@@ -202,8 +206,8 @@ def render_masked(layers, size):
     return rows
 
 
-def toolbar_strip():
-    return side_by_side([render_masked(p(), 16) for p in TOOLBAR])
+def toolbar_strip(size=16):
+    return side_by_side([render_masked(p(), size) for p in TOOLBAR])
 
 
 # --- the traffic light ---
@@ -257,6 +261,8 @@ def render_alpha(layers, size):
 
 def main(directory):
     write_bmp24(os.path.join(directory, "toolbar.bmp"), toolbar_strip())
+    for size in STRIP_SIZES:
+        write_bmp24(os.path.join(directory, "toolbar_%d.bmp" % size), toolbar_strip(size))
     for name, lit in (("offline.ico", 0), ("online.ico", 2)):
         write_ico(os.path.join(directory, name), [render_alpha(traffic_light(lit), s) for s in ICON_SIZES])
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the image strip of the history list and the device tree.
 
+  images_20.bmp, images_24.bmp, images_32.bmp: the same strip at 20, 24
+  and 32 pixels for screens of more than 96 DPI.
   images.bmp  sixteen 16 x 16 pictures side by side, 24-bit, magenta where
               transparent. The history rows use 2 (a green smiling face: a
               session) and 3 (a red frowning face: a continued or recovered
@@ -25,6 +27,7 @@ from picture_files import circle, polygon, ring, side_by_side, write_bmp24  # no
 
 SAMPLES = 4
 SIZE = 16
+STRIP_SIZES = (20, 24, 32)  # the same strip for screens of more than 96 DPI
 MAGENTA = (255, 0, 255)
 
 
@@ -131,17 +134,17 @@ PICTURES = [
 ]
 
 
-def render(shapes):
+def render(shapes, size=SIZE):
     pixels = []
-    for py in range(SIZE):
+    for py in range(size):
         row = []
-        for px in range(SIZE):
+        for px in range(size):
             acc = [0, 0, 0]
             covered = 0
             for sy in range(SAMPLES):
                 for sx in range(SAMPLES):
-                    x = (px + (sx + 0.5) / SAMPLES) / SIZE
-                    y = (py + (sy + 0.5) / SAMPLES) / SIZE
+                    x = (px + (sx + 0.5) / SAMPLES) / size
+                    y = (py + (sy + 0.5) / SAMPLES) / size
                     colour = None
                     for inside, c in shapes:
                         if inside(x, y):
@@ -163,6 +166,9 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     assert len(PICTURES) == 16
     write_bmp24(os.path.join(out, "images.bmp"), side_by_side([render(p) for p in PICTURES]))
+    for size in STRIP_SIZES:
+        write_bmp24(os.path.join(out, "images_%d.bmp" % size),
+                    side_by_side([render(p, size) for p in PICTURES]))
 
 
 if __name__ == "__main__":

@@ -1,27 +1,33 @@
-// The main window's working surface under Wine: the splitter (initial sizes,
-// dragging a bar, resizing, the active pane), the text pane (read-only, appends
-// at the end, white), the month bar (slots, picker, labels and their colours,
-// month changes, tool tips) and the resources they use. A demo window with all
-// of them is saved as build/screenshots/ui_layout.png.
+// The main window's working surface under Wine, on the real frame: the
+// splitter (initial sizes, dragging a bar, resizing, the active pane), the
+// text pane (read-only, appends at the end, white), the month bar (slots,
+// picker, labels and their colours, month changes, tool tips), a move to a
+// screen of another DPI and the resources they use. The window is saved as
+// build/screenshots/ui_layout.png.
 #include <windows.h>
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/settings/memory_settings_store.h"
 #include "res/main_window_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
+#include "shell/frame/main_frame.h"
 #include "shell/views/month_bar.h"
 #include "shell/views/total_time_view.h"
 #include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/win/message_loop.h"
 #include "shell/win/text.h"
 #include "shell/win/window.h"
+#include "text_fit.h"
 
 namespace hourlink {
 namespace {
@@ -32,11 +38,6 @@ void Pump() {
     win::MessageLoop().RunPending();
 }
 
-HWND MakeControl(const wchar_t* className, HWND parent, DWORD style, const wchar_t* text = L"") {
-    return CreateWindowExW(WS_EX_CLIENTEDGE, className, text, WS_CHILD | WS_VISIBLE | style, 0, 0,
-                           10, 10, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 // The client rectangle of `child` in its parent's coordinates.
 RECT RectInParent(HWND child) {
     RECT r{};
@@ -45,208 +46,148 @@ RECT RectInParent(HWND child) {
     return r;
 }
 
-// The main window's layout as the frame builds it: month bar on top, status
-// bar at the bottom, between them the splitter of tree | (list over text pane).
-class DemoFrame : public Window {
-  public:
-    bool Create(int width, int height) {
-        win::WindowClass wc;
-        wc.name = L"Hourlink.UiLayoutDemo";
-        wc.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        win::CreateArgs args;
-        args.title = L"Hourlink";
-        args.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-        args.x = 0;
-        args.y = 0;
-        args.width = width;
-        args.height = height;
-        return Window::Create(wc, args);
-    }
-
-    HWND status = nullptr;
-    HFONT font = nullptr;
-    CMonthBar bar;
-    widgets::CViewExSplitWnd outer;
-    widgets::CViewExSplitWnd inner;
-    HWND tree = nullptr;
-    HWND list = nullptr;
-    CTotalTimeView text;
-
-  protected:
-    LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
-        switch (msg) {
-            case WM_CREATE:
-                OnCreate();
-                return 0;
-            case WM_SIZE:
-                Layout();
-                return 0;
-        }
-        return Window::WndProc(msg, wp, lp);
-    }
-
-  private:
-    void OnCreate() {
-        status =
-            CreateWindowExW(0, STATUSCLASSNAMEW, L"就绪", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0,
-                            0, 0, 0, Hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr);
-        font = reinterpret_cast<HFONT>(SendMessageW(status, WM_GETFONT, 0, 0));
-        if (!font) font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        bar.Create(Hwnd(), font);
-
-        RECT client = Client();
-        outer.Create(Hwnd(), 1, 2, 0xE900);
-        outer.SetColumnWidth(0, 200);
-        tree = MakeControl(WC_TREEVIEWW, outer.Hwnd(),
-                           TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS);
-        outer.SetPane(0, 0, tree);
-        inner.Create(outer.Hwnd(), 2, 1, 0xE901, WS_CHILD | WS_VISIBLE | WS_BORDER);
-        inner.SetRowHeight(0, (client.bottom - client.top) * 2 / 3);
-        outer.SetPane(0, 1, inner.Hwnd());
-        list = MakeControl(WC_LISTVIEWW, inner.Hwnd(), LVS_REPORT | LVS_SHOWSELALWAYS);
-        inner.SetPane(0, 0, list);
-        text.Create(inner.Hwnd(), 0xE902, font);
-        inner.SetPane(1, 0, text.Hwnd());
-        Layout();
-    }
-
-    // The client area between the month bar and the status bar.
-    RECT Client() const {
-        RECT r{};
-        GetClientRect(Hwnd(), &r);
-        if (bar.Hwnd()) r.top = RectInParent(bar.Hwnd()).bottom;
-        if (status) r.bottom -= RectInParent(status).bottom - RectInParent(status).top;
-        return r;
-    }
-
-    void Layout() {
-        bar.AutoSize();
-        if (status) SendMessageW(status, WM_SIZE, 0, 0);
-        if (!outer.Hwnd()) return;
-        RECT r = Client();
-        MoveWindow(outer.Hwnd(), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    }
-};
-
+// The real main window at its default size, its splitters found from their
+// panes.
 class UiLayout : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX controls{};
-        controls.dwSize = sizeof controls;
-        controls.dwICC = ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_BAR_CLASSES;
-        InitCommonControlsEx(&controls);
-    }
     void SetUp() override {
-        ASSERT_TRUE(demo.Create(1040, 600));
-        demo.Show(SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(frame.Create(settings));
+        frame.Show(SW_SHOWNOACTIVATE);
         Pump();
+        outer = Splitter(frame.EnumView().Hwnd());
+        inner = Splitter(frame.TotalTimeView().Hwnd());
+        ASSERT_NE(outer, nullptr);
+        ASSERT_NE(inner, nullptr);
+        tree = frame.EnumView().Hwnd();
+        font = frame.StatusBar().Font();
     }
-    DemoFrame demo;
+    void TearDown() override {
+        frame.Destroy();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+    }
+    static widgets::CViewExSplitWnd* Splitter(HWND pane) {
+        return dynamic_cast<widgets::CViewExSplitWnd*>(Window::FromHwnd(GetParent(pane)));
+    }
+    // The tree's column: 200 pixels, or what the root's text needs.
+    int TreeWidth() { return std::max(200, frame.EnumView().WidthForRoot()); }
+
+    MemorySettingsStore settings;
+    CMainFrame frame;
+    widgets::CViewExSplitWnd* outer = nullptr;
+    widgets::CViewExSplitWnd* inner = nullptr;
+    HWND tree = nullptr;
+    HFONT font = nullptr;
+    CMonthBar& monthBar = frame.MonthBar();
+    CTotalTimeView& text = frame.TotalTimeView();
 };
 
 // --- the splitter ---
 
 TEST_F(UiLayout, SplitterStartsWithTheTreeColumnAndTwoThirdsForTheList) {
     RECT client{};
-    GetClientRect(demo.outer.Hwnd(), &client);
-    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
-    EXPECT_EQ(demo.outer.ColumnWidth(1), client.right - 200 - widgets::CViewExSplitWnd::kBarSize);
-    EXPECT_EQ(RectInParent(demo.tree).right - RectInParent(demo.tree).left, 200);
-    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 200 + widgets::CViewExSplitWnd::kBarSize);
+    GetClientRect(outer->Hwnd(), &client);
+    const int w = TreeWidth();
+    EXPECT_EQ(outer->ColumnWidth(0), w);
+    EXPECT_EQ(outer->ColumnWidth(1), client.right - w - widgets::CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(tree).right - RectInParent(tree).left, w);
+    EXPECT_EQ(RectInParent(inner->Hwnd()).left, w + widgets::CViewExSplitWnd::kBarSize);
 
-    // The list gets two thirds of the frame's client height, the text pane the
-    // rest, which is about a third.
-    const int height = client.bottom;
-    EXPECT_EQ(demo.inner.RowHeight(0), height * 2 / 3);
+    // The list gets two thirds of the frame's client height, the text pane
+    // what is left between the bars.
+    RECT frameClient{};
+    GetClientRect(frame.Hwnd(), &frameClient);
+    const int height = frameClient.bottom;
+    EXPECT_EQ(inner->RowHeight(0), height * 2 / 3);
     RECT innerClient{};
-    GetClientRect(demo.inner.Hwnd(), &innerClient);
-    EXPECT_EQ(demo.inner.RowHeight(1),
+    GetClientRect(inner->Hwnd(), &innerClient);
+    EXPECT_EQ(inner->RowHeight(1),
               innerClient.bottom - height * 2 / 3 - widgets::CViewExSplitWnd::kBarSize);
-    EXPECT_NEAR(demo.inner.RowHeight(1), height / 3, 12);
-    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top,
-              height * 2 / 3 + widgets::CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(text.Hwnd()).top, height * 2 / 3 + widgets::CViewExSplitWnd::kBarSize);
 }
 
 TEST_F(UiLayout, DraggingABarMovesItAndStopsAtTheMinimumPaneSize) {
-    HWND splitter = demo.outer.Hwnd();
+    HWND splitter = outer->Hwnd();
     // Take the bar 2 pixels into it, move right by 100, let go.
-    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(202, 50));
+    const int w = TreeWidth();
+    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(w + 2, 50));
     EXPECT_EQ(GetCapture(), splitter);
-    SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(302, 60));
-    EXPECT_EQ(demo.outer.ColumnWidth(0), 300);  // live, before the button is up
-    SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(302, 60));
+    SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(w + 102, 60));
+    EXPECT_EQ(outer->ColumnWidth(0), w + 100);  // live, before the button is up
+    SendMessageW(splitter, WM_LBUTTONUP, 0, MAKELPARAM(w + 102, 60));
     EXPECT_NE(GetCapture(), splitter);
-    EXPECT_EQ(RectInParent(demo.tree).right, 300);
-    EXPECT_EQ(RectInParent(demo.inner.Hwnd()).left, 300 + widgets::CViewExSplitWnd::kBarSize);
+    EXPECT_EQ(RectInParent(tree).right, w + 100);
+    EXPECT_EQ(RectInParent(inner->Hwnd()).left, w + 100 + widgets::CViewExSplitWnd::kBarSize);
 
     // Moving the mouse without the bar held changes nothing.
-    SendMessageW(splitter, WM_MOUSEMOVE, 0, MAKELPARAM(500, 60));
-    EXPECT_EQ(demo.outer.ColumnWidth(0), 300);
+    SendMessageW(splitter, WM_MOUSEMOVE, 0, MAKELPARAM(w + 300, 60));
+    EXPECT_EQ(outer->ColumnWidth(0), w + 100);
 
     // Far past the right edge: the right pane keeps its minimum.
     RECT client{};
     GetClientRect(splitter, &client);
-    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 50));
+    SendMessageW(splitter, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(w + 100, 50));
     SendMessageW(splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(client.right + 400, 60));
     SendMessageW(splitter, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(demo.outer.ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
+    EXPECT_EQ(outer->ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
 
     // A click in a pane's room (not on a bar) does not start a drag.
-    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    EXPECT_NE(GetCapture(), demo.inner.Hwnd());
+    SendMessageW(inner->Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    EXPECT_NE(GetCapture(), inner->Hwnd());
 
     // The row bar of the inner splitter drags up and down.
-    const int bar = demo.inner.RowHeight(0);
-    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, bar + 1));
-    SendMessageW(demo.inner.Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, bar - 49));
-    SendMessageW(demo.inner.Hwnd(), WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(demo.inner.RowHeight(0), bar - 50);
-    EXPECT_EQ(RectInParent(demo.text.Hwnd()).top, bar - 50 + widgets::CViewExSplitWnd::kBarSize);
+    const int bar = inner->RowHeight(0);
+    SendMessageW(inner->Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, bar + 1));
+    SendMessageW(inner->Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(5, bar - 49));
+    SendMessageW(inner->Hwnd(), WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(inner->RowHeight(0), bar - 50);
+    EXPECT_EQ(RectInParent(text.Hwnd()).top, bar - 50 + widgets::CViewExSplitWnd::kBarSize);
 }
 
 TEST_F(UiLayout, ResizingKeepsTheTreeWidthAndTheRowProportions) {
-    const int listBefore = demo.inner.RowHeight(0);
-    const int textBefore = demo.inner.RowHeight(1);
-    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 900, 800, SWP_NOZORDER | SWP_NOACTIVATE);
+    const int listBefore = inner->RowHeight(0);
+    const int textBefore = inner->RowHeight(1);
+    SetWindowPos(frame.Hwnd(), nullptr, 0, 0, 900, 800, SWP_NOZORDER | SWP_NOACTIVATE);
     Pump();
-    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
+    EXPECT_EQ(outer->ColumnWidth(0), TreeWidth());
     const double before = static_cast<double>(listBefore) / (listBefore + textBefore);
-    const double after = static_cast<double>(demo.inner.RowHeight(0)) /
-                         (demo.inner.RowHeight(0) + demo.inner.RowHeight(1));
-    EXPECT_GT(demo.inner.RowHeight(0), listBefore);
+    const double after =
+        static_cast<double>(inner->RowHeight(0)) / (inner->RowHeight(0) + inner->RowHeight(1));
+    EXPECT_GT(inner->RowHeight(0), listBefore);
     EXPECT_NEAR(after, before, 0.01);
 
     // Too small for the tree's width: the last column keeps its minimum and
     // the tree gives way; growing again gives the tree its width back.
-    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 150, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(frame.Hwnd(), nullptr, 0, 0, 150, 400, SWP_NOZORDER | SWP_NOACTIVATE);
     Pump();
     RECT client{};
-    GetClientRect(demo.outer.Hwnd(), &client);
+    GetClientRect(outer->Hwnd(), &client);
     if (client.right >
         widgets::CViewExSplitWnd::kMinPaneSize * 2 + widgets::CViewExSplitWnd::kBarSize) {
-        EXPECT_EQ(demo.outer.ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
-        EXPECT_EQ(demo.outer.ColumnWidth(0) + widgets::CViewExSplitWnd::kBarSize +
-                      demo.outer.ColumnWidth(1),
-                  client.right);
+        EXPECT_EQ(outer->ColumnWidth(1), widgets::CViewExSplitWnd::kMinPaneSize);
+        EXPECT_EQ(
+            outer->ColumnWidth(0) + widgets::CViewExSplitWnd::kBarSize + outer->ColumnWidth(1),
+            client.right);
     }
-    SetWindowPos(demo.Hwnd(), nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(frame.Hwnd(), nullptr, 0, 0, 900, 600, SWP_NOZORDER | SWP_NOACTIVATE);
     Pump();
-    EXPECT_EQ(demo.outer.ColumnWidth(0), 200);
+    EXPECT_EQ(outer->ColumnWidth(0), TreeWidth());
 }
 
 TEST_F(UiLayout, ActivePaneIsThePaneHoldingTheFocus) {
-    SetFocus(demo.text.Hwnd());
+    SetFocus(text.Hwnd());
     int row = -1;
     int column = -1;
-    EXPECT_EQ(demo.inner.ActivePane(&row, &column), demo.text.Hwnd());
+    EXPECT_EQ(inner->ActivePane(&row, &column), text.Hwnd());
     EXPECT_EQ(row, 1);
     EXPECT_EQ(column, 0);
     // The outer splitter reports the pane that contains the focused window.
-    EXPECT_EQ(demo.outer.ActivePane(&row, &column), demo.inner.Hwnd());
+    EXPECT_EQ(outer->ActivePane(&row, &column), inner->Hwnd());
     EXPECT_EQ(column, 1);
-    SetFocus(demo.tree);
-    EXPECT_EQ(demo.outer.ActivePane(), demo.tree);
-    EXPECT_EQ(demo.inner.ActivePane(), nullptr);
+    SetFocus(tree);
+    EXPECT_EQ(outer->ActivePane(), tree);
+    EXPECT_EQ(inner->ActivePane(), nullptr);
 }
 
 // --- the text pane ---
@@ -259,16 +200,17 @@ std::wstring TextOf(HWND hwnd) {
 }
 
 TEST_F(UiLayout, TextPaneAppendsAtTheEndWhereverTheCaretIs) {
-    HWND edit = demo.text.Hwnd();
-    demo.text.Append(L"ADSL在线\r\n");
-    demo.text.Append(L"拨号失败有错误 691\n");  // a bare "\n" still breaks the line
+    HWND edit = text.Hwnd();
+    SetWindowTextW(edit, L"");
+    text.Append(L"ADSL在线\r\n");
+    text.Append(L"拨号失败有错误 691\n");  // a bare "\n" still breaks the line
     EXPECT_EQ(TextOf(edit), L"ADSL在线\r\n拨号失败有错误 691\r\n");
     EXPECT_EQ(SendMessageW(edit, EM_GETLINECOUNT, 0, 0), 3);
 
     // The user selected something at the start: the text still goes at the end
     // and the selection text is kept.
     SendMessageW(edit, EM_SETSEL, 0, 4);
-    demo.text.Append(L"ADSL离线\r\n");
+    text.Append(L"ADSL离线\r\n");
     EXPECT_EQ(TextOf(edit), L"ADSL在线\r\n拨号失败有错误 691\r\nADSL离线\r\n");
     DWORD start = 0;
     DWORD end = 0;
@@ -278,10 +220,11 @@ TEST_F(UiLayout, TextPaneAppendsAtTheEndWhereverTheCaretIs) {
 }
 
 TEST_F(UiLayout, TextPaneIsReadOnlyButCopies) {
-    HWND edit = demo.text.Hwnd();
+    HWND edit = text.Hwnd();
+    SetWindowTextW(edit, L"");
     EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
     EXPECT_TRUE(GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE);
-    demo.text.Append(L"总时间: 1:02:03\r\n");
+    text.Append(L"总时间: 1:02:03\r\n");
     SetFocus(edit);
     SendMessageW(edit, WM_CHAR, L'x', 0);
     SendMessageW(edit, WM_KEYDOWN, VK_BACK, 0);
@@ -291,7 +234,7 @@ TEST_F(UiLayout, TextPaneIsReadOnlyButCopies) {
 
     SendMessageW(edit, EM_SETSEL, 0, 3);
     SendMessageW(edit, WM_COPY, 0, 0);
-    ASSERT_TRUE(OpenClipboard(demo.Hwnd()));
+    ASSERT_TRUE(OpenClipboard(frame.Hwnd()));
     HANDLE data = GetClipboardData(CF_UNICODETEXT);
     std::wstring copied = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"";
     if (data) GlobalUnlock(data);
@@ -300,12 +243,13 @@ TEST_F(UiLayout, TextPaneIsReadOnlyButCopies) {
 }
 
 TEST_F(UiLayout, TextPaneKeepsGrowingAndShowsTheNewestLine) {
-    HWND edit = demo.text.Hwnd();
+    HWND edit = text.Hwnd();
     EXPECT_GE(static_cast<DWORD>(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
     // Past an edit control's default limit of 32767 characters.
+    SetWindowTextW(edit, L"");
     const std::wstring line = L"2004/03/01 12:00:00 ADSL在线 0123456789\r\n";
     constexpr int kLines = 900;
-    for (int i = 0; i < kLines; ++i) demo.text.Append(line);
+    for (int i = 0; i < kLines; ++i) text.Append(line);
     EXPECT_EQ(GetWindowTextLengthW(edit), static_cast<int>(line.size() * kLines));
     EXPECT_GT(GetWindowTextLengthW(edit), 32767);
     const int lines = static_cast<int>(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
@@ -315,7 +259,7 @@ TEST_F(UiLayout, TextPaneKeepsGrowingAndShowsTheNewestLine) {
     GetClientRect(edit, &client);
     TEXTMETRICW tm{};
     HDC dc = GetDC(edit);
-    HGDIOBJ old = SelectObject(dc, demo.font);
+    HGDIOBJ old = SelectObject(dc, font);
     GetTextMetricsW(dc, &tm);
     SelectObject(dc, old);
     ReleaseDC(edit, dc);
@@ -326,8 +270,8 @@ TEST_F(UiLayout, TextPaneKeepsGrowingAndShowsTheNewestLine) {
 }
 
 TEST_F(UiLayout, TextPaneIsWhiteAndInTheStatusBarFont) {
-    HWND edit = demo.text.Hwnd();
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), demo.font);
+    HWND edit = text.Hwnd();
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), font);
     HDC dc = CreateCompatibleDC(nullptr);
     SetBkColor(dc, RGB(1, 2, 3));
     // What the read-only edit asks its parent (the inner splitter) for.
@@ -343,14 +287,14 @@ TEST_F(UiLayout, TextPaneIsWhiteAndInTheStatusBarFont) {
     // Another font set on the control is replaced at the next update.
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(SYSTEM_FIXED_FONT)),
                  FALSE);
-    demo.text.Append(L"x");
-    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), demo.font);
+    text.Append(L"x");
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(edit, WM_GETFONT, 0, 0)), font);
 }
 
 // --- the month bar ---
 
 TEST_F(UiLayout, MonthBarHasItsSixteenSlots) {
-    HWND bar = demo.bar.Hwnd();
+    HWND bar = monthBar.Hwnd();
     EXPECT_EQ(GetDlgCtrlID(bar), ID_MONTH_BAR);
     EXPECT_TRUE(GetWindowLongW(bar, GWL_STYLE) & TBSTYLE_TOOLTIPS);
     ASSERT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 16);
@@ -399,9 +343,9 @@ SYSTEMTIME PickerValue(HWND picker) {
 }
 
 TEST_F(UiLayout, MonthPickerShowsMonthsFrom1981To2037) {
-    HWND picker = demo.bar.Picker();
+    HWND picker = monthBar.Picker();
     ASSERT_NE(picker, nullptr);
-    EXPECT_EQ(GetParent(picker), demo.bar.Hwnd());
+    EXPECT_EQ(GetParent(picker), monthBar.Hwnd());
     EXPECT_EQ(GetDlgCtrlID(picker), IDC_MONTH_PICKER);
     EXPECT_TRUE(GetWindowLongW(picker, GWL_STYLE) & DTS_UPDOWN);
     wchar_t className[64]{};
@@ -418,29 +362,27 @@ TEST_F(UiLayout, MonthPickerShowsMonthsFrom1981To2037) {
     EXPECT_EQ(range[1].wMonth, 12);
     EXPECT_EQ(range[1].wDay, 31);
 
-    // It starts at this month.
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
+    // It starts at the month the history list shows.
     SYSTEMTIME value = PickerValue(picker);
-    EXPECT_EQ(value.wYear, now.wYear);
-    EXPECT_EQ(value.wMonth, now.wMonth);
+    EXPECT_EQ(value.wYear, frame.DisplayedMonth().year);
+    EXPECT_EQ(value.wMonth, frame.DisplayedMonth().month);
 
-    demo.bar.SetMonth(2004, 3);
+    monthBar.SetMonth(2004, 3);
     value = PickerValue(picker);
     EXPECT_EQ(value.wYear, 2004);
     EXPECT_EQ(value.wMonth, 3);
-    EXPECT_EQ(demo.bar.Year(), 2004);
-    EXPECT_EQ(demo.bar.Month(), 3);
+    EXPECT_EQ(monthBar.Year(), 2004);
+    EXPECT_EQ(monthBar.Month(), 3);
     // Records of years to come can be shown.
-    demo.bar.SetMonth(2035, 7);
+    monthBar.SetMonth(2035, 7);
     EXPECT_EQ(PickerValue(picker).wYear, 2035);
 }
 
 TEST_F(UiLayout, PickingAMonthTellsWhoListens) {
     std::vector<std::pair<int, int>> picked;
-    demo.bar.OnMonthChanged([&](int year, int month) { picked.emplace_back(year, month); });
-    HWND picker = demo.bar.Picker();
-    demo.bar.SetMonth(2004, 2);
+    monthBar.OnMonthChanged([&](int year, int month) { picked.emplace_back(year, month); });
+    HWND picker = monthBar.Picker();
+    monthBar.SetMonth(2004, 2);
     EXPECT_TRUE(picked.empty());  // setting it from the program is not a pick
 
     // The user changes the month: the control announces its new value.
@@ -455,29 +397,30 @@ TEST_F(UiLayout, PickingAMonthTellsWhoListens) {
     change.nmhdr.code = DTN_DATETIMECHANGE;
     change.dwFlags = GDT_VALID;
     change.st = st;
-    SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
+    SendMessageW(monthBar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
     ASSERT_EQ(picked.size(), 1u);
     EXPECT_EQ(picked[0], std::make_pair(2004, 3));
-    EXPECT_EQ(demo.bar.Month(), 3);
+    EXPECT_EQ(monthBar.Month(), 3);
 
     // "No date" is not a month.
     change.dwFlags = GDT_NONE;
-    SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
+    SendMessageW(monthBar.Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER, reinterpret_cast<LPARAM>(&change));
     EXPECT_EQ(picked.size(), 1u);
 }
 
 TEST_F(UiLayout, LabelsAreGreenOnBlackAndSizedToTheirFirstTexts) {
     const wchar_t* first[6] = {L"本月用时:",   L"000:00:00   ",  L"本次用时:",
                                L"00:00:00   ", L"本次开始时间:", L"  "};
-    HWND bar = demo.bar.Hwnd();
+    HWND bar = monthBar.Hwnd();
     HDC screen = GetDC(bar);
-    HGDIOBJ old = SelectObject(screen, demo.font);
+    HGDIOBJ old = SelectObject(screen, font);
     for (int i = 0; i < 6; ++i) {
-        HWND label = demo.bar.Label(i);
+        HWND label = monthBar.Label(i);
         ASSERT_NE(label, nullptr);
-        EXPECT_EQ(TextOf(label), first[i]);
+        // The value labels show the frame's figures by now.
+        if (i % 2 == 0) EXPECT_EQ(TextOf(label), first[i]);
         EXPECT_EQ(GetDlgCtrlID(label), 10 + i);
-        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), demo.font);
+        EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), font);
         RECT slot{};
         SendMessageW(bar, TB_GETITEMRECT, 10 + i, reinterpret_cast<LPARAM>(&slot));
         const RECT r = RectInParent(label);
@@ -497,7 +440,7 @@ TEST_F(UiLayout, LabelsAreGreenOnBlackAndSizedToTheirFirstTexts) {
     HDC dc = CreateCompatibleDC(nullptr);
     auto brush =
         reinterpret_cast<HBRUSH>(SendMessageW(bar, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                              reinterpret_cast<LPARAM>(demo.bar.Label(3))));
+                                              reinterpret_cast<LPARAM>(monthBar.Label(3))));
     LOGBRUSH lb{};
     ASSERT_TRUE(GetObjectW(brush, sizeof lb, &lb));
     EXPECT_EQ(lb.lbColor, RGB(0, 0, 0));
@@ -505,13 +448,13 @@ TEST_F(UiLayout, LabelsAreGreenOnBlackAndSizedToTheirFirstTexts) {
     EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
     DeleteDC(dc);
 
-    demo.bar.SetMonthTotal(L"123:04:05");
-    demo.bar.SetSessionTime(L"0:10:00");
-    demo.bar.SetSessionStart(L"2004/03/01 08:00:00");
-    EXPECT_EQ(TextOf(demo.bar.Label(1)), L"123:04:05");
-    EXPECT_EQ(TextOf(demo.bar.Label(3)), L"0:10:00");
-    EXPECT_EQ(TextOf(demo.bar.Label(5)), L"2004/03/01 08:00:00");
-    EXPECT_EQ(TextOf(demo.bar.Label(0)), L"本月用时:");
+    monthBar.SetMonthTotal(L"123:04:05");
+    monthBar.SetSessionTime(L"0:10:00");
+    monthBar.SetSessionStart(L"2004/03/01 08:00:00");
+    EXPECT_EQ(TextOf(monthBar.Label(1)), L"123:04:05");
+    EXPECT_EQ(TextOf(monthBar.Label(3)), L"0:10:00");
+    EXPECT_EQ(TextOf(monthBar.Label(5)), L"2004/03/01 08:00:00");
+    EXPECT_EQ(TextOf(monthBar.Label(0)), L"本月用时:");
 }
 
 TEST_F(UiLayout, ButtonToolTipsComeFromTheStringResources) {
@@ -521,14 +464,14 @@ TEST_F(UiLayout, ButtonToolTipsComeFromTheStringResources) {
     } cases[] = {{32772, L"连接..."},      {32778, L"编辑..."},    {32780, L"选项..."},
                  {32779, L"挂断"},         {32789, L"计算总时间"}, {32792, L"生成HTML报表"},
                  {57664, L"关于 Hourlink"}};
-    HWND tips = reinterpret_cast<HWND>(SendMessageW(demo.bar.Hwnd(), TB_GETTOOLTIPS, 0, 0));
+    HWND tips = reinterpret_cast<HWND>(SendMessageW(monthBar.Hwnd(), TB_GETTOOLTIPS, 0, 0));
     ASSERT_NE(tips, nullptr);
     for (const auto& c : cases) {
         NMTTDISPINFOW info{};
         info.hdr.hwndFrom = tips;
         info.hdr.idFrom = c.id;
         info.hdr.code = TTN_GETDISPINFOW;
-        SendMessageW(demo.bar.Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(monthBar.Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
         ASSERT_NE(info.lpszText, nullptr) << c.id;
         EXPECT_STREQ(info.lpszText, c.tip) << c.id;
     }
@@ -616,7 +559,8 @@ COLORREF IconPixel(HICON icon, int size, int x, int y) {
 }
 
 TEST(UiResources, TrafficLightIconsShowRedOfflineAndGreenOnline) {
-    for (int size : {16, 32}) {
+    // Every size the shell asks for, so the tray icon is never scaled up.
+    for (int size : {16, 20, 24, 32, 48}) {
         auto load = [&](int id) {
             return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
                                                  IMAGE_ICON, size, size, 0));
@@ -664,57 +608,69 @@ TEST(UiResources, StatusPaneStringsAreBlanksOfTheirWidths) {
     EXPECT_EQ(totals.find_first_not_of(L' '), std::wstring::npos);
 }
 
+// --- another DPI ---
+
+int ImageSize(HIMAGELIST images) {
+    int cx = 0;
+    int cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    return cx;
+}
+
+int FontHeight(HFONT font) {
+    LOGFONTW lf{};
+    GetObjectW(font, sizeof lf, &lf);
+    return std::abs(lf.lfHeight);
+}
+
+TEST_F(UiLayout, MovingToAScreenOf144DpiRemakesFontsPicturesAndSizes) {
+    const int fontBefore = FontHeight(font);
+    monthBar.EnableButton(ID_HANG_UP, false);
+    RECT suggested{0, 0, 1000, 700};
+    SendMessageW(frame.Hwnd(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    Pump();
+    EXPECT_EQ(frame.Dpi(), 144);
+    RECT r{};
+    GetWindowRect(frame.Hwnd(), &r);
+    EXPECT_EQ(r.right - r.left, 1000);
+    EXPECT_GE(outer->ColumnWidth(0), 300);
+    EXPECT_GT(FontHeight(frame.StatusBar().Font()), fontBefore);
+    for (HWND control : {frame.EnumView().Hwnd(), frame.HourlinkView().Hwnd(), text.Hwnd(),
+                         monthBar.Picker(), monthBar.Label(0)}) {
+        EXPECT_EQ(test::FontOf(control), frame.StatusBar().Font());
+    }
+    EXPECT_EQ(ImageSize(reinterpret_cast<HIMAGELIST>(
+                  SendMessageW(monthBar.Hwnd(), TB_GETIMAGELIST, 0, 0))),
+              24);
+    EXPECT_EQ(ImageSize(ListView_GetImageList(frame.HourlinkView().Hwnd(), LVSIL_SMALL)), 24);
+    EXPECT_EQ(ImageSize(TreeView_GetImageList(tree, TVSIL_NORMAL)), 24);
+    EXPECT_EQ(RectInParent(monthBar.Label(5)).right, 1536);
+    // The buttons keep their states.
+    EXPECT_FALSE(monthBar.IsButtonEnabled(ID_HANG_UP));
+    EXPECT_TRUE(monthBar.IsButtonEnabled(ID_APP_ABOUT));
+    for (const std::string& fault : test::TextsThatDoNotFit(frame.Hwnd(), 144)) {
+        ADD_FAILURE() << fault;
+    }
+}
+
 // --- the screenshot ---
 
-TEST_F(UiLayout, DemoWindowScreenshot) {
-    // Something to look at in every pane.
-    HTREEITEM root = nullptr;
-    const wchar_t* items[] = {L"我的电脑", L"ADSL (PPPoE)", L"本地连接"};
-    for (int i = 0; i < 3; ++i) {
-        TVINSERTSTRUCTW insert{};
-        insert.hParent = i == 0 ? TVI_ROOT : root;
-        insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = TVIF_TEXT;
-        insert.item.pszText = const_cast<wchar_t*>(items[i]);
-        HTREEITEM item = reinterpret_cast<HTREEITEM>(
-            SendMessageW(demo.tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
-        if (i == 0) root = item;
-    }
-    SendMessageW(demo.tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
-    const wchar_t* columns[] = {L"开始时间", L"结束时间", L"在线时间", L"连接名称"};
-    for (int i = 0; i < 4; ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH;
-        column.cx = 140;
-        column.pszText = const_cast<wchar_t*>(columns[i]);
-        SendMessageW(demo.list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
-    LVITEMW row{};
-    row.mask = LVIF_TEXT;
-    row.pszText = const_cast<wchar_t*>(L"2004/03/01 08:00:00");
-    SendMessageW(demo.list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-    demo.text.Append(L"ADSL在线\r\n");
-    demo.text.Append(L"ADSL离线\r\n选中 1 条记录, 总时间 0:10:00\r\n");
-    demo.bar.SetMonthTotal(L"12:34:56");
-    demo.bar.SetSessionTime(L"0:10:00");
-    demo.bar.SetSessionStart(L"2004/03/01 08:00:00");
-    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
-    SetMenu(demo.Hwnd(), menu);
-    SetWindowPos(demo.Hwnd(), HWND_TOP, 0, 0, 1024, 600, SWP_SHOWWINDOW);
-    SendMessageW(demo.Hwnd(), WM_SIZE, 0, 0);
-    RedrawWindow(demo.Hwnd(), nullptr, nullptr,
+TEST_F(UiLayout, MainWindowScreenshot) {
+    text.Append(L"ADSL在线\r\n");
+    text.Append(L"ADSL离线\r\n选中 1 条记录, 总时间 0:10:00\r\n");
+    monthBar.SetMonthTotal(L"12:34:56");
+    monthBar.SetSessionTime(L"0:10:00");
+    monthBar.SetSessionStart(L"2004/03/01 08:00:00");
+    SetWindowPos(frame.Hwnd(), HWND_TOP, 0, 0, 1024, 600, SWP_SHOWWINDOW);
+    RedrawWindow(frame.Hwnd(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     for (int i = 0; i < 10; ++i) {
         Pump();
         Sleep(50);
     }
-
-    const test::WindowPixels shot = test::CaptureWindow(demo.Hwnd());
-    SetMenu(demo.Hwnd(), nullptr);
-    DestroyMenu(menu);
-
+    const test::WindowPixels shot = test::CaptureWindow(frame.Hwnd());
     EXPECT_GT(test::ColourCount(shot), 8u) << "the screenshot is nearly blank";
-
     const std::string path = test::ScreenshotPath("ui_layout");
     ASSERT_TRUE(test::SavePng(shot, path)) << path;
 }

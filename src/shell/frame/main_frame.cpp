@@ -15,6 +15,7 @@
 #include "shell/frame/frame_messages.h"
 #include "shell/frame/frame_services.h"
 #include "shell/platform/program_file.h"
+#include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
 #ifndef WM_DPICHANGED
@@ -33,6 +34,7 @@ constexpr int kInnerSplitterId = 0xE811;
 constexpr int kTreeId = 0xE900;
 constexpr int kListId = 0xE901;
 constexpr int kTextPaneId = 0xE902;
+// At 96 DPI.
 constexpr int kTreeWidth = 200;
 
 HICON LoadProgramIcon(int sizeMetricX, int sizeMetricY) {
@@ -78,8 +80,13 @@ bool CMainFrame::Create(SettingsStore& settings) {
     const std::wstring title = Title();
     win::CreateArgs args;
     args.title = title.c_str();
-    args.width = 800;
-    args.height = 560;
+    // The default size at the DPI of the screen it opens on, within the work area.
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const FrameSize size =
+        DefaultFrameSize(win::SystemDpi(), work.right - work.left, work.bottom - work.top);
+    args.width = size.width;
+    args.height = size.height;
     // A saved placement is used only when all five values are there.
     if (const auto saved = ReadWindowPlacement(settings, settings::kFrame)) {
         const WindowRect r =
@@ -119,6 +126,8 @@ int CMainFrame::OnCreate() {
     CreateAutomation();
     Win32DialPlatform::SetNotifyWindow(Hwnd(), WM_RAS_DIAL_STATE);
 
+    dpi_ = win::DpiOf(Hwnd());
+    font_.Reset(win::CreateUiFont(dpi_));
     CreateStatusBar();
     CDropWindow::Reports drop;
     drop.command = [this](UINT id) { RunCommand(id); };
@@ -126,7 +135,7 @@ int CMainFrame::OnCreate() {
     drop.closeRequested = [this] { PostMessageW(Hwnd(), WM_CLOSE, 0, 0); };
     dropWindow_.Create(Hwnd(), *settings_, std::move(drop));
     // The month bar in the status bar's font.
-    if (!monthBar_.Create(Hwnd(), statusBar_.Font())) return -1;
+    if (!monthBar_.Create(Hwnd(), statusBar_.Font(), dpi_)) return -1;
     monthBar_.OnMonthChanged([this](int year, int month) { hourlinkView_.ShowMonth(year, month); });
     monthBar_.OnHotButtonChanged(
         [this](int command) { statusBar_.PromptCommand(static_cast<UINT>(command)); });
@@ -138,6 +147,8 @@ int CMainFrame::OnCreate() {
     monthBar_.SetMonth(month.year, month.month);
     UpdateButtons();
     LayoutChildren();
+    // Once the tree is laid out, its root's text can be measured.
+    outerSplitter_.SetColumnWidth(0, TreeWidth());
     ShowOfflineTexts();
     SetTimer(Hwnd(), kDayTimer, session_->MillisecondsToNextDay(), nullptr);
     // Putting up the icon is a round trip to the shell's process: it waits
@@ -150,7 +161,7 @@ void CMainFrame::PutUpTrayIcon() {
     // The state and tip of the moment: what came before was kept by the frame.
     const auto icon = static_cast<HICON>(LoadImageW(
         GetModuleHandleW(nullptr), MAKEINTRESOURCEW(session_->Online() ? IDI_ONLINE : IDI_OFFLINE),
-        IMAGE_ICON, 16, 16, LR_SHARED));
+        IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     trayIcon_.Create(Hwnd(), WM_TRAY_NOTIFY, trayIcon_.TooltipText(), icon, IDR_TRAY_MENU);
     ShowTrayHintOnce();
 }
@@ -166,14 +177,15 @@ void CMainFrame::ShowTrayHintOnce() {
 
 void CMainFrame::CreateStatusBar() {
     statusBar_.Create(Hwnd(), kStatusBarId);
+    statusBar_.SetDpi(dpi_, font_.Get());
     // Panes sized by the blank strings 130..134: counting since, totals,
     // received, sent, speed.
-    std::vector<int> widths{100};
+    std::vector<std::wstring> texts;
     for (int id :
          {IDS_PANE_SINCE, IDS_PANE_TOTALS, IDS_PANE_RECEIVED, IDS_PANE_SENT, IDS_PANE_SPEED}) {
-        widths.push_back(statusBar_.TextWidth(win::LoadResourceString(id)));
+        texts.push_back(win::LoadResourceString(id));
     }
-    statusBar_.SetPaneWidths(std::move(widths));
+    statusBar_.SetPanes(100, std::move(texts));
 }
 
 void CMainFrame::CreateViews() {
@@ -183,6 +195,8 @@ void CMainFrame::CreateViews() {
     CEnumView::Args tree;
     tree.parent = outerSplitter_.Hwnd();
     tree.id = kTreeId;
+    tree.dpi = dpi_;
+    tree.font = font_.Get();
     tree.devices = ProbeDevices(network_);
     tree.selectionChanged = [this](std::wstring_view text) {
         hourlinkView_.ApplyTreeSelection(text);
@@ -194,6 +208,8 @@ void CMainFrame::CreateViews() {
     CHourlinkView::Args view;
     view.parent = innerSplitter_.Hwnd();
     view.id = kListId;
+    view.dpi = dpi_;
+    view.font = font_.Get();
     view.model = &session_->History();
     view.table = &table_;
     view.settings = settings_;
@@ -212,7 +228,33 @@ void CMainFrame::CreateViews() {
     outerSplitter_.SetPane(0, 1, innerSplitter_.Hwnd());
     innerSplitter_.SetPane(0, 0, hourlinkView_.Hwnd());
     innerSplitter_.SetPane(1, 0, totalTimeView_.Hwnd());
-    outerSplitter_.SetColumnWidth(0, kTreeWidth);
+    outerSplitter_.SetColumnWidth(0, win::Scale(kTreeWidth, dpi_));
+}
+
+int CMainFrame::TreeWidth() const {
+    RECT client{};
+    GetClientRect(Hwnd(), &client);
+    const int least = win::Scale(kTreeWidth, dpi_);
+    const int most = std::max<int>(least, client.right / 2);
+    return std::clamp(enumView_.WidthForRoot(), least, most);
+}
+
+void CMainFrame::OnDpiChanged(int dpi, const RECT& suggested) {
+    if (dpi > 0 && dpi != dpi_) {
+        dpi_ = dpi;
+        // The controls take the new font before the old one is deleted.
+        widgets::OwnedFont font(win::CreateUiFont(dpi_));
+        statusBar_.SetDpi(dpi_, font.Get());
+        monthBar_.SetDpi(dpi_, font.Get());
+        enumView_.SetDpi(dpi_, font.Get());
+        hourlinkView_.SetDpi(dpi_, font.Get());
+        totalTimeView_.SetFont(font.Get());
+        font_ = std::move(font);
+    }
+    SetWindowPos(Hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    outerSplitter_.SetColumnWidth(0, TreeWidth());
+    LayoutChildren();
 }
 
 void CMainFrame::LayoutChildren() {
@@ -317,12 +359,9 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_DESTROY:
             OnDestroy();
             return 0;
-        case WM_DPICHANGED: {
-            const auto* r = reinterpret_cast<const RECT*>(lp);
-            SetWindowPos(Hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+        case WM_DPICHANGED:
+            OnDpiChanged(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
             return 0;
-        }
     }
     return Window::WndProc(msg, wp, lp);
 }

@@ -47,6 +47,7 @@
 #include "shell/views/month_bar.h"
 #include "shell/views/total_time_view.h"
 #include "shell/views/usage_chart_wnd.h"
+#include "shell/widgets/gdi_handles.h"
 #include "shell/widgets/tray_icon.h"
 #include "shell/widgets/view_ex_split_wnd.h"
 #include "shell/win/status_bar.h"
@@ -100,6 +101,9 @@ class CMainFrame : public win::Window {
     // The record table the watcher loads and the history list reads.
     RecordTable& Table() { return table_; }
     CMonthBar& MonthBar() { return monthBar_; }
+    const win::StatusBar& StatusBar() const { return statusBar_; }
+    // The DPI the window's sizes, fonts and pictures are made for.
+    int Dpi() const { return dpi_; }
     const widgets::CTrayIcon& TrayIcon() const { return trayIcon_; }
     CTotalTimeView& TotalTimeView() { return totalTimeView_; }
     CHourlinkView& HourlinkView() { return hourlinkView_; }
@@ -115,6 +119,12 @@ class CMainFrame : public win::Window {
     void CreateStatusBar();
     void CreateViews();
     void LayoutChildren();
+    // The tree's column: 200 pixels at 96 DPI, or what its root's text needs,
+    // but no more than half the window.
+    int TreeWidth() const;
+    // WM_DPICHANGED: fonts, pictures and sizes for `dpi`, then the window
+    // takes the rectangle Windows suggests.
+    void OnDpiChanged(int dpi, const RECT& suggested);
     void PutUpTrayIcon();
     // The first start's balloon: where the tray icon is.
     void ShowTrayHintOnce();
@@ -218,6 +228,10 @@ class CMainFrame : public win::Window {
     std::unique_ptr<Dialer> dialer_;
     std::unique_ptr<FrameAutomation> automation_;
 
+    // The font of the bar, the tree, the list and the text pane, for dpi_;
+    // declared before them, so it goes after them.
+    int dpi_ = 96;
+    widgets::OwnedFont font_;
     CMonthBar monthBar_;
     win::StatusBar statusBar_;
     widgets::CViewExSplitWnd outerSplitter_;

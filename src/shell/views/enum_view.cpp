@@ -3,6 +3,7 @@
 #include "res/main_window_res.h"
 #include "shell/platform/phonebook_editor.h"
 #include "shell/views/hourlink_view.h"
+#include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
 namespace hourlink {
@@ -12,6 +13,29 @@ namespace {
 constexpr LPARAM kNoEntry = -1;
 
 }  // namespace
+
+void CEnumView::SetDpi(int dpi, HFONT font) {
+    args_.dpi = dpi;
+    if (font) SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    HIMAGELIST images = CreateHistoryImages(ImageSizeForDpi(dpi));
+    TreeView_SetImageList(Hwnd(), images, TVSIL_NORMAL);
+    if (images_) ImageList_Destroy(images_);
+    images_ = images;
+}
+
+int CEnumView::WidthForRoot() const {
+    RECT text{};
+    if (!root_ || !TreeView_GetItemRect(Hwnd(), root_, &text, TRUE)) return 0;
+    // The text's right edge from the client area's left, the borders and a
+    // little air.
+    RECT window{};
+    RECT client{};
+    GetWindowRect(Hwnd(), &window);
+    GetClientRect(Hwnd(), &client);
+    const int scrolled = GetScrollPos(Hwnd(), SB_HORZ);
+    return text.right + scrolled + (window.right - window.left - client.right) +
+           win::Scale(4, args_.dpi);
+}
 
 CEnumView::~CEnumView() {
     Destroy();
@@ -33,8 +57,7 @@ bool CEnumView::Create(Args args) {
     }
 
     // The pictures of the history list.
-    images_ = CreateHistoryImages();
-    TreeView_SetImageList(Hwnd(), images_, TVSIL_NORMAL);
+    SetDpi(args_.dpi, args_.font);
 
     // The root: the host's name directly followed by "计算机上网设备列表".
     root_ = Insert(TVI_ROOT,

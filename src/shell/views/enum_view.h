@@ -33,7 +33,9 @@ class CEnumView : public win::Window {
     struct Args {
         HWND parent = nullptr;
         int id = 0;
-        DeviceProbe devices;  // what ProbeDevices found
+        int dpi = 96;
+        HFONT font = nullptr;  // not owned; the system's when null
+        DeviceProbe devices;   // what ProbeDevices found
         // The whole text of a newly selected item (the history list's filter).
         std::function<void(std::wstring_view)> selectionChanged;
         // Its menu opens: the frame enables the items.
@@ -49,6 +51,12 @@ class CEnumView : public win::Window {
     // the groups. The tree is built once: entries made later show after the
     // next start.
     bool Create(Args args);
+
+    // The window moved to a screen of another DPI: the pictures for `dpi`,
+    // the texts in `font` (not owned).
+    void SetDpi(int dpi, HFONT font);
+    // The tree's width that shows the root's whole text.
+    int WidthForRoot() const;
 
     // "END": every marked item goes back to its normal picture. Any other
     // name: the entry items of that name turn green, whatever its case (see

@@ -6,13 +6,14 @@
 #include "core/settings/settings.h"
 #include "res/main_window_res.h"
 #include "res/resource.h"
+#include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
 namespace hourlink {
 
 namespace {
 
-// Each column is as wide as its title plus this many pixels.
+// Each column is as wide as its title plus this many pixels at 96 DPI.
 constexpr std::array<int, kHistoryColumnCount> kExtraWidth{110, 90, 10, 50, 15, 50, 50, 50, 50};
 
 // The system's locale-aware, case-sensitive comparison of plain texts.
@@ -29,17 +30,33 @@ CHourlinkView::~CHourlinkView() {
     if (images_) ImageList_Destroy(images_);
 }
 
-HIMAGELIST CreateHistoryImages() {
-    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 16, 0);
-    if (!images) return nullptr;
-    if (HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                        MAKEINTRESOURCEW(IDB_HISTORY_IMAGES),
-                                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))) {
-        ImageList_AddMasked(images, strip, RGB(255, 0, 255));
-        DeleteObject(strip);
+HIMAGELIST CreateHistoryImages(int size) {
+    const UINT strip = size == 20   ? IDB_HISTORY_IMAGES_20
+                       : size == 24 ? IDB_HISTORY_IMAGES_24
+                       : size == 32 ? IDB_HISTORY_IMAGES_32
+                                    : IDB_HISTORY_IMAGES;
+    return win::LoadImageStrip(strip, strip == IDB_HISTORY_IMAGES ? 16 : size,
+                               GetSysColor(COLOR_WINDOW));
+}
+
+void CHourlinkView::SetDpi(int dpi, HFONT font) {
+    args_.dpi = dpi;
+    if (font) SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    HIMAGELIST images = CreateHistoryImages(ImageSizeForDpi(dpi));
+    ListView_SetImageList(Hwnd(), images, LVSIL_SMALL);
+    if (images_) ImageList_Destroy(images_);
+    images_ = images;
+    if (!header_.Hwnd()) return;
+    const std::wstring titles = win::LoadResourceString(IDS_LIST_COLUMNS);
+    for (int i = 0; i < kHistoryColumnCount; ++i) {
+        const std::wstring title(win::Field(titles, static_cast<size_t>(i), L','));
+        ListView_SetColumnWidth(Hwnd(), i, ColumnWidth(i, title));
     }
-    ImageList_SetBkColor(images, GetSysColor(COLOR_WINDOW));
-    return images;
+}
+
+int CHourlinkView::ColumnWidth(int column, const std::wstring& title) const {
+    return ListView_GetStringWidth(Hwnd(), title.c_str()) +
+           win::Scale(kExtraWidth[static_cast<size_t>(column)], args_.dpi);
 }
 
 bool CHourlinkView::Create(Args args) {
@@ -55,8 +72,7 @@ bool CHourlinkView::Create(Args args) {
     ListView_SetExtendedListViewStyle(Hwnd(),
                                       LVS_EX_GRIDLINES | LVS_EX_FLATSB | LVS_EX_UNDERLINEHOT);
 
-    images_ = CreateHistoryImages();
-    ListView_SetImageList(Hwnd(), images_, LVSIL_SMALL);
+    SetDpi(args_.dpi, args_.font);
 
     if (HWND header = ListView_GetHeader(Hwnd())) header_.Attach(header);
     CreateColumns();
@@ -78,7 +94,7 @@ void CHourlinkView::CreateColumns() {
         column.fmt = LVCFMT_LEFT;
         column.pszText = title.data();
         column.iSubItem = i;
-        column.cx = ListView_GetStringWidth(Hwnd(), title.c_str()) + kExtraWidth[i];
+        column.cx = ColumnWidth(i, title);
         ListView_InsertColumn(Hwnd(), i, &column);
     }
     SendMessageW(Hwnd(), WM_SETREDRAW, TRUE, 0);

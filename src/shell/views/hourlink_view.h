@@ -42,16 +42,18 @@
 
 namespace hourlink {
 
-// The sixteen 16 x 16 pictures of the history list and the device tree (the
-// strip IDB_HISTORY_IMAGES, magenta transparent) as a new image list the
-// caller owns, on the window background colour.
-HIMAGELIST CreateHistoryImages();
+// The sixteen pictures of the history list and the device tree (the strip
+// IDB_HISTORY_IMAGES, magenta transparent) drawn at `size` pixels (16, 20, 24
+// or 32), as a new image list the caller owns, on the window background colour.
+HIMAGELIST CreateHistoryImages(int size = 16);
 
 class CHourlinkView : public widgets::CListViewEx {
   public:
     struct Args {
         HWND parent = nullptr;
         int id = 0;
+        int dpi = 96;
+        HFONT font = nullptr;          // not owned; the system's when null
         HistoryList* model = nullptr;  // the months, the window and the sums
         RecordTable* table = nullptr;
         SettingsStore* settings = nullptr;
@@ -75,6 +77,10 @@ class CHourlinkView : public widgets::CListViewEx {
     // Creates the list with its columns, image strip and sorting header; the
     // model chose the month shown at start.
     bool Create(Args args);
+
+    // The window moved to a screen of another DPI: the pictures and the
+    // columns' widths for `dpi`, the texts in `font` (not owned).
+    void SetDpi(int dpi, HFONT font);
 
     // The record table has been (re)loaded: reads the file's header and lists
     // the month shown with no filter.
@@ -122,6 +128,8 @@ class CHourlinkView : public widgets::CListViewEx {
 
   private:
     void CreateColumns();
+    // Each column as wide as its title with its margin at the DPI.
+    int ColumnWidth(int column, const std::wstring& title) const;
     void Fill(const HistoryFilter& filter);
     void AddRow(HistoryRow row);
     // Fills an LVN_GETDISPINFO request with the text of its row and column.

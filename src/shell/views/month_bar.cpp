@@ -2,14 +2,16 @@
 
 #include "res/main_window_res.h"
 #include "res/resource.h"
+#include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
 namespace hourlink {
 
 namespace {
 
-// What a slot holds: a button with its picture, or a separator of a width
-// (the picker's and the labels' separators are widened when they are made).
+// What a slot holds: a button with its picture, or a separator of a width at
+// 96 DPI (the picker's and the labels' separators are widened when they are
+// made).
 struct Slot {
     int id;
     int image;  // the button's picture; -1 for a separator
@@ -17,7 +19,7 @@ struct Slot {
 };
 
 constexpr Slot kSlots[CMonthBar::kSlotCount] = {
-    {IDC_MONTH_PICKER, -1, 110},
+    {IDC_MONTH_PICKER, -1, CMonthBar::kPickerWidth},
     {0, -1, 6},
     {ID_CONNECT, 0, 0},
     {ID_EDIT_ENTRY, 1, 0},
@@ -40,8 +42,23 @@ constexpr const wchar_t* kFirstTexts[CMonthBar::kLabelCount] = {
     L"本月用时:", L"000:00:00   ", L"本次用时:", L"00:00:00   ", L"本次开始时间:", L"  ",
 };
 
-constexpr int kImageSize = 16;
 constexpr int kButtonImageCount = 7;
+// The widest text the picker shows.
+constexpr wchar_t kWidestMonth[] = L"2037年12月";
+
+// The button strip drawn at `size` pixels.
+UINT ToolbarStrip(int size) {
+    switch (size) {
+        case 20:
+            return IDB_TOOLBAR_20;
+        case 24:
+            return IDB_TOOLBAR_24;
+        case 32:
+            return IDB_TOOLBAR_32;
+        default:
+            return IDR_MAINFRAME;
+    }
+}
 
 SYSTEMTIME FirstOfMonth(int year, int month) {
     SYSTEMTIME st{};
@@ -69,9 +86,10 @@ CMonthBar::~CMonthBar() {
     if (black_) DeleteObject(black_);
 }
 
-bool CMonthBar::Create(HWND parent, HFONT font) {
+bool CMonthBar::Create(HWND parent, HFONT font, int dpi) {
     if (Hwnd()) return false;
     font_ = font;
+    dpi_ = dpi;
     HWND bar = CreateWindowExW(
         0, TOOLBARCLASSNAMEW, nullptr,
         WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | CCS_TOP | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 0, 0,
@@ -82,19 +100,57 @@ bool CMonthBar::Create(HWND parent, HFONT font) {
         return false;
     }
     if (!black_) black_ = CreateSolidBrush(RGB(0, 0, 0));
+    SendMessageW(Hwnd(), TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    LoadImages();
     AddButtons();
     CreatePicker();
     CreateLabels();
+    PlaceControls();
     return true;
 }
 
-void CMonthBar::AddButtons() {
-    SendMessageW(Hwnd(), TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    images_ =
-        ImageList_LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), kImageSize,
-                             0, RGB(255, 0, 255), IMAGE_BITMAP, LR_CREATEDIBSECTION);
-    if (images_) SendMessageW(Hwnd(), TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+void CMonthBar::SetDpi(int dpi, HFONT font) {
+    if (!Hwnd()) return;
+    dpi_ = dpi;
+    if (font) font_ = font;
+    // The slots are made again; the buttons keep their states.
+    std::array<BYTE, kSlotCount> states{};
+    for (int i = 0; i < kSlotCount; ++i) {
+        if (kSlots[i].image >= 0) {
+            states[static_cast<size_t>(i)] =
+                static_cast<BYTE>(SendMessageW(Hwnd(), TB_GETSTATE, kSlots[i].id, 0));
+        }
+    }
+    while (SendMessageW(Hwnd(), TB_BUTTONCOUNT, 0, 0) > 0)
+        SendMessageW(Hwnd(), TB_DELETEBUTTON, 0, 0);
+    LoadImages();
+    AddButtons();
+    for (int i = 0; i < kSlotCount; ++i) {
+        if (kSlots[i].image >= 0) {
+            SendMessageW(Hwnd(), TB_SETSTATE, kSlots[i].id, states[static_cast<size_t>(i)]);
+        }
+    }
+    SetFont(font_);
+    PlaceControls();
+}
 
+void CMonthBar::LoadImages() {
+    const int size = ImageSizeForDpi(dpi_);
+    HIMAGELIST images = win::LoadImageStrip(ToolbarStrip(size), size);
+    SendMessageW(Hwnd(), TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
+    SendMessageW(Hwnd(), TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    if (images_) ImageList_Destroy(images_);
+    images_ = images;
+}
+
+int CMonthBar::PickerSlotWidth() const {
+    // The month's text, the up-down arrows beside it and the edges.
+    const int needed = TextWidth(Hwnd(), font_, kWidestMonth) +
+                       win::MetricForDpi(SM_CXVSCROLL, dpi_) + win::Scale(12, dpi_);
+    return std::max(win::Scale(kPickerWidth, dpi_), needed);
+}
+
+void CMonthBar::AddButtons() {
     // The labels' separators are as wide as their first texts.
     TBBUTTON buttons[kSlotCount]{};
     for (int i = 0; i < kSlotCount; ++i) {
@@ -109,21 +165,36 @@ void CMonthBar::AddButtons() {
             b.fsStyle = BTNS_SEP;
             b.iBitmap = i >= kFirstLabelSlot
                             ? TextWidth(Hwnd(), font_, kFirstTexts[i - kFirstLabelSlot])
-                            : slot.width;
+                        : i == 0 ? PickerSlotWidth()
+                                 : win::Scale(slot.width, dpi_);
         }
     }
     SendMessageW(Hwnd(), TB_ADDBUTTONSW, kSlotCount, reinterpret_cast<LPARAM>(buttons));
     SendMessageW(Hwnd(), TB_AUTOSIZE, 0, 0);
 }
 
-void CMonthBar::CreatePicker() {
+void CMonthBar::PlaceControls() {
     RECT slot{};
     SendMessageW(Hwnd(), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&slot));
-    picker_ = CreateWindowExW(
-        0, DATETIMEPICK_CLASSW, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_UPDOWN, slot.left,
-        slot.top + 1, slot.right - slot.left, slot.bottom - slot.top - 2, Hwnd(),
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MONTH_PICKER)), GetModuleHandleW(nullptr),
-        nullptr);
+    if (picker_) {
+        MoveWindow(picker_, slot.left, slot.top + 1, slot.right - slot.left,
+                   slot.bottom - slot.top - 2, TRUE);
+    }
+    for (int i = 0; i < kLabelCount; ++i) {
+        RECT r{};
+        SendMessageW(Hwnd(), TB_GETITEMRECT, kFirstLabelSlot + i, reinterpret_cast<LPARAM>(&r));
+        if (i == kLabelCount - 1) r.right = std::max<LONG>(r.right, win::Scale(kLabelsRight, dpi_));
+        if (HWND label = labels_[static_cast<size_t>(i)]) {
+            MoveWindow(label, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        }
+    }
+}
+
+void CMonthBar::CreatePicker() {
+    picker_ = CreateWindowExW(0, DATETIMEPICK_CLASSW, nullptr,
+                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_UPDOWN, 0, 0, 0, 0, Hwnd(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_MONTH_PICKER)),
+                              GetModuleHandleW(nullptr), nullptr);
     if (!picker_) return;
     // From the first month a record can have to the last one a 32-bit time
     // reaches comfortably, so records of any year still to come can be shown.
@@ -152,14 +223,10 @@ void CMonthBar::CreatePicker() {
 void CMonthBar::CreateLabels() {
     for (int i = 0; i < kLabelCount; ++i) {
         const int slot = kFirstLabelSlot + i;
-        RECT r{};
-        SendMessageW(Hwnd(), TB_GETITEMRECT, slot, reinterpret_cast<LPARAM>(&r));
-        if (i == kLabelCount - 1) r.right = std::max<LONG>(r.right, kLabelsRight);
         labels_[static_cast<size_t>(i)] = CreateWindowExW(
-            0, L"STATIC", kFirstTexts[i], WS_CHILD | WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, r.left,
-            r.top, r.right - r.left, r.bottom - r.top, Hwnd(),
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(slot)), GetModuleHandleW(nullptr),
-            nullptr);
+            0, L"STATIC", kFirstTexts[i], WS_CHILD | WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, 0, 0, 0,
+            0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(slot)),
+            GetModuleHandleW(nullptr), nullptr);
         if (labels_[static_cast<size_t>(i)] && font_) {
             SendMessageW(labels_[static_cast<size_t>(i)], WM_SETFONT,
                          reinterpret_cast<WPARAM>(font_), FALSE);

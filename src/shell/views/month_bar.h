@@ -23,8 +23,10 @@ class CMonthBar : public win::Window {
     static constexpr int kSlotCount = 16;
     static constexpr int kLabelCount = 6;
     static constexpr int kFirstLabelSlot = 10;
-    // The last label reaches this x in the bar.
+    // The last label reaches this x in the bar, at 96 DPI.
     static constexpr int kLabelsRight = 1024;
+    // The picker's slot at 96 DPI; wider when the month's text needs it.
+    static constexpr int kPickerWidth = 110;
     static constexpr COLORREF kLabelText = RGB(0, 255, 0);
 
     using MonthChanged = std::function<void(int year, int month)>;
@@ -37,9 +39,12 @@ class CMonthBar : public win::Window {
     CMonthBar() = default;
     ~CMonthBar() override;
 
-    // Creates the bar at the top of `parent`, its labels and picker in `font`
-    // (the status bar's; not owned, must outlive the bar).
-    bool Create(HWND parent, HFONT font);
+    // Creates the bar at the top of `parent` for `dpi`, its labels and picker
+    // in `font` (the status bar's; not owned, must outlive the bar).
+    bool Create(HWND parent, HFONT font, int dpi);
+    // The window moved to a screen of another DPI: the pictures, the slots,
+    // the picker and the labels are made again for `dpi` in `font`.
+    void SetDpi(int dpi, HFONT font);
 
     // The picker's month; the day is irrelevant.
     void SetMonth(int year, int month);
@@ -76,7 +81,13 @@ class CMonthBar : public win::Window {
 
   private:
     SYSTEMTIME PickerTime() const;
+    // The button pictures at the size for the DPI.
+    void LoadImages();
+    // The buttons and separators, each slot as wide as it must be at the DPI.
     void AddButtons();
+    int PickerSlotWidth() const;
+    // Moves the picker and the labels onto their slots.
+    void PlaceControls();
     void CreatePicker();
     void CreateLabels();
     void SetLabel(int index, std::wstring_view text);
@@ -86,6 +97,7 @@ class CMonthBar : public win::Window {
     void OnToolTipText(NMTTDISPINFOW& info);
 
     HFONT font_ = nullptr;
+    int dpi_ = 96;
     HIMAGELIST images_ = nullptr;
     HBRUSH black_ = nullptr;
     HWND picker_ = nullptr;

@@ -187,7 +187,7 @@ void CListViewEx::DrawItem(const DRAWITEMSTRUCT& draw) {
     }
     if (HIMAGELIST small = ListView_GetImageList(list, LVSIL_SMALL)) {
         const UINT style = ILD_TRANSPARENT | (selected ? ILD_BLEND50 : 0);
-        ImageList_DrawEx(small, item.iImage, dc, icon.left, icon.top, 16, 16, CLR_NONE,
+        ImageList_DrawEx(small, item.iImage, dc, icon.left, icon.top, 0, 0, CLR_NONE,
                          selected ? GetSysColor(COLOR_HIGHLIGHT) : CLR_NONE, style);
     }
 

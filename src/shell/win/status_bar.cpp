@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
 namespace hourlink::win {
@@ -13,8 +14,23 @@ bool StatusBar::Create(HWND parent, int id) {
     return hwnd_ != nullptr;
 }
 
-void StatusBar::SetPaneWidths(std::vector<int> widths) {
-    widths_ = std::move(widths);
+void StatusBar::SetPanes(int firstMinWidth, std::vector<std::wstring> texts) {
+    firstMinWidth_ = firstMinWidth;
+    sizingTexts_ = std::move(texts);
+    sizingTexts_.insert(sizingTexts_.begin(), std::wstring());
+    SizePanes();
+}
+
+void StatusBar::SetDpi(int dpi, HFONT font) {
+    dpi_ = dpi;
+    if (hwnd_ && font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SizePanes();
+}
+
+void StatusBar::SizePanes() {
+    if (sizingTexts_.empty()) return;
+    widths_.assign(sizingTexts_.size(), Scale(firstMinWidth_, dpi_));
+    for (std::size_t i = 1; i < sizingTexts_.size(); ++i) widths_[i] = TextWidth(sizingTexts_[i]);
     ApplyWidths();
 }
 
@@ -44,7 +60,7 @@ int StatusBar::TextWidth(std::wstring_view text) const {
     GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
     SelectObject(dc, old);
     ReleaseDC(hwnd_, dc);
-    return size.cx + 12;  // the pane's borders and margins
+    return size.cx + Scale(12, dpi_);  // the pane's borders and margins
 }
 
 void StatusBar::SetPaneText(int pane, std::wstring_view text) {
@@ -58,6 +74,7 @@ void StatusBar::SetPaneText(int pane, std::wstring_view text) {
 
 void StatusBar::WritePane(int pane, const std::wstring& text) {
     if (pane > 0 && static_cast<std::size_t>(pane) < widths_.size()) {
+        sizingTexts_[static_cast<std::size_t>(pane)] = text;
         widths_[static_cast<std::size_t>(pane)] = TextWidth(text);
         ApplyWidths();
     }

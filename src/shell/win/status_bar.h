@@ -13,8 +13,13 @@ class StatusBar {
   public:
     bool Create(HWND parent, int id);
     HWND Hwnd() const { return hwnd_; }
-    // Sets the panes' initial widths in pixels (the last one is stretched).
-    void SetPaneWidths(std::vector<int> widths);
+    // Sizes the panes: the first takes what the others leave but at least
+    // `firstMinWidth` pixels at 96 DPI; each other pane is as wide as its
+    // text in `texts`, until a text is written to it.
+    void SetPanes(int firstMinWidth, std::vector<std::wstring> texts);
+    // The bar's DPI and font (not owned; must outlive the bar or the next
+    // call): the panes are sized again to their texts.
+    void SetDpi(int dpi, HFONT font);
     // Writes a pane and resizes it to the pixel width of the text. While a
     // prompt is shown, a text for the message pane (0) is kept until it ends.
     void SetPaneText(int pane, std::wstring_view text);
@@ -36,12 +41,17 @@ class StatusBar {
     int Height() const;
 
   private:
+    void SizePanes();
     void ApplyWidths();
 
     void WritePane(int pane, const std::wstring& text);
 
     HWND hwnd_ = nullptr;
+    // Pane 0's minimum at 96 DPI; the texts the other panes are sized to.
+    int firstMinWidth_ = 0;
+    std::vector<std::wstring> sizingTexts_;
     std::vector<int> widths_;
+    int dpi_ = 96;
     bool prompting_ = false;
     std::wstring message_;  // the message pane's text while a prompt covers it
 };
