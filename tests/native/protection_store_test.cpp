@@ -28,6 +28,7 @@ class FakeValues final : public ProtectionValues {
     }
     bool Delete(std::wstring_view name) override {
         log.push_back(L"delete " + std::wstring(name));
+        if (failingDelete == name) return false;
         values.erase(std::wstring(name));
         return true;
     }
@@ -35,6 +36,7 @@ class FakeValues final : public ProtectionValues {
     std::map<std::wstring, Bytes> values;
     std::vector<std::wstring> log;
     std::wstring failingWrite;
+    std::wstring failingDelete;
 };
 
 const Bytes kScrambledMarker = {0x55, 0x63, 0x64, 0x0E, 0x38};  // "80417"
@@ -90,6 +92,27 @@ TEST(ProtectionStore, AFailedPasswordWriteNeverLocksTheProgram) {
     ProtectionStore store(values);
     EXPECT_FALSE(store.Save(true, false, "s3cret"));
     EXPECT_FALSE(store.IsProtected());
+}
+
+TEST(ProtectionStore, AFailedChangeLeavesTheLockAsItWasAndItsPasswordStillOpensIt) {
+    FakeValues values;
+    ProtectionStore store(values);
+    ASSERT_TRUE(store.Save(true, true, "old"));
+    const auto before = values.values;
+
+    // "取消保护" whose flag stays: the password stays with it.
+    values.failingDelete = L"ProcetedFlag";
+    EXPECT_FALSE(store.RemoveProtection());
+    EXPECT_EQ(values.values, before);
+    EXPECT_TRUE(store.IsProtected());
+    EXPECT_TRUE(store.PasswordMatches("old"));
+
+    // A new password whose flag cannot be written: the old lock comes back.
+    values.failingDelete.clear();
+    values.failingWrite = L"ProcetedFlag";
+    EXPECT_FALSE(store.Save(true, false, "new"));
+    values.failingWrite.clear();
+    EXPECT_EQ(values.values, before);
 }
 
 TEST(ProtectionStore, WhatCannotBeReadBackIsNeitherReadNorStored) {

@@ -18,6 +18,7 @@
 #include "res/lock_res.h"
 #include "res/ping_res.h"
 #include "screenshot.h"
+#include "shell/dialogs/lock_dialogs.h"
 #include "shell/dialogs/ping_dialog.h"
 #include "shell/dialogs/program_lock.h"
 #include "shell/frame/html_report.h"
@@ -299,6 +300,55 @@ TEST_F(ProgramLockTest, APasswordSetInTheDialogIsStoredScrambledAndAskedFor) {
     EXPECT_TRUE(checked);
     EXPECT_FALSE(ProgramLock::IsProtected());
     EXPECT_TRUE(Stored(L"ps").empty());
+}
+
+// The registry's values, refusing to delete the flag or to write anything.
+class RefusingValues final : public ProtectionValues {
+  public:
+    explicit RefusingValues(ProtectionValues& inner) : inner_(inner) {}
+    std::optional<std::vector<std::uint8_t>> Read(std::wstring_view name) override {
+        return inner_.Read(name);
+    }
+    bool Write(std::wstring_view, std::span<const std::uint8_t>) override { return false; }
+    bool Delete(std::wstring_view name) override {
+        return name != ProtectionStore::kFlag && inner_.Delete(name);
+    }
+
+  private:
+    ProtectionValues& inner_;
+};
+
+TEST_F(ProgramLockTest, ChangesTheRegistryRefusesAreToldAndTheLockStaysAsItWas) {
+    ASSERT_TRUE(ProtectionStore(values).Save(true, false, "s3cret"));
+    RefusingValues refusing(values);
+    ProgramLock::SetValuesForTesting(&refusing);
+    for (const int button : {IDC_LOCK_REMOVE, IDOK}) {
+        SCOPED_TRACE(button);
+        std::wstring message;
+        Script script([&] {
+            if (AnswerPassword(L"s3cret")) return true;
+            if (HWND box = FindDialog(L"Hourlink")) {
+                message = Text(box, 0xFFFF);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return true;
+            }
+            HWND hwnd = FindDialog(L"设置保护密码");
+            if (!hwnd) return message.empty();
+            if (!message.empty()) {
+                Press(hwnd, IDCANCEL);
+                return false;
+            }
+            SetDlgItemTextW(hwnd, IDC_LOCK_PASSWORD, L"new");
+            SetDlgItemTextW(hwnd, IDC_LOCK_CONFIRM, L"new");
+            Press(hwnd, button);
+            return true;
+        });
+        ProgramLock::OnProtectCommand(nullptr);
+        EXPECT_EQ(message, button == IDOK ? ProtectionSettingsDialog::kSaveFailed
+                                          : ProtectionSettingsDialog::kRemoveFailed);
+        EXPECT_TRUE(ProgramLock::IsProtected());
+        EXPECT_TRUE(ProtectionStore(values).PasswordMatches("s3cret"));
+    }
 }
 
 TEST_F(ProgramLockTest, RefusesDifferingEntriesWhatGbkLacksAndMoreThan32Bytes) {

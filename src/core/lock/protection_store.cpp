@@ -56,6 +56,33 @@ bool ProtectionStore::PasswordMatches(std::string_view password) {
 
 bool ProtectionStore::Save(bool protect, bool shield, std::string_view password) {
     if (password.size() > kMaxValueBytes) return false;
+    const auto before = Snapshot();
+    if (SaveValues(protect, shield, password)) return true;
+    Restore(before);
+    return false;
+}
+
+ProtectionStore::Values ProtectionStore::Snapshot() {
+    Values values;
+    for (const std::wstring_view name : {kFlag, kPassword, kShield}) {
+        values.emplace_back(name, values_.Read(name));
+    }
+    return values;
+}
+
+void ProtectionStore::Restore(const Values& values) {
+    // The flag last when it comes back, first when it goes: never a flag
+    // without the password it was set with.
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        const auto& [name, bytes] = *it;
+        if (bytes) values_.Write(name, *bytes);
+    }
+    for (const auto& [name, bytes] : values) {
+        if (!bytes) values_.Delete(name);
+    }
+}
+
+bool ProtectionStore::SaveValues(bool protect, bool shield, std::string_view password) {
     // Switching off, the flag goes first; switching on, it comes only once the
     // password is in place.
     const bool flagOff = protect || values_.Delete(kFlag);
@@ -66,8 +93,7 @@ bool ProtectionStore::Save(bool protect, bool shield, std::string_view password)
 }
 
 bool ProtectionStore::RemoveProtection() {
-    const bool flagDeleted = values_.Delete(kFlag);
-    return values_.Delete(kPassword) && flagDeleted;
+    return values_.Delete(kFlag) && values_.Delete(kPassword);
 }
 
 }  // namespace hourlink

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hourlink {
@@ -54,12 +55,20 @@ class ProtectionStore {
     // written before the flag, and the flag only when the password was, so a
     // failed write never leaves the program locked with a password nobody
     // knows. False when something was not stored (a password over 32 bytes is
-    // refused before anything is written).
+    // refused before anything is written); the values are then put back as
+    // they were, as far as the store lets them.
     bool Save(bool protect, bool shield, std::string_view password);
-    // "取消保护": the flag, then the password, are deleted.
+    // "取消保护": the flag is deleted, and the password only once the flag is
+    // gone: a protected program without a password could never be unlocked.
+    // False when either stays.
     bool RemoveProtection();
 
   private:
+    using Values =
+        std::vector<std::pair<std::wstring_view, std::optional<std::vector<std::uint8_t>>>>;
+    Values Snapshot();
+    void Restore(const Values& values);
+    bool SaveValues(bool protect, bool shield, std::string_view password);
     std::optional<std::vector<std::uint8_t>> ReadPlain(std::wstring_view name);
     bool WriteScrambled(std::wstring_view name, std::string_view plain);
 

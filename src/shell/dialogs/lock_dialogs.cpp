@@ -62,7 +62,9 @@ bool ProtectionSettingsDialog::OnInitDialog() {
 bool ProtectionSettingsDialog::OnCommand(WORD id, WORD code, HWND control) {
     if (id == IDC_LOCK_REMOVE && code == BN_CLICKED) {
         // At once; the boxes keep their state for an OK afterwards.
-        store_.RemoveProtection();
+        if (!store_.RemoveProtection()) {
+            MessageBoxW(Hwnd(), kRemoveFailed, L"Hourlink", MB_OK | MB_ICONEXCLAMATION);
+        }
         return true;
     }
     return Dialog::OnCommand(id, code, control);
@@ -77,8 +79,12 @@ void ProtectionSettingsDialog::OnOK() {
         End(IDCANCEL);
         return;
     }
-    store_.Save(IsDlgButtonChecked(Hwnd(), IDC_LOCK_PROTECT) == BST_CHECKED,
-                IsDlgButtonChecked(Hwnd(), IDC_LOCK_SHIELD) == BST_CHECKED, *password);
+    if (!store_.Save(IsDlgButtonChecked(Hwnd(), IDC_LOCK_PROTECT) == BST_CHECKED,
+                     IsDlgButtonChecked(Hwnd(), IDC_LOCK_SHIELD) == BST_CHECKED, *password)) {
+        MessageBoxW(Hwnd(), kSaveFailed, L"Hourlink", MB_OK | MB_ICONEXCLAMATION);
+        End(IDCANCEL);
+        return;
+    }
     End(IDOK);
 }
 

@@ -55,6 +55,9 @@ class ProtectionSettingsDialog : public win::Dialog {
     // "密码输入不正确，请重新输入": the two entries differ, or hold a character
     // GBK cannot store.
     static constexpr const wchar_t* kWrongPassword = L"密码输入不正确，请重新输入";
+    // A change the registry did not take; the protection stays as it was.
+    static constexpr const wchar_t* kRemoveFailed = L"无法取消保护：设置不能写入注册表，保护保持不变。";
+    static constexpr const wchar_t* kSaveFailed = L"无法保存保护设置：设置不能写入注册表，保护保持不变。";
 
     explicit ProtectionSettingsDialog(ProtectionStore& store);
 
