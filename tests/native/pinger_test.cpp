@@ -153,6 +153,11 @@ TEST_F(PingerTest, ProbeIsNotAnsweredByAnotherHost) {
 TEST_F(PingerTest, OpenFailuresSayWhy) {
     EXPECT_FALSE(pinger.Open(1000, "no.such.host", 64, maxSize));
     EXPECT_EQ(pinger.Message(), L"Unable to resolve host address: no.such.host.");
+    // A name in Chinese is told as typed; bytes that are no UTF-8 as U+FFFD.
+    EXPECT_FALSE(pinger.Open(1000, "主机", 64, maxSize));
+    EXPECT_EQ(pinger.Message(), L"Unable to resolve host address: 主机.");
+    EXPECT_FALSE(pinger.Open(1000, "a\xd6\xf7\xc0\x80\xed\xa0\x80z", 64, maxSize));
+    EXPECT_EQ(pinger.Message(), L"Unable to resolve host address: a\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDz.");
     net.hostNames["router"] = "192.168.1.1";
     EXPECT_TRUE(pinger.Open(1000, "router", 64, maxSize));
 

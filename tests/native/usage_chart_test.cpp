@@ -223,6 +223,15 @@ TEST_F(UsageChartTest, CsvOfATwoRowMonth) {
     open.duration = 0;
     EXPECT_EQ(SessionCsvLine(open, decode),
               "2026-11-25T09:00:00,,,,,ADSL上网,宽带连接,10.0.0.2,1000,2000");
+    // Names a spreadsheet would take for formulas are written as text; others,
+    // a minus inside included, as they are.
+    for (const auto& [name, cell] :
+         {std::pair{"=1+2", "'=1+2"}, {"+A1", "'+A1"}, {"-2", "'-2"}, {"@SUM(A1)", "'@SUM(A1)"},
+          {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""}, {"a-b", "a-b"}}) {
+        SessionRecord named = Finished(At(2026, 12, 1, 20), 61, 3, name);
+        const std::string line = SessionCsvLine(named, nullptr);
+        EXPECT_NE(line.find(std::string(",") + cell + ",10.0.0.2,"), std::string::npos) << line;
+    }
 }
 
 }  // namespace

@@ -15,4 +15,8 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // The UTF-8 bytes of a wide text.
 std::string WideToUtf8(std::wstring_view text);
 
+// The wide text of UTF-8 bytes; each byte that does not begin a well-formed
+// sequence (overlong, surrogate, past U+10FFFF, cut short) becomes U+FFFD.
+std::wstring Utf8ToWide(std::string_view utf8);
+
 }  // namespace hourlink

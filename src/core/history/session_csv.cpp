@@ -13,9 +13,17 @@ std::string SessionCsvHeader() {
 }
 
 std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    // A spreadsheet reads a cell that starts with one of these as a formula: a
+    // connection name like "=HYPERLINK(...)" would run as one. A leading
+    // apostrophe makes it text, and the spreadsheet does not show it.
+    std::string cell;
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos) {
+        cell = '\'';
+    }
+    cell += text;
+    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
     std::string quoted = "\"";
-    for (char c : text) {
+    for (char c : cell) {
         if (c == '"') quoted += '"';
         quoted += c;
     }

@@ -33,7 +33,8 @@ std::string SessionCsv(std::span<const SessionRecord> records, const GbkDecoder&
                        bool bom = true);
 
 // A field as RFC 4180 writes it: quoted (inner quotes doubled) when it holds
-// a comma, a quote or a line break.
+// a comma, a quote or a line break; one a spreadsheet would take for a formula
+// (starting with =, +, -, @, a tab or a carriage return) gets an apostrophe first.
 std::string CsvField(std::string_view text);
 
 // "2026-12-10T09:00:00": a moment as ISO 8601 local date and time; empty when

@@ -136,7 +136,8 @@ class NetworkPlatform {
 
     // An ICMP echo channel, or null with the system's error code.
     virtual std::unique_ptr<IcmpSocket> OpenIcmpSocket(int& error) = 0;
-    // A dotted address or a host name to an IPv4 address in network byte order.
+    // A dotted address or a host name (UTF-8) to an IPv4 address in network
+    // byte order.
     virtual std::optional<std::uint32_t> ResolveHost(const std::string& host) = 0;
     virtual std::uint32_t ProcessId() = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/base/utf8.h"
 #include "core/net/icmp.h"
 
 namespace hourlink {
@@ -95,7 +96,7 @@ bool Pinger::Open(int timeoutMs, const std::string& host, int messageSize, int& 
     destination_ = 0;
     const auto address = platform_.ResolveHost(host);
     if (!address) {
-        const std::wstring wide = Widen(host);
+        const std::wstring wide = Utf8ToWide(host);
         SetMessage(pinger_text::kResolveFailed, wide.c_str());
         Close();
         return false;

@@ -41,7 +41,7 @@ class Pinger {
     Pinger(const Pinger&) = delete;
     Pinger& operator=(const Pinger&) = delete;
 
-    // Opens a socket to `host` (dotted or a name) with send and receive
+    // Opens a socket to `host` (dotted or a name, UTF-8) with send and receive
     // timeouts; `maxMessageSize` receives the socket's limit when known. False
     // with the reason in Message() on failure.
     bool Open(int timeoutMs, const std::string& host, int messageSize, int& maxMessageSize);

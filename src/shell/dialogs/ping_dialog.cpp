@@ -60,8 +60,8 @@ void PingDialog::Start() {
     const auto size = ping_fields::CheckMessageSize(ItemText(IDC_PING_SIZE));
     if (!size.value) return RefuseField(IDC_PING_SIZE, size.message);
 
-    // Host names are looked up as GBK text, as the system's ANSI functions would.
-    const std::string host = win::WideToGbk(ItemText(IDC_PING_HOST));
+    // The host as typed, every character kept, for the lookup and the messages.
+    const std::string host = win::WideToUtf8(ItemText(IDC_PING_HOST));
     if (pinger_.Open(*timeout.value, host, *size.value, maxMessageSize_)) {
         // Every run counts afresh.
         loss_ = 0;

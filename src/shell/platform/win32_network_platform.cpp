@@ -495,7 +495,7 @@ std::optional<std::uint32_t> Win32NetworkPlatform::ResolveHost(const std::string
     IN_ADDR address{};
     if (inet_pton(AF_INET, host.c_str(), &address) == 1) return address.s_addr;
 
-    const std::wstring name = win::GbkToWide(host);
+    const std::wstring name = win::Utf8ToWide(host);
     ADDRINFOW hints{};
     hints.ai_family = AF_INET;
     ADDRINFOW* found = nullptr;
