@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -196,6 +197,37 @@ TEST_F(AutomationTest, DefaultsAndTheAdvancedOptionsAreWrittenWhateverFollows) {
     EXPECT_EQ(settings.ReadInt(L"Property", L"LimitTime", 0), 60);
     EXPECT_EQ(settings.ReadInt(L"Advance", L"count", 0), 3);
     EXPECT_EQ(settings.ReadInt(L"Property", L"DayLimit", 0), 5);  // the default, not 9
+}
+
+TEST_F(AutomationTest, OptionsLabelsStandBesideTheirFields) {
+    OptionsDialog dialog(settings, SystemClock::Instance(), {});
+    ASSERT_TRUE(dialog.CreateModeless(nullptr));
+    // Each label's place in the dialog's order: `steps` windows before (< 0)
+    // or after the control.
+    const struct {
+        int control;
+        int steps;
+        const wchar_t* label;
+    } kLabels[] = {
+        {IDC_OPT_START_DATE, -1, L"每月开始计时的日期:"},
+        {IDC_OPT_DEL_INTERVAL, -1, L"删除 "},
+        {IDC_OPT_DEL_INTERVAL_SPIN, 1, L"月以前的纪录"},
+        {IDC_OPT_LIMIT_TIME, -1, L"每月上网时限:"},
+        {IDC_OPT_LIMIT_TIME_SPIN, 1, L"小时"},
+        {IDC_OPT_DAY_LIMIT, -1, L"每日上网时限:"},
+        {IDC_OPT_DAY_LIMIT_SPIN, 1, L"小时"},
+        {IDC_OPT_ADJUST_SPIN, 1, L"小时"},
+        {IDC_OPT_ADJUST_SPIN, 2, L"为零,不改变"},
+    };
+    for (const auto& l : kLabels) {
+        HWND label = dialog.Item(l.control);
+        for (int i = 0; i < std::abs(l.steps) && label; ++i) {
+            label = GetWindow(label, l.steps < 0 ? GW_HWNDPREV : GW_HWNDNEXT);
+        }
+        wchar_t text[64] = {};
+        GetWindowTextW(label, text, 64);
+        EXPECT_EQ(std::wstring(text), l.label) << l.control << " " << l.steps;
+    }
 }
 
 // ---- the shutdown ----

@@ -1,9 +1,10 @@
 // The owner-drawn button, the About box's link labels and the markup tooltip
-// under Wine: the button's pixels normal, hovered, pressed and disabled, the
-// default button following the focus, the links' colours, opening and error
-// box, the tip's place and region at the screen's edge, its show and hide
-// rules, and a GDI count that stays flat over a thousand tips. Screenshots go
-// to build/screenshots/widgets_*.png.
+// under Wine, on the options dialog that uses them: the buttons and tips the
+// dialog attaches, the button's pixels normal, hovered, pressed and disabled,
+// the default button following the focus, the links' colours, opening and
+// error box, the tip's place and region at the screen's edge, its show and
+// hide rules, and a GDI count that stays flat over a thousand tips.
+// Screenshots go to build/screenshots/widgets_*.png.
 #include <windows.h>
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
@@ -17,11 +18,16 @@
 #include <thread>
 #include <vector>
 
+#include "core/base/clock.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "res/about_res.h"
+#include "res/options_res.h"
 #include "res/resource.h"
 #include "screenshot.h"
 #include "shell/dialogs/about_dialog.h"
 #include "shell/dialogs/dialog_tips.h"
+#include "shell/dialogs/options_dialog.h"
 #include "shell/widgets/gdi_handles.h"
 #include "shell/widgets/link_label.h"
 #include "shell/widgets/pp_tooltip.h"
@@ -33,11 +39,10 @@
 namespace hourlink::widgets {
 namespace {
 
-// widgets_test.rc's dialog: an edit box and the options dialog's buttons.
-constexpr UINT kTestDialog = 9001;
-constexpr int kEdit = 9002;
-constexpr int kAdvanced = 1068;
-constexpr int kDefaults = 1000;
+// An edit box of the options dialog, to move the mouse off every button.
+constexpr int kEdit = IDC_OPT_LIMIT_TIME;
+constexpr int kAdvanced = IDC_OPT_ADVANCED;
+constexpr int kDefaults = IDC_OPT_RESTORE_DEFAULTS;
 
 // Runs the message loop until `done` or `ms` milliseconds; returns `done()`.
 bool PumpUntil(const std::function<bool()>& done, int ms) {
@@ -72,11 +77,14 @@ void MoveMouse(HWND hwnd, POINT p) {
     PostMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
 }
 
-class TestDialog : public win::Dialog {
+// The options dialog, with its commands recorded instead of run and its
+// tooltip's display notifications recorded (or the text emptied).
+class TestDialog : public OptionsDialog {
   public:
-    TestDialog() : Dialog(kTestDialog) {}
+    explicit TestDialog(SettingsStore& settings)
+        : OptionsDialog(settings, SystemClock::Instance(), {}) {}
     std::vector<WORD> commands;
-    std::vector<RECT> notified;
+    std::vector<PPToolInfo> notified;
     bool clearText = false;
 
   protected:
@@ -87,41 +95,37 @@ class TestDialog : public win::Dialog {
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override {
         if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == kPPTooltipDisplay) {
             auto* display = reinterpret_cast<NMPPTooltipDisplay*>(lp);
-            notified.push_back(display->info->rect);
+            notified.push_back(*display->info);
             if (clearText) display->info->text.clear();
             return SetResult(0);
         }
-        return Dialog::WndProc(msg, wp, lp);
+        return OptionsDialog::WndProc(msg, wp, lp);
     }
 };
 
-// The test dialog on screen with its four buttons owner-drawn, and a tooltip
-// set up as the options dialog sets it up.
+CXPButton* ButtonOf(HWND hwnd) {
+    return dynamic_cast<CXPButton*>(win::Window::FromHwnd(hwnd));
+}
+
+// The options dialog on screen with its buttons and tooltip as it sets them up.
 class WidgetsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        NormalizeSettingsAtStartup(settings);  // the values a first start shows
         ASSERT_TRUE(dialog.CreateModeless(nullptr));
         SetWindowPos(dialog.Hwnd(), HWND_TOP, 200, 150, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-        ASSERT_TRUE(ok.SubclassDlgItem(IDOK, dialog.Hwnd()));
-        ASSERT_TRUE(cancel.SubclassDlgItem(IDCANCEL, dialog.Hwnd()));
-        ASSERT_TRUE(advanced.SubclassDlgItem(kAdvanced, dialog.Hwnd()));
-        ASSERT_TRUE(defaults.SubclassDlgItem(kDefaults, dialog.Hwnd()));
-        ASSERT_TRUE(tip.Create(dialog.Hwnd(), true));
-        tip.AddTool(dialog.Item(IDOK), kOptionsOkTip, IDI_TOOLTIP_TIP);
-        tip.AddTool(dialog.Item(IDCANCEL), kOptionsCancelTip);
-        tip.AddTool(dialog.Item(kAdvanced), kOptionsAdvancedTip);
-        tip.AddTool(dialog.Item(kDefaults), kOptionsDefaultsTip);
-        UseProgramTipLook(tip);
+        for (int id : {IDOK, IDCANCEL, kAdvanced, kDefaults}) {
+            ASSERT_NE(ButtonOf(dialog.Item(id)), nullptr) << id;
+        }
         Pump(50);
     }
     void TearDown() override { SetCursorPos(5, 5); }
 
-    TestDialog dialog;
-    CXPButton ok;
-    CXPButton cancel;
-    CXPButton advanced;
-    CXPButton defaults;
-    CPPTooltip tip;
+    CXPButton& Button(int id) { return *ButtonOf(dialog.Item(id)); }
+
+    MemorySettingsStore settings;
+    TestDialog dialog{settings};
+    CPPTooltip& tip = dialog.Tip();
 };
 
 // A button drawn through its parent's WM_DRAWITEM into a 32-bit memory bitmap.
@@ -177,6 +181,34 @@ Drawing Draw(HWND parent, HWND button, UINT state) {
     return d;
 }
 
+TEST_F(WidgetsTest, OptionsButtonsAreOursEachWithItsOwnTip) {
+    const struct {
+        int id;
+        const wchar_t* tip;
+        bool icon;
+    } kButtons[] = {{IDOK, kOptionsOkTip, true},
+                    {IDCANCEL, kOptionsCancelTip, false},
+                    {kAdvanced, kOptionsAdvancedTip, false},
+                    {kDefaults, kOptionsDefaultsTip, false}};
+    ASSERT_EQ(tip.ToolCount(), 4);
+    for (int i = 0; i < tip.ToolCount(); ++i) ASSERT_TRUE(tip.ShowTool(i, Centre(dialog.Hwnd())));
+    tip.Hide();
+    for (const auto& b : kButtons) {
+        HWND button = dialog.Item(b.id);
+        EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << b.id;
+        auto shown = std::find_if(dialog.notified.begin(), dialog.notified.end(),
+                                  [&](const PPToolInfo& t) { return t.window == button; });
+        ASSERT_NE(shown, dialog.notified.end()) << b.id;
+        EXPECT_EQ(shown->text, b.tip) << b.id;
+        EXPECT_EQ(shown->icon != nullptr, b.icon) << b.id;
+    }
+    // The program's tip look, not the tooltip's plain defaults.
+    EXPECT_TRUE(tip.Notify());
+    EXPECT_EQ(tip.Color(18), COLORREF{0xDFFFFF});
+    EXPECT_EQ(tip.Effect(), 13);
+    EXPECT_EQ(tip.Behaviour(), kTipRearm);
+}
+
 TEST_F(WidgetsTest, ButtonDrawsItsFrameHoverAndPressedCaption) {
     HWND button = dialog.Item(IDOK);
     EXPECT_EQ(GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
@@ -215,17 +247,17 @@ TEST_F(WidgetsTest, ButtonDrawsItsFrameHoverAndPressedCaption) {
 
 TEST_F(WidgetsTest, HoverFollowsTheMouse) {
     MoveMouse(dialog.Item(kAdvanced), Centre(dialog.Item(kAdvanced)));
-    EXPECT_TRUE(PumpUntil([&] { return advanced.Hovering(); }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return Button(kAdvanced).Hovering(); }, 2000));
     MoveMouse(dialog.Item(kEdit), Centre(dialog.Item(kEdit)));
-    EXPECT_TRUE(PumpUntil([&] { return !advanced.Hovering(); }, 2000));
+    EXPECT_TRUE(PumpUntil([&] { return !Button(kAdvanced).Hovering(); }, 2000));
 }
 
 TEST_F(WidgetsTest, DefaultFollowsTheFocusAndEnterPressesIt) {
-    EXPECT_TRUE(ok.IsDefault());
+    EXPECT_TRUE(Button(IDOK).IsDefault());
     SendMessageW(dialog.Hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(dialog.Item(IDCANCEL)),
                  TRUE);
-    EXPECT_TRUE(cancel.IsDefault());
-    EXPECT_FALSE(ok.IsDefault());
+    EXPECT_TRUE(Button(IDCANCEL).IsDefault());
+    EXPECT_FALSE(Button(IDOK).IsDefault());
     // The dialog manager's style changes leave every button owner-drawn.
     for (int id : {IDOK, IDCANCEL, kAdvanced, kDefaults}) {
         EXPECT_EQ(GetWindowLongW(dialog.Item(id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << id;
@@ -306,7 +338,7 @@ TEST_F(WidgetsTest, ParentIsToldBeforeEachDisplay) {
     ASSERT_EQ(dialog.notified.size(), 1u);
     RECT button = ScreenRect(dialog.Item(IDCANCEL));
     MapWindowPoints(nullptr, dialog.Hwnd(), reinterpret_cast<POINT*>(&button), 2);
-    EXPECT_TRUE(EqualRect(&dialog.notified[0], &button));
+    EXPECT_TRUE(EqualRect(&dialog.notified[0].rect, &button));
     // A parent that empties the text stops the display.
     dialog.clearText = true;
     EXPECT_FALSE(tip.ShowTool(1, Centre(dialog.Item(IDCANCEL))));
@@ -475,7 +507,7 @@ void SaveWithTip(HWND dialog, HWND tip, const char* name) {
 TEST_F(WidgetsTest, Screenshots) {
     // A hovered and a pressed button.
     MoveMouse(dialog.Item(kAdvanced), Centre(dialog.Item(kAdvanced)));
-    ASSERT_TRUE(PumpUntil([&] { return advanced.Hovering(); }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Button(kAdvanced).Hovering(); }, 2000));
     SendMessageW(dialog.Item(IDCANCEL), BM_SETSTATE, TRUE, 0);
     Pump(100);
     Save(test::CaptureWindow(dialog.Hwnd()), "widgets_buttons");

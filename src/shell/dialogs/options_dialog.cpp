@@ -5,6 +5,8 @@
 #include <array>
 
 #include "res/options_res.h"
+#include "res/resource.h"
+#include "shell/dialogs/dialog_tips.h"
 
 namespace hourlink {
 
@@ -142,8 +144,17 @@ bool OptionsDialog::OnInitDialog() {
 }
 
 void OptionsDialog::AttachWidgets() {
-    // Owner-drawn buttons (1, 2, 1068, 1000) and their markup tool tips come
-    // here; until then the buttons are the system's.
+    okButton_.SubclassDlgItem(IDOK, Hwnd());
+    cancelButton_.SubclassDlgItem(IDCANCEL, Hwnd());
+    advancedButton_.SubclassDlgItem(IDC_OPT_ADVANCED, Hwnd());
+    defaultsButton_.SubclassDlgItem(IDC_OPT_RESTORE_DEFAULTS, Hwnd());
+    // Without its tip window the dialog still works; the buttons just say less.
+    if (!tip_.Create(Hwnd(), true)) return;
+    tip_.AddTool(Item(IDOK), kOptionsOkTip, IDI_TOOLTIP_TIP);
+    tip_.AddTool(Item(IDCANCEL), kOptionsCancelTip);
+    tip_.AddTool(Item(IDC_OPT_ADVANCED), kOptionsAdvancedTip);
+    tip_.AddTool(Item(IDC_OPT_RESTORE_DEFAULTS), kOptionsDefaultsTip);
+    UseProgramTipLook(tip_);
 }
 
 bool OptionsDialog::OnCommand(WORD id, WORD code, HWND control) {

@@ -17,6 +17,8 @@
 #include "core/base/clock.h"
 #include "core/settings/settings_store.h"
 #include "core/ui/option_fields.h"
+#include "shell/widgets/pp_tooltip.h"
+#include "shell/widgets/xp_button.h"
 #include "shell/win/dialog.h"
 
 namespace hourlink {
@@ -75,20 +77,27 @@ class OptionsDialog : public FieldDialog {
 
     OptionsDialog(SettingsStore& settings, const Clock& clock, Callbacks callbacks);
 
+    // The tips over the dialog's buttons; it has tools while the dialog is open.
+    widgets::CPPTooltip& Tip() { return tip_; }
+
   protected:
     bool OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnOK() override;
 
   private:
-    // The owner-drawn look of the buttons 1, 2, 1068 and 1000 and their tool
-    // tips are attached here.
+    // Draws the buttons 1, 2, 1068 and 1000 ourselves and gives each its tip.
     void AttachWidgets();
     void RestoreDefaults();
 
     SettingsStore& settings_;
     const Clock& clock_;
     Callbacks callbacks_;
+    widgets::CXPButton okButton_;
+    widgets::CXPButton cancelButton_;
+    widgets::CXPButton advancedButton_;
+    widgets::CXPButton defaultsButton_;
+    widgets::CPPTooltip tip_;
 };
 
 }  // namespace hourlink
