@@ -84,8 +84,9 @@ class StatTest(unittest.TestCase):
         data = json.loads(self.ok(path, "--summary", "--json"))
         self.assertEqual((data["version"], data["file"], data["file_source"]),
                          (1, path, "argument"))
-        self.assertEqual((data["selection"]["start_day"], data["selection"]["start_day_source"]),
-                         (21, "default"))
+        self.assertEqual(data["selection"]["start_day"], 21)
+        if not RUNNER:  # the Windows build reads the start day of the prefix's settings
+            self.assertEqual(data["selection"]["start_day_source"], "default")
         self.assertEqual([m["month"] for m in data["months"]], ["2026-11", "2026-12", "2027-01"])
         self.assertEqual(data["months"][1], {
             "month": "2026-12", "sessions": 2, "open_sessions": 1, "online_seconds": 3784,

@@ -101,78 +101,44 @@ std::string Name(const SessionRecord& r, const GbkDecoder& decodeName) {
     return decodeName ? decodeName(r.Name()) : std::string(r.Name());
 }
 
-const char* FileSourceText(FileSource source) {
-    switch (source) {
-        case FileSource::kArgument:
-            return "命令行给出";
-        case FileSource::kSetting:
-            return "选项中设置的记录文件夹";
-        case FileSource::kProgramFolder:
-            return "程序所在的文件夹";
-        case FileSource::kLocalFolder:
-            return "程序保存记录的本地文件夹";
-        case FileSource::kCurrentFolder:
-            break;
-    }
-    return "当前文件夹";
+// What the heading says of a source, and its JSON name; in the enums' order.
+struct SourceName {
+    const char* text;
+    const char* key;
+};
+constexpr SourceName kFileSources[] = {
+    {"命令行给出", "argument"},
+    {"选项中设置的记录文件夹", "directory_setting"},
+    {"程序所在的文件夹", "program_folder"},
+    {"程序保存记录的本地文件夹", "local_folder"},
+    {"当前文件夹", "current_folder"},
+};
+constexpr SourceName kDaySources[] = {
+    {"命令行给出", "argument"},
+    {"选项中的设置", "setting"},
+    {"默认值，选项中尚未设置", "default"},
+    {"默认值，此系统上没有 Hourlink 的设置", "default"},
+};
+const SourceName& Name(FileSource source) {
+    return kFileSources[static_cast<int>(source)];
 }
-
-const char* FileSourceKey(FileSource source) {
-    switch (source) {
-        case FileSource::kArgument:
-            return "argument";
-        case FileSource::kSetting:
-            return "directory_setting";
-        case FileSource::kProgramFolder:
-            return "program_folder";
-        case FileSource::kLocalFolder:
-            return "local_folder";
-        case FileSource::kCurrentFolder:
-            break;
-    }
-    return "current_folder";
-}
-
-const char* DaySourceText(DaySource source) {
-    switch (source) {
-        case DaySource::kArgument:
-            return "命令行给出";
-        case DaySource::kSetting:
-            return "选项中的设置";
-        case DaySource::kDefault:
-            return "默认值，选项中尚未设置";
-        case DaySource::kNoSettings:
-            break;
-    }
-    return "默认值，此系统上没有 Hourlink 的设置";
-}
-
-const char* DaySourceKey(DaySource source) {
-    switch (source) {
-        case DaySource::kArgument:
-            return "argument";
-        case DaySource::kSetting:
-            return "setting";
-        case DaySource::kDefault:
-        case DaySource::kNoSettings:
-            break;
-    }
-    return "default";
+const SourceName& Name(DaySource source) {
+    return kDaySources[static_cast<int>(source)];
 }
 
 // "记录文件 D:\Hourlink\adsl.bs (程序所在的文件夹)，计费月从每月 21 日开始 (选项中的设置)"
 std::string OriginLine(const Origin& origin) {
-    return "记录文件 " + origin.path + " (" + FileSourceText(origin.file) + ")，计费月从每月 " +
-           std::to_string(origin.startDay) + " 日开始 (" + DaySourceText(origin.day) + ")\n";
+    return "记录文件 " + origin.path + " (" + Name(origin.file).text + ")，计费月从每月 " +
+           std::to_string(origin.startDay) + " 日开始 (" + Name(origin.day).text + ")\n";
 }
 
 // The keys every JSON output starts with, up to the open selection object.
 std::string JsonHead(const Origin& origin, std::string_view description) {
     return "{\n  \"version\": " + std::to_string(kJsonVersion) + ",\n  \"file\": " +
-           JsonString(origin.path) + ",\n  \"file_source\": \"" + FileSourceKey(origin.file) +
+           JsonString(origin.path) + ",\n  \"file_source\": \"" + Name(origin.file).key +
            "\",\n  \"selection\": {\"description\": " + JsonString(description) +
            ", \"start_day\": " + std::to_string(origin.startDay) +
-           ", \"start_day_source\": \"" + DaySourceKey(origin.day) + "\"";
+           ", \"start_day_source\": \"" + Name(origin.day).key + "\"";
 }
 
 }  // namespace
