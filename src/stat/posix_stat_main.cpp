@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -67,8 +68,23 @@ class PosixPlatform final : public hourlink::stat::Platform {
     }
 
     std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
-    void Out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+    bool Out(std::string_view text) override {
+        return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    }
+    bool FlushOut() override { return std::fflush(stdout) == 0 && !std::ferror(stdout); }
     void Err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+
+    // The folder of the running executable; there are no program settings
+    // here, so it is the program's folder too.
+    std::wstring OwnDirectory() override {
+        std::string path(4096, '\0');
+        const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+        path.resize(static_cast<std::size_t>(length));
+        path.resize(path.rfind('/') + 1);
+        return hourlink::Utf8ToWide(path);
+    }
+    bool CanWriteIn(const std::wstring&) override { return true; }
 };
 
 }  // namespace
@@ -76,6 +92,5 @@ class PosixPlatform final : public hourlink::stat::Platform {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     PosixPlatform platform;
-    const int code = hourlink::stat::Run(args, platform);
-    return std::fflush(stdout) == 0 ? code : hourlink::stat::kExitCannotRead;
+    return hourlink::stat::Run(args, platform);
 }

@@ -1,14 +1,18 @@
 // hourlink-stat on Windows: the file opened read-only with CreateFileW, sharing
 // it with a running Hourlink (which holds it open for writing); GBK names
 // decoded through code page 936; output as UTF-16 to a console window and as
-// UTF-8 bytes to a file or pipe.
+// UTF-8 bytes to a file or pipe. The program's settings are read from the
+// registry (reads only), and its folder is this executable's.
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "core/history/stat_report.h"
+#include "shell/platform/program_file.h"
+#include "shell/platform/registry_settings_store.h"
 #include "shell/win/text.h"
 
 namespace {
@@ -25,18 +29,26 @@ std::string SystemMessage(DWORD error) {
     return Utf8(hourlink::win::SystemErrorText(error));
 }
 
-void Write(DWORD which, std::string_view text) {
+// False when the text was not written whole (no such stream, a full disk, a
+// closed pipe).
+bool Write(DWORD which, std::string_view text) {
     const HANDLE out = GetStdHandle(which);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
         const std::wstring wide = Wide(text, CP_UTF8);
         DWORD written = 0;
-        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written,
+                             nullptr) &&
+               written == wide.size();
     }
-    DWORD written = 0;
-    WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    while (!text.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1 << 20));
+        if (!WriteFile(out, text.data(), chunk, &written, nullptr) || written == 0) return false;
+        text.remove_prefix(written);
+    }
+    return true;
 }
 
 class Win32Platform final : public hourlink::stat::Platform {
@@ -73,8 +85,21 @@ class Win32Platform final : public hourlink::stat::Platform {
 
     std::string GbkToUtf8(std::string_view gbk) override { return Utf8(Wide(gbk, 936)); }
     std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
-    void Out(std::string_view text) override { Write(STD_OUTPUT_HANDLE, text); }
+    bool Out(std::string_view text) override { return Write(STD_OUTPUT_HANDLE, text); }
     void Err(std::string_view text) override { Write(STD_ERROR_HANDLE, text); }
+
+    std::wstring OwnDirectory() override {
+        return hourlink::ProgramDirectory().value_or(std::wstring());
+    }
+    hourlink::SettingsStore* ProgramSettings() override { return &settings_; }
+    bool CanWriteIn(const std::wstring& directory) override {
+        return hourlink::CanWriteIn(directory);
+    }
+    std::wstring LocalAppDataDirectory() override { return hourlink::LocalAppDataDirectory(); }
+
+  private:
+    // Only read: hourlink-stat never writes a setting.
+    hourlink::RegistrySettingsStore settings_;
 };
 
 }  // namespace

@@ -11,6 +11,10 @@
 #  - A silent uninstall removes the program, the shortcuts, the entry and the
 #    start-with-Windows entry from both places (HKLM and HKCU), and keeps the
 #    records byte for byte.
+#  - hourlink-stat, run from elsewhere without arguments, reads the records
+#    beside the program and the start day of the program's settings.
+#  - The user's PATH is left alone by a plain install; /ADDTOPATH appends the
+#    program's folder (REG_EXPAND_SZ) and the uninstall takes out just that.
 #  - A silent uninstall with /REMOVERECORDS removes the records and the folder.
 #
 # Screenshot: installer (the setup program's first page).
@@ -44,7 +48,7 @@ run_entries() {
   return 0
 }
 install_silently() {
-  wine "$setup" /S || fail "the silent install ended with code $?"
+  wine "$setup" /S "$@" || fail "the silent install ended with code $?"
   [[ -f "$dir/Hourlink.exe" ]] || fail "no Hourlink.exe in $dir"
 }
 # The uninstaller copies itself away and returns at once; it is done when the
@@ -58,8 +62,15 @@ uninstall_silently() {
   sleep 1
 }
 
+# The user's own PATH, with an entry to be kept unexpanded.
+env_key='HKCU\Environment'
+user_path='C:\Tools;%USERPROFILE%\bin'
+wine reg add "$env_key" /v Path /t REG_EXPAND_SZ /d "$user_path" /f >/dev/null 2>&1
+path_type() { wine reg query "$env_key" /v Path 2>/dev/null | tr -d '\r' | awk '$1 == "Path" { print $2 }'; }
+
 # --- The silent install ----------------------------------------------------------
 install_silently
+[[ $(reg_value "$env_key" Path) == "$user_path" ]] || fail "a plain install changed PATH: $(reg_value "$env_key" Path)"
 for f in Hourlink.exe Hourlink.chm hourlink-stat.exe uninstall.exe; do [[ -f "$dir/$f" ]] || fail "no $f in $dir"; done
 cmp -s "$dir/Hourlink.exe" "$e2e_exe_src" || fail "the installed Hourlink.exe is not the one built"
 [[ -f "$menu/Hourlink.lnk" ]] || fail "no Start-menu shortcut in $menu: $(ls "$menu" 2>&1)"
@@ -98,6 +109,16 @@ wintool close Hourlink || fail "could not close the program"
 wait "$program_pid" || fail "the program ended with code $?"
 records_sum=$(cat "$dir/adsl.bs" "$dir/adsl.bak" | sha256sum)
 
+# hourlink-stat without arguments, from another folder: the records beside
+# it and the start day of the options.
+wine reg add 'HKCU\Software\Hourlink\Hourlink\Property' /v StartDate /t REG_DWORD /d 5 /f >/dev/null 2>&1
+stat_json=$(cd / && wine "$dir/hourlink-stat.exe" --all --json) || fail "hourlink-stat ended with code $?"
+stat_origin=$(python3 -c 'import json, sys; d = json.load(sys.stdin); s = d["selection"]
+print(d["file"], d["file_source"], s["start_day"], s["start_day_source"], sep="|")' <<<"$stat_json") ||
+  fail "hourlink-stat printed no JSON: $stat_json"
+[[ $stat_origin == "$windows_dir\adsl.bs|program_folder|5|setting" ]] ||
+  fail "hourlink-stat used $stat_origin"
+
 # --- The silent uninstall keeps the records ------------------------------------------
 uninstall_silently
 left=$(cd "$dir" && ls -A | tr '\n' ' ')
@@ -109,10 +130,13 @@ left=$(cd "$dir" && ls -A | tr '\n' ' ')
 echo "uninstalled; kept: $left"
 
 # --- Installed again over the kept records, then removed with them -------------------
-install_silently
+install_silently /ADDTOPATH
 [[ $(cat "$dir/adsl.bs" "$dir/adsl.bak" | sha256sum) == "$records_sum" ]] || fail "the install changed the records"
+[[ $(reg_value "$env_key" Path) == "$user_path;$windows_dir" && $(path_type) == REG_EXPAND_SZ ]] ||
+  fail "/ADDTOPATH left PATH as $(path_type) '$(reg_value "$env_key" Path)'"
 uninstall_silently /REMOVERECORDS
 [[ ! -e "$dir" ]] || fail "with /REMOVERECORDS the folder is left: $(ls -A "$dir")"
+[[ $(reg_value "$env_key" Path) == "$user_path" ]] || fail "the uninstall left PATH as '$(reg_value "$env_key" Path)'"
 
 # --- The first page, as the user sees it ------------------------------------------------
 wine "$setup" &
@@ -122,4 +146,4 @@ screenshot installer
 
 stop_wine
 rm -rf "$prefix" "$prefix.lock"
-echo "PASS: installed, started, refused while running, uninstalled keeping the records, removed with them"
+echo "PASS: installed, started, read by hourlink-stat, refused while running, uninstalled keeping the records, added to PATH and removed with them"

@@ -16,7 +16,7 @@ import tempfile
 import time
 import unittest
 
-EXE = sys.argv[1]
+EXE = os.path.abspath(sys.argv[1])
 RUNNER = sys.argv[2:]
 # China's time, without summer time, for the program and for this script.
 os.environ["TZ"] = "CST-8"
@@ -69,18 +69,24 @@ class StatTest(unittest.TestCase):
             f.write(data)
         return path
 
-    def run_stat(self, *args):
-        done = subprocess.run(RUNNER + [EXE, *args], capture_output=True, timeout=120)
-        return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+    def run_stat(self, *args, stdout=subprocess.PIPE, cwd=None):
+        done = subprocess.run(RUNNER + [EXE, *args], stdout=stdout, stderr=subprocess.PIPE,
+                              timeout=120, cwd=cwd)
+        return done.returncode, (done.stdout or b"").decode("utf-8"), done.stderr.decode("utf-8")
 
-    def ok(self, *args):
-        code, out, err = self.run_stat(*args)
+    def ok(self, *args, cwd=None):
+        code, out, err = self.run_stat(*args, cwd=cwd)
         self.assertEqual(code, 0, err)
         return out
 
     def test_summary_has_a_line_per_accounting_month(self):
         path = self.file(GOOD)
         data = json.loads(self.ok(path, "--summary", "--json"))
+        self.assertEqual((data["version"], data["file"], data["file_source"]),
+                         (1, path, "argument"))
+        self.assertEqual(data["selection"]["start_day"], 21)
+        if not RUNNER:  # the Windows build reads the start day of the prefix's settings
+            self.assertEqual(data["selection"]["start_day_source"], "default")
         self.assertEqual([m["month"] for m in data["months"]], ["2026-11", "2026-12", "2027-01"])
         self.assertEqual(data["months"][1], {
             "month": "2026-12", "sessions": 2, "open_sessions": 1, "online_seconds": 3784,
@@ -152,15 +158,13 @@ class StatTest(unittest.TestCase):
         calendar = json.loads(self.ok(path, "--month", "2026-12", "--start-day", "1",
                                       "--format", "json"))
         self.assertEqual(len(calendar["sessions"]), 3)
-        self.assertEqual(self.ok(self.file(header(0)), "--month", "2026-12").splitlines()[1],
+        self.assertEqual(self.ok(self.file(header(0)), "--month", "2026-12").splitlines()[2],
                          "没有上网记录")
 
     def test_errors(self):
         cases = [
             (os.path.join(self.dir.name, "missing.bs"), 2, "找不到记录文件"),
             (self.file(GOOD[:10], "short.bs"), 3, "太短"),
-            (self.file(header(6) + b"".join(RECORDS), "count.bs"), 3, "只有 5 条完整的记录"),
-            (self.file(header(5) + b"".join(RECORDS)[:-1], "torn.bs"), 3, "只有 4 条完整的记录"),
             (self.file(header(1, record_size=80) + RECORDS[0], "size.bs"), 3, "记录长度为 80"),
             (self.file(header(2) + RECORDS[0] + record(at(2026, 12, 1), 5, "x", marker=0),
                        "marker.bs"), 3, "第 2 条记录"),
@@ -176,9 +180,35 @@ class StatTest(unittest.TestCase):
         self.assertIn("无法识别的月份", err)
         code, _, err = self.run_stat("--all", "--month", "2026-12")
         self.assertEqual(code, 1)
+        code, _, err = self.run_stat("--json=false")
+        self.assertEqual(code, 1)
+        self.assertIn("不带值", err)
+        self.assertRegex(self.ok("--version"), r"^hourlink-stat \d+\.\d+\.\d+\n$")
         code, out, _ = self.run_stat("--help")
         self.assertEqual(code, 0)
         self.assertIn("用法: hourlink-stat", out)
+
+    def test_short_count_lists_the_whole_records(self):
+        # What a crash between the header's write and the record's leaves.
+        for name, data, listed in [("count.bs", header(6) + b"".join(RECORDS), 5),
+                                   ("torn.bs", header(5) + b"".join(RECORDS)[:-1], 4)]:
+            with self.subTest(name):
+                code, out, err = self.run_stat(self.file(data, name), "--all", "--json")
+                self.assertEqual(code, 0, err)
+                self.assertEqual(len(json.loads(out)["sessions"]), listed)
+                self.assertIn(f"只有 {listed} 条完整的记录", err)
+
+    def test_failed_output_write(self):
+        with open("/dev/full", "wb") as full:
+            code, _, err = self.run_stat(self.file(GOOD), "--all", stdout=full)
+        self.assertEqual(code, 4)
+        self.assertIn("无法写入标准输出", err)
+
+    @unittest.skipIf(RUNNER, "the Windows build reads the program's settings")
+    def test_records_in_the_current_folder_without_an_argument(self):
+        self.file(GOOD)
+        text = self.ok("--month", "2026-12", cwd=self.dir.name)
+        self.assertIn("记录文件 adsl.bs (当前文件夹)，计费月从每月 21 日开始 (默认值", text)
 
 
 if __name__ == "__main__":

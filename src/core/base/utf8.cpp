@@ -41,45 +41,59 @@ std::string WideToUtf8(std::wstring_view text) {
     return out;
 }
 
-namespace {
-
-void AppendWide(std::wstring& out, char32_t c) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(c);
-}
-
-}  // namespace
-
-std::wstring Utf8ToWide(std::string_view utf8) {
-    std::wstring out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const int length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-        bool ok = length > 0 && i + length <= utf8.size();
-        for (int k = 1; ok && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            c = (c << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        ok = ok && c >= kLeast[length] && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
-        if (!ok) {
-            out += static_cast<wchar_t>(0xFFFD);
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    out.reserve(text.size());
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = byte(i);
+        if (lead < 0x80) {
+            out += lead;
             ++i;
             continue;
         }
-        AppendWide(out, c);
-        i += static_cast<std::size_t>(length);
+        // The sequence's length and the lowest code point it may carry, so an
+        // overlong form is refused.
+        std::size_t length = 0;
+        char32_t c = 0;
+        char32_t lowest = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, c = lead & 0x1F, lowest = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, c = lead & 0x0F, lowest = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, c = lead & 0x07, lowest = 0x10000;
+        }
+        bool ok = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; ok && k < length; ++k) {
+            ok = (byte(i + k) & 0xC0) == 0x80;
+            c = (c << 6) | (byte(i + k) & 0x3F);
+        }
+        ok = ok && c >= lowest && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF);
+        out += ok ? c : char32_t{0xFFFD};
+        i += ok ? length : 1;
+    }
+    return out;
+}
+
+std::string ValidUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char32_t c : DecodeUtf8(text)) AppendUtf8(out, c);
+    return out;
+}
+
+std::wstring Utf8ToWide(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (char32_t c : DecodeUtf8(text)) {
+        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (c >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
     }
     return out;
 }

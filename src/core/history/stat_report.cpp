@@ -2,12 +2,18 @@
 
 #include <cstdio>
 #include <limits>
-#include <map>
+#include <set>
 #include <utility>
 
+#include "core/base/file_system.h"
 #include "core/base/time_format.h"
 #include "core/base/utf8.h"
 #include "core/history/history_list.h"
+#include "core/settings/settings.h"
+
+#ifndef HOURLINK_PROGRAM_VERSION
+#define HOURLINK_PROGRAM_VERSION "0.0.0"
+#endif
 
 namespace hourlink::stat {
 
@@ -95,12 +101,55 @@ std::string Name(const SessionRecord& r, const GbkDecoder& decodeName) {
     return decodeName ? decodeName(r.Name()) : std::string(r.Name());
 }
 
+// What the heading says of a source, and its JSON name; in the enums' order.
+struct SourceName {
+    const char* text;
+    const char* key;
+};
+constexpr SourceName kFileSources[] = {
+    {"命令行给出", "argument"},
+    {"选项中设置的记录文件夹", "directory_setting"},
+    {"程序所在的文件夹", "program_folder"},
+    {"程序保存记录的本地文件夹", "local_folder"},
+    {"当前文件夹", "current_folder"},
+};
+constexpr SourceName kDaySources[] = {
+    {"命令行给出", "argument"},
+    {"选项中的设置", "setting"},
+    {"默认值，选项中尚未设置", "default"},
+    {"默认值，此系统上没有 Hourlink 的设置", "default"},
+};
+const SourceName& Name(FileSource source) {
+    return kFileSources[static_cast<int>(source)];
+}
+const SourceName& Name(DaySource source) {
+    return kDaySources[static_cast<int>(source)];
+}
+
+// "记录文件 D:\Hourlink\adsl.bs (程序所在的文件夹)，计费月从每月 21 日开始 (选项中的设置)"
+std::string OriginLine(const Origin& origin) {
+    return "记录文件 " + origin.path + " (" + Name(origin.file).text + ")，计费月从每月 " +
+           std::to_string(origin.startDay) + " 日开始 (" + Name(origin.day).text + ")\n";
+}
+
+// The keys every JSON output starts with, up to the open selection object.
+std::string JsonHead(const Origin& origin, std::string_view description) {
+    return "{\n  \"version\": " + std::to_string(kJsonVersion) + ",\n  \"file\": " +
+           JsonString(origin.path) + ",\n  \"file_source\": \"" + Name(origin.file).key +
+           "\",\n  \"selection\": {\"description\": " + JsonString(description) +
+           ", \"start_day\": " + std::to_string(origin.startDay) +
+           ", \"start_day_source\": \"" + Name(origin.day).key + "\"";
+}
+
 }  // namespace
+
+std::string_view ProgramVersion() {
+    return HOURLINK_PROGRAM_VERSION;
+}
 
 ParsedOptions ParseArguments(std::span<const std::string> args) {
     ParsedOptions parsed;
     Options& o = parsed.options;
-    bool havePath = false;
     bool chosen = false;  // --month, --all or a range given
     const auto fail = [&](std::string error) {
         parsed.error = std::move(error);
@@ -129,8 +178,16 @@ ParsedOptions ParseArguments(std::span<const std::string> args) {
             o.selection = selection;
             return true;
         };
+        const bool flag = arg == "-h" || arg == "--help" || arg == "/?" || arg == "--version" ||
+                          arg == "--all" || arg == "--summary" || arg == "--csv" ||
+                          arg == "--json";
+        // An option without a value refuses one: "--json=false" printing JSON
+        // would do the opposite of what was asked.
+        if (flag && hasValue) return fail("选项 " + arg + " 不带值: \"" + args[i] + "\"");
         if (arg == "-h" || arg == "--help" || arg == "/?") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
         } else if (arg == "--month") {
             if (!needValue()) return fail("--month 需要一个月份，例如 --month 2026-12");
             const auto month = ParseMonth(value);
@@ -170,9 +227,8 @@ ParsedOptions ParseArguments(std::span<const std::string> args) {
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
             return fail("未知的选项 \"" + args[i] + "\"");
         } else {
-            if (havePath) return fail("只能读一个记录文件");
+            if (o.path) return fail("只能读一个记录文件");
             o.path = arg;
-            havePath = true;
         }
     }
     if (o.from && o.to) {
@@ -189,9 +245,14 @@ std::string HelpText() {
            "读取 Hourlink 的上网记录文件 adsl.bs (只读，不作任何修改)，\n"
            "列出所选时段的每次上网和合计。\n"
            "\n"
-           "  记录文件             默认为当前目录下的 adsl.bs\n"
+           "  记录文件             不给出时，在 Hourlink 保存记录的地方查找 adsl.bs:\n"
+           "                       选项中设置的记录文件夹 (注册表中的 Directory);\n"
+           "                       未设置时为程序所在的文件夹 (该文件夹不能写入时，\n"
+           "                       为程序保存记录的本地文件夹); 都没有时为当前文件夹\n"
            "  --month YYYY-MM      列出该计费月 (默认为今天所在的计费月)\n"
-           "  --start-day N        计费月从每月第 N 日开始, 1-30 (默认 21，与选项中的设置相同)\n"
+           "  --start-day N        计费月从每月第 N 日开始, 1-30。不给出时读取选项中的\n"
+           "                       每月开始日 (注册表中的 Property/StartDate)，\n"
+           "                       未设置或没有 Hourlink 的设置 (非 Windows 系统) 时为 21\n"
            "  --from YYYY-MM-DD    列出从该日起开始的上网 (本地时间)\n"
            "  --to YYYY-MM-DD      列出到该日为止开始的上网 (含该日)\n"
            "  --all                列出文件中的全部记录\n"
@@ -199,8 +260,22 @@ std::string HelpText() {
            "  --format FORMAT      输出格式: text (默认)、csv 或 json\n"
            "  --csv, --json        即 --format csv、--format json\n"
            "  -h, --help           显示本说明\n"
+           "  --version            显示版本\n"
            "\n"
-           "退出码: 0 成功; 1 命令行有误; 2 找不到或无法读取文件; 3 文件太短或已损坏。\n";
+           "文字输出的第一行和 JSON 输出 (\"file\"、\"file_source\"、\"selection\" 中的\n"
+           "\"start_day\"、\"start_day_source\") 说明所用的记录文件和开始日及其来源。\n"
+           "JSON 的 \"version\" 为输出格式的版本，现为 " +
+           std::to_string(kJsonVersion) +
+           "。\n"
+           "\n"
+           "安装程序可将程序所在的文件夹加入当前用户的 PATH，之后在任何命令行窗口中\n"
+           "都可以直接运行 hourlink-stat。\n"
+           "\n"
+           "文件头记载的记录多于文件中完整的记录时 (程序在写入记录时中断)，列出完整的\n"
+           "记录，并在标准错误上警告。\n"
+           "\n"
+           "退出码: 0 成功; 1 命令行有误; 2 找不到或无法读取文件;\n"
+           "3 文件无法作为记录读取 (太短、长度不对或记录已损坏); 4 无法写入标准输出。\n";
 }
 
 DecodeResult DecodeRecordFile(std::span<const std::uint8_t> bytes) {
@@ -221,14 +296,16 @@ DecodeResult DecodeRecordFile(std::span<const std::uint8_t> bytes) {
         return result;
     }
     const std::size_t complete = (bytes.size() - kHeaderSize) / kRecordSize;
+    const std::uint32_t count =
+        h.recordCount > complete ? static_cast<std::uint32_t>(complete) : h.recordCount;
     if (h.recordCount > complete) {
-        result.error =
-            Printf("记录文件已损坏: 文件头记载有 %u 条记录，但文件中只有 %zu 条完整的记录",
-                   h.recordCount, complete);
-        return result;
+        result.warning = Printf(
+            "警告: 文件头记载有 %u 条记录，但文件中只有 %zu 条完整的记录 (少 %zu 条)，"
+            "只列出这 %zu 条",
+            h.recordCount, complete, h.recordCount - complete, complete);
     }
-    contents.records.reserve(h.recordCount);
-    for (std::uint32_t i = 0; i < h.recordCount; ++i) {
+    contents.records.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t* at = bytes.data() + kHeaderSize + std::size_t{i} * kRecordSize;
         SessionRecord r = DecodeRecord(at);
         if (r.marker != kRecordMarker) {
@@ -275,14 +352,15 @@ Selected Select(const FileContents& contents, const Options& o, std::int64_t now
         case Selection::kSummary:  // printed by month instead; Run never selects it
             break;
     }
+    const int startDay = o.startDay.value_or(kDefaultStartDay);
     YearMonth month = o.month;
     if (o.selection == Selection::kCurrentMonth) {
         const auto tm = ToLocalTime(now);
         month =
-            tm ? AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, o.startDay)
+            tm ? AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay)
                : YearMonth{1970, 1};
     }
-    const Period period = AccountingPeriod(month, o.startDay);
+    const Period period = AccountingPeriod(month, startDay);
     selected.period = period;
     selected.description = Printf("计费月 %d年%d月 (%s 至 %s)", month.year, month.month,
                                   DateText(period.begin).c_str(), DateText(period.end).c_str());
@@ -312,8 +390,8 @@ Summary Summarize(std::span<const SessionRecord> records) {
 }
 
 std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
-                       std::string_view path) {
-    std::string out = "记录文件 " + std::string(path) + "，" + selected.description + "\n";
+                       const Origin& origin) {
+    std::string out = OriginLine(origin) + selected.description + "\n";
     const auto row = [](std::string start, std::string end, std::string duration,
                         std::string minutes, std::string received, std::string sent,
                         std::string address, std::string type, std::string name) {
@@ -347,24 +425,34 @@ std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
 }
 
 std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> records, int startDay) {
-    std::map<std::pair<int, int>, std::vector<SessionRecord>> byMonth;
+    // A month's window opens at a record that starts in its period (or just
+    // after a short one), so only those months, and the one before each, can
+    // list anything. Each is then selected as --month selects it.
+    std::set<std::pair<int, int>> candidates;
     for (const SessionRecord& r : records) {
-        if (!IsListable(r)) continue;
-        const auto tm = ToLocalTime(r.start);
+        const auto tm = ToLocalTime(static_cast<std::int64_t>(r.start) - 1);
         if (!tm) continue;
         const YearMonth m =
             AccountingMonthLabel(tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, startDay);
-        byMonth[{m.year, m.month}].push_back(r);
+        candidates.insert({m.year, m.month});
+        candidates.insert(m.month == 1 ? std::pair{m.year - 1, 12} : std::pair{m.year, m.month - 1});
     }
+    FileContents contents;
+    contents.records.assign(records.begin(), records.end());
+    Options options;
+    options.selection = Selection::kMonth;
+    options.startDay = startDay;
     std::vector<MonthSummary> months;
-    for (const auto& [key, list] : byMonth) {
-        months.push_back({{key.first, key.second}, Summarize(list)});
+    for (const auto& [year, month] : candidates) {
+        options.month = {year, month};
+        const Selected selected = Select(contents, options, 0);
+        if (!selected.records.empty()) months.push_back({options.month, Summarize(selected.records)});
     }
     return months;
 }
 
-std::string FormatMonthsText(std::span<const MonthSummary> months, int startDay) {
-    std::string out = Printf("每个计费月的合计 (计费月从每月 %d 日开始)\n", startDay);
+std::string FormatMonthsText(std::span<const MonthSummary> months, const Origin& origin) {
+    std::string out = OriginLine(origin) + "每个计费月的合计\n";
     out += PadRight("计费月", 11) + PadLeft("次数", 6) + PadLeft("上网用时", 12) +
            PadLeft("计费分钟", 10) + PadLeft("接受字节", 14) + PadLeft("发送字节", 14) + "\n";
     for (const MonthSummary& m : months) {
@@ -390,8 +478,8 @@ std::string FormatMonthsCsv(std::span<const MonthSummary> months) {
     return out;
 }
 
-std::string FormatMonthsJson(std::span<const MonthSummary> months, int startDay) {
-    std::string out = "{\n  \"start_day\": " + std::to_string(startDay) + ",\n  \"months\": [";
+std::string FormatMonthsJson(std::span<const MonthSummary> months, const Origin& origin) {
+    std::string out = JsonHead(origin, "每个计费月的合计") + "},\n  \"months\": [";
     bool first = true;
     for (const MonthSummary& m : months) {
         const Summary& s = m.summary;
@@ -416,8 +504,7 @@ std::string FormatCsv(const Selected& selected, const GbkDecoder& decodeName) {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (const char32_t c : DecodeUtf8(text)) {
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -436,9 +523,9 @@ std::string JsonString(std::string_view text) {
                 break;
             default:
                 if (c < 0x20) {
-                    out += Printf("\\u%04x", c);
+                    out += Printf("\\u%04x", static_cast<unsigned>(c));
                 } else {
-                    out += ch;
+                    AppendUtf8(out, c);
                 }
         }
     }
@@ -447,11 +534,9 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string FormatJson(const Selected& selected, const GbkDecoder& decodeName,
-                       std::string_view path, int startDay) {
+                       const Origin& origin) {
     const auto time = [](std::int64_t t) { return JsonString(IsoLocalTime(t)); };
-    std::string out = "{\n  \"file\": " + JsonString(path) + ",\n";
-    out += "  \"selection\": {\"description\": " + JsonString(selected.description);
-    out += ", \"start_day\": " + std::to_string(startDay);
+    std::string out = JsonHead(origin, selected.description);
     if (selected.period && selected.period->begin != std::numeric_limits<std::int64_t>::min()) {
         out += ", \"begin\": " + time(selected.period->begin);
     }
@@ -495,60 +580,120 @@ std::string FormatJson(const Selected& selected, const GbkDecoder& decodeName,
     return out;
 }
 
+std::vector<Candidate> RecordFileCandidates(const Options& o, Platform& platform) {
+    if (o.path) return {{*o.path, FileSource::kArgument}};
+    constexpr std::wstring_view kFileName = L"adsl.bs";
+    std::vector<Candidate> candidates;
+    const std::wstring own = platform.OwnDirectory();
+    if (SettingsStore* settings = platform.ProgramSettings()) {
+        // The program's own choice, with hourlink-stat's folder as the
+        // program's: they are installed side by side.
+        const RecordFolder folder = ChooseRecordFolder(
+            *settings, own, [&] { return platform.CanWriteIn(own); },
+            platform.LocalAppDataDirectory());
+        const bool setting = !ReadSetting(*settings, settings::kDirectory).empty();
+        candidates.push_back(
+            {WideToUtf8(JoinPath(folder.directory, std::wstring(kFileName))),
+             setting        ? FileSource::kSetting
+             : folder.moved ? FileSource::kLocalFolder
+                            : FileSource::kProgramFolder});
+        if (setting) return candidates;
+    } else if (!own.empty()) {
+        candidates.push_back(
+            {WideToUtf8(JoinPath(own, std::wstring(kFileName))), FileSource::kProgramFolder});
+    }
+    candidates.push_back({WideToUtf8(kFileName), FileSource::kCurrentFolder});
+    return candidates;
+}
+
+Origin StartDayOrigin(const Options& o, Platform& platform) {
+    Origin origin;
+    if (o.startDay) {
+        origin.startDay = *o.startDay;
+        origin.day = DaySource::kArgument;
+    } else if (SettingsStore* settings = platform.ProgramSettings()) {
+        origin.startDay = ReadStartDay(*settings);
+        const int stored = ReadSetting(*settings, settings::kStartDate);
+        origin.day = stored == origin.startDay ? DaySource::kSetting : DaySource::kDefault;
+    } else {
+        origin.startDay = kDefaultStartDay;
+        origin.day = DaySource::kNoSettings;
+    }
+    return origin;
+}
+
+namespace {
+
+// Writes the whole output; a failed write is told, with its own exit code, so
+// a script never takes a cut-off listing for the whole.
+int Emit(Platform& platform, const std::string& text) {
+    if (platform.Out(text) && platform.FlushOut()) return kExitOk;
+    platform.Err("hourlink-stat: 无法写入标准输出，输出不完整 (磁盘已满，或读取输出的程序已退出)\n");
+    return kExitOutput;
+}
+
+}  // namespace
+
 int Run(std::span<const std::string> args, Platform& platform) {
     const ParsedOptions parsed = ParseArguments(args);
     if (!parsed.error.empty()) {
         platform.Err("hourlink-stat: " + parsed.error + "\n用 --help 查看用法\n");
         return kExitUsage;
     }
-    const Options& o = parsed.options;
-    if (o.help) {
-        platform.Out(HelpText());
-        return kExitOk;
+    Options o = parsed.options;
+    if (o.help) return Emit(platform, HelpText());
+    if (o.version) return Emit(platform, "hourlink-stat " + std::string(ProgramVersion()) + "\n");
+
+    Origin origin = StartDayOrigin(o, platform);
+    o.startDay = origin.startDay;
+    Platform::FileRead file;
+    std::string tried;
+    for (const Candidate& candidate : RecordFileCandidates(o, platform)) {
+        file = platform.ReadFile(candidate.path);
+        origin.path = candidate.path;
+        origin.file = candidate.source;
+        if (file.found) break;
+        tried += (tried.empty() ? "" : "、") + candidate.path;
     }
-    const Platform::FileRead file = platform.ReadFile(o.path);
     if (!file.found) {
-        platform.Err("hourlink-stat: 找不到记录文件 " + o.path + "\n");
+        platform.Err("hourlink-stat: 找不到记录文件 " + tried + "\n");
         return kExitCannotRead;
     }
     if (!file.error.empty()) {
-        platform.Err("hourlink-stat: 无法读取记录文件 " + o.path + ": " + file.error + "\n");
+        platform.Err("hourlink-stat: 无法读取记录文件 " + origin.path + ": " + file.error + "\n");
         return kExitCannotRead;
     }
     const DecodeResult decoded = DecodeRecordFile(file.bytes);
     if (!decoded.contents) {
-        platform.Err("hourlink-stat: " + o.path + ": " + decoded.error + "\n");
+        platform.Err("hourlink-stat: " + origin.path + ": " + decoded.error + "\n");
         return kExitDamaged;
     }
+    if (!decoded.warning.empty()) {
+        platform.Err("hourlink-stat: " + origin.path + ": " + decoded.warning + "\n");
+    }
     if (o.selection == Selection::kSummary) {
-        const auto months = SummarizeByMonth(decoded.contents->records, o.startDay);
+        const auto months = SummarizeByMonth(decoded.contents->records, origin.startDay);
         switch (o.format) {
             case Format::kText:
-                platform.Out(FormatMonthsText(months, o.startDay));
-                break;
+                return Emit(platform, FormatMonthsText(months, origin));
             case Format::kCsv:
-                platform.Out(FormatMonthsCsv(months));
-                break;
+                return Emit(platform, FormatMonthsCsv(months));
             case Format::kJson:
-                platform.Out(FormatMonthsJson(months, o.startDay));
                 break;
         }
-        return kExitOk;
+        return Emit(platform, FormatMonthsJson(months, origin));
     }
     const Selected selected = Select(*decoded.contents, o, platform.Now());
     const GbkDecoder decode = [&platform](std::string_view gbk) { return platform.GbkToUtf8(gbk); };
     switch (o.format) {
         case Format::kText:
-            platform.Out(FormatText(selected, decode, o.path));
-            break;
+            return Emit(platform, FormatText(selected, decode, origin));
         case Format::kCsv:
-            platform.Out(FormatCsv(selected, decode));
-            break;
+            return Emit(platform, FormatCsv(selected, decode));
         case Format::kJson:
-            platform.Out(FormatJson(selected, decode, o.path, o.startDay));
             break;
     }
-    return kExitOk;
+    return Emit(platform, FormatJson(selected, decode, origin));
 }
 
 }  // namespace hourlink::stat

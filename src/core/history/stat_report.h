@@ -5,7 +5,8 @@
 // sessions with a summary as text, CSV or JSON.
 //
 // The platform (stat/posix_stat_main.cpp, stat/win32_stat_main.cpp) supplies the
-// file's bytes, the GBK decoder, the clock and the two output streams.
+// file's bytes, the GBK decoder, the clock, the two output streams, its own
+// folder and, on Windows, the program's settings, read only.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include "core/accounting/accounting.h"
 #include "core/base/session_record.h"
 #include "core/history/session_csv.h"
+#include "core/settings/settings_store.h"
 
 namespace hourlink::stat {
 
@@ -26,8 +28,16 @@ enum ExitCode {
     kExitOk = 0,
     kExitUsage = 1,       // the command line could not be understood
     kExitCannotRead = 2,  // the file is missing or cannot be read
-    kExitDamaged = 3,     // the file is too short or damaged
+    kExitDamaged = 3,     // the file cannot be read as records at all
+    kExitOutput = 4,      // the standard output could not be written
 };
+
+// The version of the JSON output's shape, its "version" key: raised when a key
+// is removed or changes its meaning.
+inline constexpr int kJsonVersion = 1;
+
+// The program version hourlink-stat belongs to ("2.21.0").
+std::string_view ProgramVersion();
 
 enum class Format { kText, kCsv, kJson };
 // What is printed: the sessions of a selection, or one line per accounting
@@ -35,14 +45,15 @@ enum class Format { kText, kCsv, kJson };
 enum class Selection { kCurrentMonth, kMonth, kAll, kRange, kSummary };
 
 struct Options {
-    std::string path = "adsl.bs";  // UTF-8
+    std::optional<std::string> path;  // UTF-8; else where the program keeps it
     Format format = Format::kText;
     Selection selection = Selection::kCurrentMonth;
     YearMonth month;                   // kMonth
-    int startDay = 21;                 // the accounting month's first day, Property/StartDate
+    std::optional<int> startDay;       // else Property/StartDate, else 21
     std::optional<CalendarDate> from;  // kRange: first day included
     std::optional<CalendarDate> to;    // kRange: last day included
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {
@@ -54,6 +65,28 @@ ParsedOptions ParseArguments(std::span<const std::string> args);
 
 std::string HelpText();
 
+// Which file and start day were used, and why: said in the heading of the text
+// output and in the JSON.
+enum class FileSource {
+    kArgument,       // named on the command line
+    kSetting,        // the Directory setting's folder
+    kProgramFolder,  // the program's (and hourlink-stat's) own folder
+    kLocalFolder,    // the user's local folder the program moved its records to
+    kCurrentFolder,
+};
+enum class DaySource {
+    kArgument,    // --start-day
+    kSetting,     // Property/StartDate
+    kDefault,     // the program's settings hold no start day
+    kNoSettings,  // no program settings on this system
+};
+struct Origin {
+    std::string path;  // UTF-8
+    FileSource file = FileSource::kArgument;
+    int startDay = 21;
+    DaySource day = DaySource::kArgument;
+};
+
 // The records of a file, decoded; or why it is not a record file.
 struct FileContents {
     RecordFileHeader header;
@@ -61,13 +94,16 @@ struct FileContents {
 };
 struct DecodeResult {
     std::optional<FileContents> contents;
-    std::string error;  // a sentence for the user when there are no contents
+    std::string error;    // a sentence for the user when there are no contents
+    std::string warning;  // what is missing, when only part could be read
 };
 // Checks what the program relies on: a whole header, record and header sizes
-// of 84 and 32, as many complete records as the header counts, and each
-// counted record's marker byte. Bytes after the counted records (a torn last
-// record, or records a crash left uncounted) are not read, as the program
-// does not list them either.
+// of 84 and 32, and each counted record's marker byte. A header that counts
+// more records than the file holds whole (a crash between the header's write
+// and the record's) keeps the complete ones, as the program lists them, with
+// a warning. Bytes after the counted records (a torn last record, or records
+// a crash left uncounted) are not read, as the program does not list them
+// either.
 DecodeResult DecodeRecordFile(std::span<const std::uint8_t> bytes);
 
 // What was selected: a description, the period (none for every record) and
@@ -93,24 +129,28 @@ struct Summary {
 };
 Summary Summarize(std::span<const SessionRecord> records);
 
-// The summary of each accounting month the file's listable records fall in,
-// months in order; a record belongs to the month of its start's local date.
+// The summary of every accounting month that lists records, months in order.
+// Each month holds what Select lists for it (the history list's month window),
+// so a month's figures are the same here and under --month, also for records
+// out of time order.
 struct MonthSummary {
     YearMonth month;
     Summary summary;
 };
 std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> records, int startDay);
-std::string FormatMonthsText(std::span<const MonthSummary> months, int startDay);
+std::string FormatMonthsText(std::span<const MonthSummary> months, const Origin& origin);
 std::string FormatMonthsCsv(std::span<const MonthSummary> months);
-std::string FormatMonthsJson(std::span<const MonthSummary> months, int startDay);
+std::string FormatMonthsJson(std::span<const MonthSummary> months, const Origin& origin);
 
 std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
-                       std::string_view path);
+                       const Origin& origin);
 std::string FormatCsv(const Selected& selected, const GbkDecoder& decodeName);
 std::string FormatJson(const Selected& selected, const GbkDecoder& decodeName,
-                       std::string_view path, int startDay);
+                       const Origin& origin);
 
-// A JSON string literal of UTF-8 text.
+// A JSON string literal of text meant as UTF-8: a byte that is not part of
+// well-formed UTF-8 (a damaged record's address, a path's raw bytes) is
+// written as U+FFFD, so the output is always valid JSON.
 std::string JsonString(std::string_view text);
 
 // What the program runs on.
@@ -127,9 +167,33 @@ class Platform {
     virtual FileRead ReadFile(const std::string& path) = 0;
     virtual std::string GbkToUtf8(std::string_view gbk) = 0;
     virtual std::int64_t Now() = 0;
-    virtual void Out(std::string_view utf8) = 0;
+    // False when the text could not be written whole.
+    virtual bool Out(std::string_view utf8) = 0;
+    // Writes what the output still buffers; false when that fails.
+    virtual bool FlushOut() { return true; }
     virtual void Err(std::string_view utf8) = 0;
+
+    // hourlink-stat's own folder, ending in its separator; empty when unknown.
+    virtual std::wstring OwnDirectory() = 0;
+    // The program's settings, read only; none where the system keeps none.
+    virtual SettingsStore* ProgramSettings() { return nullptr; }
+    // What the program's choice of its record folder asks of the system.
+    virtual bool CanWriteIn(const std::wstring& directory) = 0;
+    virtual std::wstring LocalAppDataDirectory() { return {}; }
 };
+
+// Which record files are tried, in order, when none is named: the folder the
+// program keeps its records in (the Directory setting, its own folder, or the
+// local folder it moved them to), then the current folder. A Directory setting
+// is the only place tried: the program reads no other file then.
+struct Candidate {
+    std::string path;  // UTF-8
+    FileSource source;
+};
+std::vector<Candidate> RecordFileCandidates(const Options& options, Platform& platform);
+
+// The start day used, and why.
+Origin StartDayOrigin(const Options& options, Platform& platform);
 
 // The whole program: returns its exit code.
 int Run(std::span<const std::string> args, Platform& platform);
