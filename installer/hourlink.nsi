@@ -61,6 +61,7 @@ BrandingText "${PRODUCT} ${VERSION}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_COMPONENTSPAGE_TEXT_TOP "勾选“程序文件夹加入 PATH”后，可以在任何新开的命令行窗口中直接运行 hourlink-stat（读取上网记录的命令行工具）。卸载时会从 PATH 中移除。"
 !insertmacro MUI_PAGE_COMPONENTS
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolderWritable
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_RUN "$INSTDIR\Hourlink.exe"
@@ -214,6 +215,32 @@ Section /o "程序文件夹加入 PATH（仅当前用户）" SecPath
   ; Programs started from now on (a new console) see it.
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
 SectionEnd
+
+;; The program keeps its records beside itself: a folder this user cannot write
+;; (Program Files without administrator rights) would leave the install failing
+;; half way, so the folder page does not let it through. The folder is made,
+;; written to and, when it was made only for the check, taken away again.
+Function CheckFolderWritable
+  StrCpy $1 0
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    StrCpy $1 1
+  ${EndIf}
+  ClearErrors
+  CreateDirectory "$INSTDIR"
+  FileOpen $0 "$INSTDIR\hourlink-write-test.tmp" w
+  ${If} ${Errors}
+    ${If} $1 == 1
+      RMDir "$INSTDIR"
+    ${EndIf}
+    MessageBox MB_OK|MB_ICONEXCLAMATION "不能在这个文件夹中写入文件：$\r$\n$INSTDIR$\r$\n$\r$\nHourlink 把上网记录保存在程序所在的文件夹里，请选择一个你可以写入的文件夹，例如你自己的程序文件夹。"
+    Abort
+  ${EndIf}
+  FileClose $0
+  Delete "$INSTDIR\hourlink-write-test.tmp"
+  ${If} $1 == 1
+    RMDir "$INSTDIR"
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   Call WaitForExit

@@ -144,6 +144,28 @@ wintool wait-window "Hourlink 安装" 30000 >/dev/null || fail "the setup progra
 sleep 2
 screenshot installer
 
+# --- A folder this user cannot write is refused on the folder page ----------------
+# (as Program Files is to a standard user; root is kept out by the immutable
+# attribute, where the file system has it, else by a folder under /proc).
+locked="$work/locked"
+mkdir -p "$locked"
+if chattr +i "$locked" 2>/dev/null; then
+  trap 'chattr -i "$locked" 2>/dev/null; stop_wine' EXIT
+else
+  locked=/proc/1/hourlink
+fi
+locked_windows=$(wine winepath -w "$locked" 2>/dev/null | tr -d '\r')
+wintool any-press "Hourlink 安装" 1 || fail "no Next on the welcome page"   # to the components
+wait_for 20 wintool any-text "Hourlink 安装" SysTreeView32 -1 >/dev/null || fail "no components page"
+wait_for 20 wintool any-press "Hourlink 安装" 1                             # to the folder page
+wait_for 20 wintool any-text "Hourlink 安装" Edit -1 "$locked_windows" || fail "no folder page"
+wintool any-press "Hourlink 安装" 1                                         # Next: refused
+box_says_locked() { wintool any-text "Hourlink 安装" Static 0xFFFF | grep -q "不能在这个文件夹中写入文件"; }
+wait_for 20 box_says_locked || fail "no message refusing the folder $locked_windows"
+screenshot installer_locked_folder
+[[ -z $(ls -A "$locked" 2>/dev/null) ]] || fail "the check left files in $locked: $(ls -A "$locked")"
+echo "the folder page refused $locked_windows"
+
 stop_wine
 rm -rf "$prefix" "$prefix.lock"
 echo "PASS: installed, started, read by hourlink-stat, refused while running, uninstalled keeping the records, added to PATH and removed with them"

@@ -10,6 +10,8 @@ shots=$4
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env"
 wine_prefix_ready
 
+# A folder a killed run left locked (installer.sh) is unlocked first.
+chattr -i "$work/locked" 2>/dev/null || true
 rm -rf "$work"
 mkdir -p "$work" "$shots"
 cp "$e2e_exe_src" "$work/Hourlink.exe"

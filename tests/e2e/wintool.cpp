@@ -33,21 +33,25 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-std::vector<HWND> TopLevelWindows(const std::wstring& title) {
+// The top-level windows titled `title`, or whose title begins with it.
+std::vector<HWND> TopLevelWindows(const std::wstring& title, bool prefix = false) {
     struct Search {
         const std::wstring* title;
+        bool prefix;
         std::vector<HWND> found;
-    } search{&title, {}};
+    } search{&title, prefix, {}};
     EnumWindows(
         [](HWND hwnd, LPARAM lp) -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             wchar_t text[512] = {};
             GetWindowTextW(hwnd, text, 512);
-            if (*s->title == text) s->found.push_back(hwnd);
+            const std::wstring_view shown(text);
+            if (s->prefix ? shown.starts_with(*s->title) : shown == *s->title) s->found.push_back(hwnd);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -217,6 +221,43 @@ int wmain(int argc, wchar_t** argv) {
         if (!child) return 1;
         PrintUtf8(TextOf(child));
         return 0;
+    }
+    // any-text TITLE CLASS ID [TEXT]: the text of the first control of CLASS
+    // with ID (-1: any) in a visible window of whatever kind whose title begins
+    // with TITLE (a setup program names its pages there), looked for up to
+    // 20 s; with TEXT, sets it instead.
+    if (command == L"any-text") {
+        if (argc < 5) return 2;
+        const long id = static_cast<long>(std::wcstol(argv[4], nullptr, 0));
+        const DWORD start = GetTickCount();
+        for (;;) {
+            for (HWND top : TopLevelWindows(title, true)) {
+                if (!IsWindowVisible(top)) continue;
+                HWND child = FindDescendant(top, argv[3], id);
+                if (!child) continue;
+                if (argc > 5) {
+                    SendMessageW(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[5]));
+                } else {
+                    PrintUtf8(TextOf(child));
+                }
+                return 0;
+            }
+            if (GetTickCount() - start > 20000) return 1;
+            Sleep(100);
+        }
+    }
+    // any-press TITLE ID: clicks button ID of the visible window whose title
+    // begins with TITLE.
+    if (command == L"any-press") {
+        if (argc < 4) return 2;
+        const int id = static_cast<int>(std::wcstol(argv[3], nullptr, 0));
+        for (HWND top : TopLevelWindows(title, true)) {
+            HWND button = IsWindowVisible(top) ? GetDlgItem(top, id) : nullptr;
+            if (!button) continue;
+            PostMessageW(top, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+            return 0;
+        }
+        return 1;
     }
     if (command == L"dialog-text") {
         const DWORD start = GetTickCount();
