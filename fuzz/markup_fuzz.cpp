@@ -1,6 +1,7 @@
 // libFuzzer target for the tooltip's markup: any bytes are parsed, measured and
 // drawn with a measurer whose sizes come from the input too, then the tip is
-// sized, placed and filled. Nothing may crash, overflow or read out of bounds.
+// sized, placed and filled. Nothing may crash, overflow or read out of bounds,
+// and the laid-out sizes stay within the layout's caps.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,6 +9,7 @@
 
 #include "core/ui/markup.h"
 #include "core/ui/tip_geometry.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -66,6 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto tokens = ParseMarkup(markup, context.limits);
     FuzzCanvas canvas(charWidth, height, average);
     const MarkupLayout layout = MeasureMarkup(tokens, canvas, context);
+    int widest = 0;
+    for (const MarkupLine& line : layout.lines) {
+        FUZZ_REQUIRE(line.width >= 0 && line.width <= kMaxMarkupExtent);
+        widest = line.width > widest ? line.width : widest;
+    }
+    FUZZ_REQUIRE(!layout.lines.empty() && layout.width == widest);
+    FUZZ_REQUIRE(layout.height >= 0 && layout.height <= kMaxMarkupExtent);
     DrawMarkup(tokens, layout, canvas, context, -settings, settings, layout.width);
 
     const TextSize screen = context.limits.maxWidth > 0

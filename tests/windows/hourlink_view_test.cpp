@@ -8,6 +8,7 @@
 
 #include "test_records.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -294,10 +295,69 @@ TEST_F(HourlinkViewTest, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
     EXPECT_EQ(view_.Figures().todayTotal, 3600 + 1800);
 }
 
-TEST_F(HourlinkViewTest, Screenshot) {
+// Picture `image` of `images` drawn on `background`, as the list draws it.
+test::WindowPixels Picture(HIMAGELIST images, int image, COLORREF background) {
+    int cx = 0;
+    int cy = 0;
+    ImageList_GetIconSize(images, &cx, &cy);
+    const RECT r{0, 0, cx, cy};
+    test::WindowPixels picture;
+    picture.width = cx;
+    picture.height = cy;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    HBRUSH brush = CreateSolidBrush(background);
+    FillRect(dc, &r, brush);
+    ImageList_Draw(images, image, dc, 0, 0, ILD_NORMAL);
+    GdiFlush();
+    for (int i = 0; i < cx * cy; ++i)
+        picture.pixels.push_back(static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF);
+    SelectObject(dc, old);
+    DeleteObject(brush);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return picture;
+}
+
+// Whether `picture` shows, pixel for pixel, somewhere inside `area` of `shot`.
+bool Shows(const test::WindowPixels& shot, const test::WindowPixels& picture, const RECT& area) {
+    for (int y = std::max<int>(0, area.top); y + picture.height <= area.bottom; ++y) {
+        for (int x = std::max<int>(0, area.left); x + picture.width <= area.right; ++x) {
+            bool same = y + picture.height <= shot.height && x + picture.width <= shot.width;
+            for (int i = 0; same && i < picture.width * picture.height; ++i) {
+                const auto at = static_cast<size_t>((y + i / picture.width) * shot.width + x +
+                                                    i % picture.width);
+                same = (shot.pixels[at] & 0xFFFFFF) == picture.pixels[static_cast<size_t>(i)];
+            }
+            if (same) return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(HourlinkViewTest, ScreenshotShowsTheLiveRowsPicture) {
     view_.LoadRecords();
     ClickHeader(kColumnStart);
     Select({1, 2});
+    // A running session that continues a dropped one still shows the plain face.
+    ConnectionStatus status;
+    status.online = 1;
+    status.start = At(2004, 3, 25, 11, 30);
+    status.type = 2;
+    status.continuation = 1;
+    status.SetName("ADSL");
+    status.SetClientIp("10.0.0.10");
+    auto row = model_.OnSessionStart(status);
+    ASSERT_TRUE(row);
+    view_.AddLiveRow(std::move(*row));
+    const std::vector<std::wstring> starts = Column(kColumnStart);
+    const auto live = std::find(starts.begin(), starts.end(), L"2004/03/25 11:30:00");
+    ASSERT_NE(live, starts.end());
+
     SetForegroundWindow(frame_.Hwnd());
     SetFocus(view_.Hwnd());
     SetWindowPos(frame_.Hwnd(), HWND_TOP, 0, 0, 1000, 420, SWP_SHOWWINDOW);
@@ -308,10 +368,21 @@ TEST_F(HourlinkViewTest, Screenshot) {
         Sleep(50);
     }
     const test::WindowPixels shot = test::CaptureWindow(frame_.Hwnd());
-
-    EXPECT_GT(test::ColourCount(shot), 8u) << "the screenshot is nearly blank";
     const std::string path = test::ScreenshotPath("history_view");
     ASSERT_TRUE(test::SavePng(shot, path)) << path;
+
+    // The live row's picture cell, in the captured window's pixels.
+    RECT cell{};
+    ListView_GetItemRect(view_.Hwnd(), static_cast<int>(live - starts.begin()), &cell, LVIR_ICON);
+    MapWindowPoints(view_.Hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    RECT window{};
+    GetWindowRect(frame_.Hwnd(), &window);
+    OffsetRect(&cell, -window.left, -window.top);
+    HIMAGELIST images = ListView_GetImageList(view_.Hwnd(), LVSIL_SMALL);
+    const COLORREF back = ListView_GetBkColor(view_.Hwnd());
+    const test::WindowPixels normal = Picture(images, kImageNormal, back);
+    ASSERT_NE(normal.pixels, Picture(images, kImageContinued, back).pixels);
+    EXPECT_TRUE(Shows(shot, normal, cell)) << "the live row's picture is not in its cell";
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -55,13 +54,6 @@ inline WindowPixels CaptureWindow(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     return CaptureScreen(r);
-}
-
-// How many different colours the pixels hold: a blank window has few.
-inline std::size_t ColourCount(const WindowPixels& shot) {
-    std::set<std::uint32_t> colours;
-    for (std::uint32_t c : shot.pixels) colours.insert(c & 0xFFFFFF);
-    return colours.size();
 }
 
 inline std::uint32_t PngCrc32(const std::uint8_t* data, std::size_t size) {

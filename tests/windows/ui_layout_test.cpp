@@ -656,7 +656,42 @@ TEST_F(UiLayout, MovingToAScreenOf144DpiRemakesFontsPicturesAndSizes) {
 
 // --- the screenshot ---
 
-TEST_F(UiLayout, MainWindowScreenshot) {
+// How far right of where it is drawn the header's title `column` shows its
+// first dark pixel, in the header's font.
+int InkLeft(HWND header, int column) {
+    wchar_t title[64] = {};
+    HDITEMW item{};
+    item.mask = HDI_TEXT;
+    item.pszText = title;
+    item.cchTextMax = 64;
+    Header_GetItem(header, column, &item);
+    const int width = 64;
+    const int height = 64;
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(dc, dib);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+    PatBlt(dc, 0, 0, width, height, WHITENESS);
+    SetTextColor(dc, RGB(0, 0, 0));
+    TextOutW(dc, 0, 0, title, 1);
+    GdiFlush();
+    int left = width;
+    for (int i = 0; i < width * height; ++i) {
+        const std::uint32_t c = static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF;
+        if ((c >> 16) + (c >> 8 & 0xFF) + (c & 0xFF) < 200) left = std::min(left, i % width);
+    }
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBitmap);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    return left;
+}
+
+TEST_F(UiLayout, MainWindowScreenshotShowsTheSortedColumnsTitleInPlace) {
+    frame.HourlinkView().SortByColumn(kColumnDuration);  // the header draws this title
     text.Append(L"ADSL在线\r\n");
     text.Append(L"ADSL离线\r\n选中 1 条记录, 总时间 0:10:00\r\n");
     monthBar.SetMonthTotal(L"12:34:56");
@@ -670,9 +705,39 @@ TEST_F(UiLayout, MainWindowScreenshot) {
         Sleep(50);
     }
     const test::WindowPixels shot = test::CaptureWindow(frame.Hwnd());
-    EXPECT_GT(test::ColourCount(shot), 8u) << "the screenshot is nearly blank";
     const std::string path = test::ScreenshotPath("ui_layout");
     ASSERT_TRUE(test::SavePng(shot, path)) << path;
+
+    // The sorted column's title: on the face colour, a quarter of the
+    // header's height in from the left, centred in height, clear of the arrow.
+    HWND header = ListView_GetHeader(frame.HourlinkView().Hwnd());
+    RECT item{};
+    Header_GetItemRect(header, kColumnDuration, &item);
+    MapWindowPoints(header, nullptr, reinterpret_cast<POINT*>(&item), 2);
+    RECT window{};
+    GetWindowRect(frame.Hwnd(), &window);
+    OffsetRect(&item, -window.left, -window.top);
+    const int q = (item.bottom - item.top) / 4;
+    const auto at = [&](int x, int y) {
+        return shot.pixels[static_cast<size_t>(y * shot.width + x)] & 0xFFFFFF;
+    };
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    EXPECT_EQ(at(item.left + 1, item.top + 1),
+              static_cast<std::uint32_t>(GetRValue(face) << 16 | GetGValue(face) << 8 |
+                                         GetBValue(face)));
+    RECT title = {item.right, item.bottom, item.left, item.top};
+    for (int y = item.top; y < item.bottom; ++y) {
+        for (int x = item.left; x < item.right; ++x) {
+            const std::uint32_t c = at(x, y);
+            if ((c >> 16) + (c >> 8 & 0xFF) + (c & 0xFF) >= 200) continue;  // not the text's
+            title = {std::min<LONG>(title.left, x), std::min<LONG>(title.top, y),
+                     std::max<LONG>(title.right, x + 1), std::max<LONG>(title.bottom, y + 1)};
+        }
+    }
+    ASSERT_LT(title.left, title.right) << "no title in the sorted column";
+    EXPECT_EQ(title.left, item.left + q + InkLeft(header, kColumnDuration));
+    EXPECT_LE(title.right, item.right - 4 * q);
+    EXPECT_LE(std::abs((title.top + title.bottom) - (item.top + item.bottom)), 4);
 }
 
 }  // namespace

@@ -7,9 +7,7 @@ namespace hourlink {
 
 namespace {
 
-// Widths and heights are summed in 64 bits and kept below this, so no sum of
-// any number of lines or runs can overflow an int.
-constexpr std::int64_t kMaxExtent = 1 << 24;
+constexpr std::int64_t kMaxExtent = kMaxMarkupExtent;
 // The rules of one line may ask for this share of the widest line at most.
 constexpr int kMaxPercent = 100 * kMaxMarkupCount;
 

@@ -116,6 +116,11 @@ struct MarkupLine {
     int percent = 0;  // the line's rules that take a share of the width
 };
 
+// Widths and heights are summed in 64 bits and kept within 0..this, so no sum
+// of any number of lines or runs can overflow an int: each line's width, the
+// layout's width and its height.
+constexpr int kMaxMarkupExtent = 1 << 24;
+
 struct MarkupLayout {
     std::vector<MarkupLine> lines;
     int width = 0;   // the widest line

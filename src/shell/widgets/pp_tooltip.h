@@ -117,6 +117,8 @@ class CPPTooltip : public win::Window {
     bool Shown() const { return IsVisible(); }
     // The shape and place of the tip shown last.
     const TipShape& Shape() const { return shape_; }
+    // The lines of the text shown last, drawn from the content's top.
+    const MarkupLayout& Layout() const { return layout_; }
 
     COLORREF Color(int slot) const;
     UINT Styles() const { return styles_; }
