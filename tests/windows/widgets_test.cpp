@@ -353,6 +353,8 @@ TEST_F(WidgetsTest, GdiObjectsDoNotGrowOverAThousandTips) {
 }
 
 TEST_F(WidgetsTest, TipComesAfterTheDelayReturnsAfterMovesAndGoesOnAKey) {
+    // Mouse input the previous test left in the queue goes first.
+    Pump(200);
     tip.SetDelayTime(CPPTooltip::kDelayInitial, 50);
     tip.SetStyles(kTipWhenInactive);  // the test's window need not be active
     HWND button = dialog.Item(IDOK);
