@@ -135,8 +135,7 @@ TEST_F(HtmlReportTest, AnUnwritableProgramFolderFallsBackToTheTemporaryFolder) {
 
 class PingDialogTest : public testing::Test {
   protected:
-    Win32NetworkPlatform platform;
-    PingDialog dialog{platform};
+    PingDialog dialog{[] { return std::make_unique<Win32NetworkPlatform>(); }};
 };
 
 TEST_F(PingDialogTest, RefusesAZeroTimeoutThenRepliesFromLoopback) {
@@ -213,6 +212,36 @@ TEST_F(PingDialogTest, ASilentPeerTimesOutEveryTickAndTheLossReaches100) {
         return false;
     });
     dialog.DoModal(nullptr);
+}
+
+TEST_F(PingDialogTest, TheWindowAnswersWhileAReplyIsAwaitedAndStopsAtOnce) {
+    ULONGLONG started = 0;
+    ULONGLONG stopped = 0;
+    Script script([&] {
+        HWND hwnd = dialog.Hwnd();
+        if (!hwnd) return true;
+        if (!started) {
+            SetDlgItemTextW(hwnd, IDC_PING_HOST, L"192.0.2.200");  // nobody answers
+            SetDlgItemTextW(hwnd, IDC_PING_TIMEOUT, L"5000");
+            Press(hwnd, IDC_PING_START);
+            started = GetTickCount64();
+            return true;
+        }
+        // The first request waits for its reply from half a second on.
+        if (GetTickCount64() - started < 1500) return true;
+        SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDC_PING_START, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(hwnd, IDC_PING_START)));
+        EXPECT_FALSE(dialog.Running());
+        EXPECT_EQ(Text(hwnd, IDC_PING_START), L"开始");
+        stopped = GetTickCount64();
+        dialog.End(IDCANCEL);
+        return false;
+    });
+    dialog.DoModal(nullptr);
+    ASSERT_NE(stopped, 0u);
+    // A window that waited for the reply would come back only after it.
+    EXPECT_LT(stopped - started, 4000u);
+    EXPECT_EQ(Text(dialog.Hwnd(), IDC_PING_OUTPUT), L"");
 }
 
 // ---- the program lock ----

@@ -166,7 +166,7 @@ void CMainFrame::OpenUsageChart(UINT) {
 }
 
 void CMainFrame::Ping(UINT) {
-    PingDialog(platform_, clock_).DoModal(Hwnd());
+    PingDialog([] { return std::make_unique<Win32NetworkPlatform>(); }, clock_).DoModal(Hwnd());
 }
 
 void CMainFrame::Protect(UINT) {
