@@ -195,5 +195,26 @@ TEST_F(TrafficTest, InterfaceRowsChosenByTheFirstRowAndSessionTotalsKept) {
     EXPECT_EQ(t.speedPane, L"");
 }
 
+// The table is read once per session; an interface that goes away makes the
+// next tick choose again, its new sum a base and not a burst of traffic.
+TEST_F(TrafficTest, LaterTicksReadTheChosenRowsAndAVanishedOneIsChosenAgain) {
+    Lan(7000, 7000);
+    Tick();
+    for (int i = 0; i < 3; ++i) {
+        net.interfaceRows[0].inOctets += 100;
+        Tick();
+    }
+    EXPECT_EQ(net.interfaceTableReads, 1);
+    EXPECT_EQ(meter.Figures().received, 300u);
+
+    net.interfaceRows = {{6, "USB LAN", 90'000, 90'000, false, true, 9}};
+    EXPECT_TRUE(Tick().sampled);
+    EXPECT_EQ(net.interfaceTableReads, 2);
+    EXPECT_EQ(meter.Figures().received, 300u);
+    net.interfaceRows[0].inOctets += 50;
+    Tick();
+    EXPECT_EQ(meter.Figures().received, 350u);
+}
+
 }  // namespace
 }  // namespace hourlink
