@@ -32,9 +32,9 @@ TEST(ChangedTextsTest, SecondsAreDroppedOnlyFromClockTimes) {
         {L"本次:1:02:03", L"本次:1:02"},
         {L"今日用时:00:59:59\r\n本次:12:00:00", L"今日用时:00:59\r\n本次:12:00"},
         {L"累计用时:2小时,5分钟", L"累计用时:2小时,5分钟"},
-        {L"10:20", L"10:20"},              // no seconds
-        {L"1:02:034", L"1:02:034"},        // not a clock
-        {L"时:12:34", L"时:12:34"},        // no hours before the minutes
+        {L"10:20", L"10:20"},        // no seconds
+        {L"1:02:034", L"1:02:034"},  // not a clock
+        {L"时:12:34", L"时:12:34"},  // no hours before the minutes
     };
     for (const auto& c : cases) EXPECT_EQ(WithoutSeconds(c.text), c.expected) << c.text;
 }

@@ -118,14 +118,14 @@ TEST_F(TrafficTest, RasFiguresAreTheConnectionsOwnTotalsOverSamples) {
 TEST_F(TrafficTest, TheDevicesRowsCountWifiIncludedNotTheirFilterLayersOrVirtualAdapters) {
     // As Windows lists a laptop: loopback, the cable, three filter layers on
     // it, a virtual switch, and Wi-Fi.
-    net.interfaceRows = {{24, "Loopback Pseudo-Interface 1", 5, 5},
-                         {6, "Intel Ethernet", 1000, 100},
-                         {6, "Intel Ethernet-WFP Native MAC Layer LightWeight Filter-0000", 1000,
-                          100, true},
-                         {6, "Intel Ethernet-QoS Packet Scheduler-0000", 1000, 100, true},
-                         {71, "Wi-Fi-Native WiFi Filter Driver-0000", 3000, 300, true},
-                         {6, "Hyper-V Virtual Ethernet Adapter", 1000, 100, false, false},
-                         {71, "Intel Wi-Fi 6 AX201", 3000, 300}};
+    net.interfaceRows = {
+        {24, "Loopback Pseudo-Interface 1", 5, 5},
+        {6, "Intel Ethernet", 1000, 100},
+        {6, "Intel Ethernet-WFP Native MAC Layer LightWeight Filter-0000", 1000, 100, true},
+        {6, "Intel Ethernet-QoS Packet Scheduler-0000", 1000, 100, true},
+        {71, "Wi-Fi-Native WiFi Filter Driver-0000", 3000, 300, true},
+        {6, "Hyper-V Virtual Ethernet Adapter", 1000, 100, false, false},
+        {71, "Intel Wi-Fi 6 AX201", 3000, 300}};
     Tick();
     for (InterfaceRow& row : net.interfaceRows) {
         row.inOctets += row.type == 71 ? 40'000 : 2'000;

@@ -1,8 +1,8 @@
 // CachedSettingsStore: a settings store that reads each value from the store
 // behind it once and then answers from memory, for the settings a
 // once-a-second tick consults. Its own writes go through, and the next read
-// of the value fetches it again; a change made elsewhere (the options dialog, another program) is seen after
-// Forget(), which the owner calls when it learns of one.
+// of the value fetches it again; a change made elsewhere (the options dialog, another program) is
+// seen after Forget(), which the owner calls when it learns of one.
 #pragma once
 
 #include <map>

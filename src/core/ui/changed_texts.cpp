@@ -41,8 +41,8 @@ std::wstring WithoutSeconds(std::wstring_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const bool seconds = text[i] == L':' && i >= 4 && i + 2 < text.size() &&
-                             IsDigit(text[i - 4]) && text[i - 3] == L':' && IsDigit(text[i - 2]) && IsDigit(text[i - 1]) &&
-                             IsDigit(text[i + 1]) && IsDigit(text[i + 2]) &&
+                             IsDigit(text[i - 4]) && text[i - 3] == L':' && IsDigit(text[i - 2]) &&
+                             IsDigit(text[i - 1]) && IsDigit(text[i + 1]) && IsDigit(text[i + 2]) &&
                              (i + 3 == text.size() || !IsDigit(text[i + 3]));
         if (seconds) {
             i += 2;

@@ -110,9 +110,7 @@ void CMainFrame::CreateAutomation() {
     links.dialScheduled = [this] { dialer_->DialScheduled(); };
     links.connectedBySchedule = [this] { return dialer_->ConnectedBySchedule(); };
     links.hangUp = [this] { HangUpConnection(); };
-    links.showStatus = [this](std::wstring_view text) {
-        SetPane(kMessagePane, text);
-    };
+    links.showStatus = [this](std::wstring_view text) { SetPane(kMessagePane, text); };
     links.log = [this](std::wstring_view text) { AppendLog(text); };
     links.entryNames = [this] {
         std::vector<std::wstring> names;

@@ -16,9 +16,8 @@ bool RegistryChangeWatch::Start(HKEY root, const std::wstring& path, HWND window
     window_ = window;
     message_ = message;
     event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!event_ ||
-        !RegisterWaitForSingleObject(&wait_, event_, &RegistryChangeWatch::Signalled, this,
-                                     INFINITE, WT_EXECUTEDEFAULT)) {
+    if (!event_ || !RegisterWaitForSingleObject(&wait_, event_, &RegistryChangeWatch::Signalled,
+                                                this, INFINITE, WT_EXECUTEDEFAULT)) {
         wait_ = nullptr;
         Stop();
         return false;
@@ -29,8 +28,8 @@ bool RegistryChangeWatch::Start(HKEY root, const std::wstring& path, HWND window
 
 void RegistryChangeWatch::Rearm() {
     if (!key_ || !event_) return;
-    RegNotifyChangeKeyValue(key_, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                            event_, TRUE);
+    RegNotifyChangeKeyValue(key_, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event_,
+                            TRUE);
 }
 
 void CALLBACK RegistryChangeWatch::Signalled(void* self, BOOLEAN) {
