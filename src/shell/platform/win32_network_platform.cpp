@@ -4,10 +4,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <icmpapi.h>
 #include <iphlpapi.h>
-#include <ras.h>
+#include <icmpapi.h>
 #include <winternl.h>
+#include <ras.h>
 
 #include <algorithm>
 #include <climits>
@@ -137,8 +137,9 @@ class Win32IcmpEcho final : public IcmpSocket {
         const auto requestData = request.subspan(8);
         // Room for the reply structure, the echoed data, an ICMP error's 8
         // bytes and the status block the call keeps there.
-        reply_.assign(
-            sizeof(ICMP_ECHO_REPLY) + requestData.size() + 8 + sizeof(IO_STATUS_BLOCK) + 16, 0);
+        reply_.assign(sizeof(ICMP_ECHO_REPLY) + requestData.size() + 8 + sizeof(IO_STATUS_BLOCK) +
+                          16,
+                      0);
         const DWORD replies = IcmpSendEcho2(
             handle_, nullptr, nullptr, nullptr, address,
             const_cast<std::uint8_t*>(requestData.data()), static_cast<WORD>(requestData.size()),
