@@ -128,10 +128,27 @@ class FakeNetwork final : public NetworkPlatform {
         if (parametersResult == 0) out = parameters;
         return parametersResult;
     }
+    // Rows without an index are numbered by their place in the table.
     std::uint32_t GetInterfaceTable(std::vector<InterfaceRow>& rows) override {
+        ++interfaceTableReads;
         rows = interfaceRows;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].index == 0) rows[i].index = static_cast<std::uint32_t>(i + 1);
+        }
         return 0;
     }
+    std::uint32_t GetInterfaceRow(std::uint32_t index, InterfaceRow& row) override {
+        std::vector<InterfaceRow> rows;
+        GetInterfaceTable(rows);
+        --interfaceTableReads;
+        for (const InterfaceRow& r : rows) {
+            if (r.index != index) continue;
+            row = r;
+            return 0;
+        }
+        return 1168;  // ERROR_NOT_FOUND
+    }
+    int interfaceTableReads = 0;
     InternetState QueryInternetState() override { return internet; }
     std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
     std::vector<TopLevelWindow> ChildWindows(std::uintptr_t parent) override {

@@ -118,14 +118,14 @@ TEST_F(TrafficTest, RasFiguresAreTheConnectionsOwnTotalsOverSamples) {
 TEST_F(TrafficTest, TheDevicesRowsCountWifiIncludedNotTheirFilterLayersOrVirtualAdapters) {
     // As Windows lists a laptop: loopback, the cable, three filter layers on
     // it, a virtual switch, and Wi-Fi.
-    net.interfaceRows = {{24, "Loopback Pseudo-Interface 1", 5, 5},
-                         {6, "Intel Ethernet", 1000, 100},
-                         {6, "Intel Ethernet-WFP Native MAC Layer LightWeight Filter-0000", 1000,
-                          100, true},
-                         {6, "Intel Ethernet-QoS Packet Scheduler-0000", 1000, 100, true},
-                         {71, "Wi-Fi-Native WiFi Filter Driver-0000", 3000, 300, true},
-                         {6, "Hyper-V Virtual Ethernet Adapter", 1000, 100, false, false},
-                         {71, "Intel Wi-Fi 6 AX201", 3000, 300}};
+    net.interfaceRows = {
+        {24, "Loopback Pseudo-Interface 1", 5, 5},
+        {6, "Intel Ethernet", 1000, 100},
+        {6, "Intel Ethernet-WFP Native MAC Layer LightWeight Filter-0000", 1000, 100, true},
+        {6, "Intel Ethernet-QoS Packet Scheduler-0000", 1000, 100, true},
+        {71, "Wi-Fi-Native WiFi Filter Driver-0000", 3000, 300, true},
+        {6, "Hyper-V Virtual Ethernet Adapter", 1000, 100, false, false},
+        {71, "Intel Wi-Fi 6 AX201", 3000, 300}};
     Tick();
     for (InterfaceRow& row : net.interfaceRows) {
         row.inOctets += row.type == 71 ? 40'000 : 2'000;
@@ -193,6 +193,27 @@ TEST_F(TrafficTest, InterfaceRowsChosenByTheFirstRowAndSessionTotalsKept) {
     EXPECT_EQ(meter.Figures(), (TrafficFigures{2000, 500, 0}));
     EXPECT_EQ(t.receivedPane, L"收到2000");
     EXPECT_EQ(t.speedPane, L"");
+}
+
+// The table is read once per session; an interface that goes away makes the
+// next tick choose again, its new sum a base and not a burst of traffic.
+TEST_F(TrafficTest, LaterTicksReadTheChosenRowsAndAVanishedOneIsChosenAgain) {
+    Lan(7000, 7000);
+    Tick();
+    for (int i = 0; i < 3; ++i) {
+        net.interfaceRows[0].inOctets += 100;
+        Tick();
+    }
+    EXPECT_EQ(net.interfaceTableReads, 1);
+    EXPECT_EQ(meter.Figures().received, 300u);
+
+    net.interfaceRows = {{6, "USB LAN", 90'000, 90'000, false, true, 9}};
+    EXPECT_TRUE(Tick().sampled);
+    EXPECT_EQ(net.interfaceTableReads, 2);
+    EXPECT_EQ(meter.Figures().received, 300u);
+    net.interfaceRows[0].inOctets += 50;
+    Tick();
+    EXPECT_EQ(meter.Figures().received, 350u);
 }
 
 }  // namespace

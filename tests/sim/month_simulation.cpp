@@ -750,6 +750,8 @@ void Simulation::NextEvent() {
         Note("options: start day " + std::to_string(ReadStartDay(settings_)) + ", limits " +
              std::to_string(ReadSetting(settings_, settings::kLimitTime)) + " h and " +
              std::to_string(ReadSetting(settings_, settings::kDayLimit)) + " h");
+        // As the frame applies a confirmed options dialog.
+        p.core.SettingsChanged();
         HistoryList& list = p.core.History();
         list.SetStartDay(ReadStartDay(settings_));
         ShowMonth(list.Month());

@@ -219,7 +219,7 @@ TEST_F(MainFrameTest, FirstSessionOfANewDayCountsTodayFromZero) {
     WriteSetting(settings_, settings::kAlarmSound, 1);
     WriteSetting(settings_, settings::kAlarmWindow, 0);
     ManualClock clock(At(2026, 12, 25, 23));
-    OpenWithRecords(clock, {Finished(At(2026, 12, 25, 8), 6 * 3600)});
+    OpenWithRecords(clock, {Finished(At(2026, 12, 25, 8), 6 * 3600)}).Show(SW_SHOW);
     EXPECT_EQ(frame_->Figures().todayTotal, 6 * 3600);
 
     clock.Set(At(2026, 12, 26, 0, 0, 10));
@@ -396,7 +396,7 @@ TEST_F(MainFrameTest, HistoryListShowsTheLiveRowAndTheFinishedSession) {
 }
 
 TEST_F(MainFrameTest, SessionAlreadyRunningForTenMinutesCountsOnFromThere) {
-    Open();
+    Open().Show(SW_SHOW);
     PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 1, Now() - 600));
 
     // The first tick runs with the event; a second boundary may pass meanwhile.
@@ -421,6 +421,32 @@ TEST_F(MainFrameTest, SessionAlreadyRunningForTenMinutesCountsOnFromThere) {
     const std::wstring ended = SessionLabel();
     PumpFor(1300);
     EXPECT_EQ(SessionLabel(), ended);
+}
+
+// Hidden in the tray, the window's labels and panes are left alone by the
+// tick; shown, and shown again after a minimise, they catch up at once.
+TEST_F(MainFrameTest, AHiddenWindowIsNotUpdatedByTheTickAndCatchesUpWhenShown) {
+    Open();
+    const std::wstring hiddenLabel = SessionLabel();
+    const std::wstring hiddenTotals = frame_->PaneText(CMainFrame::kTotalsPane);
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 1, Now() - 600));
+    PumpFor(1300);
+    EXPECT_EQ(SessionLabel(), hiddenLabel);
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kTotalsPane), hiddenTotals);
+    EXPECT_EQ(frame_->PaneText(CMainFrame::kMessagePane), L"宽带连接在线");  // an event's
+
+    frame_->Show(SW_SHOW);
+    const auto shown = ParseDuration(SessionLabel());
+    ASSERT_TRUE(shown.has_value()) << testing::PrintToString(SessionLabel());
+    EXPECT_GE(*shown, 601);
+    EXPECT_NE(frame_->PaneText(CMainFrame::kTotalsPane), hiddenTotals);
+
+    ShowWindow(Hwnd(), SW_MINIMIZE);
+    const std::wstring minimised = SessionLabel();
+    PumpFor(2300);
+    EXPECT_EQ(SessionLabel(), minimised);
+    ShowWindow(Hwnd(), SW_RESTORE);
+    EXPECT_GE(*ParseDuration(SessionLabel()), *ParseDuration(minimised) + 2);
 }
 
 TEST_F(MainFrameTest, OnlyConnectionTypesOneToThreeAreTimed) {

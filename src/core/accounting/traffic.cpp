@@ -56,6 +56,7 @@ void TrafficMeter::Reset() {
     previousSent_ = 0;
     idle_ = 0;
     ticks_ = 0;
+    counted_.clear();
     sessionReceived_ = 0;
     sessionSent_ = 0;
     rasLastReceived_ = rasLastSent_ = 0;
@@ -104,8 +105,29 @@ bool TrafficMeter::SampleRas(RasHandle connection, TrafficTick& tick, std::uint3
     return true;
 }
 
+bool TrafficMeter::SampleCounted(std::uint32_t& received, std::uint32_t& sent) {
+    std::uint32_t in = 0;
+    std::uint32_t out = 0;
+    for (std::uint32_t index : counted_) {
+        InterfaceRow row;
+        if (network_.Platform().GetInterfaceRow(index, row) != 0) return false;
+        in += row.inOctets;
+        out += row.outOctets;
+    }
+    received = in;
+    sent = out;
+    return true;
+}
+
 bool TrafficMeter::SampleInterfaces(std::wstring_view connectionName, std::uint32_t& received,
                                     std::uint32_t& sent) {
+    if (!counted_.empty()) {
+        if (SampleCounted(received, sent)) return true;
+        // An interface went away: the table is read and the choice made
+        // again, and the new sum is only the next samples' base.
+        counted_.clear();
+        previousReceived_ = previousSent_ = 0;
+    }
     std::vector<InterfaceRow> rows;
     if (network_.Platform().GetInterfaceTable(rows) != 0 || rows.empty()) return false;
     const InterfaceRow& first = rows.front();
@@ -118,16 +140,21 @@ bool TrafficMeter::SampleInterfaces(std::wstring_view connectionName, std::uint3
     if (onePppRow) {
         received = first.inOctets;
         sent = first.outOctets;
+        if (first.index != 0) counted_ = {first.index};
         return true;
     }
     // The devices' own rows, cable and Wi-Fi: not the filter layers stacked on
     // them, which count the same bytes again, nor virtual adapters.
+    std::vector<std::uint32_t> counted;
     for (const InterfaceRow& row : rows) {
         const bool device = row.type == kEthernetInterface || row.type == kWifiInterface;
         if (!device || row.filter || !row.hardware) continue;
         received += row.inOctets;
         sent += row.outOctets;
+        counted.push_back(row.index);
     }
+    // Rows without an index cannot be read alone: the table it stays.
+    if (std::find(counted.begin(), counted.end(), 0u) == counted.end()) counted_ = counted;
     return true;
 }
 

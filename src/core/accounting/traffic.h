@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/net/network_info.h"
 #include "core/settings/settings_store.h"
@@ -58,6 +59,8 @@ class TrafficMeter {
                    std::uint32_t& sent);
     bool SampleInterfaces(std::wstring_view connectionName, std::uint32_t& received,
                           std::uint32_t& sent);
+    // The counted interfaces' rows, read one by one; false when one is gone.
+    bool SampleCounted(std::uint32_t& received, std::uint32_t& sent);
     void UpdateRates(TrafficTick& tick, std::uint32_t received, std::uint32_t sent,
                      bool accumulate);
     void CheckIdle(TrafficTick& tick, std::wstring_view connectionName);
@@ -68,6 +71,9 @@ class TrafficMeter {
     std::uint32_t previousSent_ = 0;
     int idle_ = 0;
     std::uint32_t ticks_ = 0;
+    // The interfaces the session's traffic is counted on, chosen from the
+    // whole table at its first sample; later ticks read only their rows.
+    std::vector<std::uint32_t> counted_;
     // Session totals of the interface-table counters, which count from when
     // the interface came up rather than from the session's start.
     std::uint64_t sessionReceived_ = 0;

@@ -65,6 +65,7 @@ struct InterfaceRow {
     // counts the same bytes again; and whether a device is behind it.
     bool filter = false;
     bool hardware = true;
+    std::uint32_t index = 0;  // the interface's index while it exists
 };
 
 struct InternetState {
@@ -122,6 +123,9 @@ class NetworkPlatform {
     virtual std::uint32_t GetAdapters(std::vector<AdapterInfo>& adapters) = 0;
     virtual std::uint32_t GetNetworkParameters(NetworkParameters& parameters) = 0;
     virtual std::uint32_t GetInterfaceTable(std::vector<InterfaceRow>& rows) = 0;
+    // The row of the one interface `index`, without reading the whole table;
+    // non-zero when there is no such interface (any more).
+    virtual std::uint32_t GetInterfaceRow(std::uint32_t index, InterfaceRow& row) = 0;
 
     // Wininet's connected state, looked up at every call.
     virtual InternetState QueryInternetState() = 0;

@@ -15,9 +15,10 @@ SessionCore::SessionCore(RecordTable& table, SettingsStore& settings, const Cloc
     : settings_(settings),
       clock_(clock),
       network_(network),
+      tickSettings_(settings),
       history_(table, clock),
-      limits_(settings, std::move(isLocked)),
-      traffic_(network, settings) {
+      limits_(tickSettings_, std::move(isLocked)),
+      traffic_(network, tickSettings_) {
     history_.Start(ReadStartDay(settings));
 }
 
@@ -50,6 +51,7 @@ SessionCore::Change SessionCore::OnConnect(std::wstring name) {
         change.relist = true;
     }
     online_ = true;
+    tickSettings_.Forget();
     ras_ = status_.rasConnection;
     traffic_.Reset();
     name_ = std::move(name);

@@ -26,6 +26,7 @@
 #include "core/net/connection_watcher.h"
 #include "core/net/network_info.h"
 #include "core/records/record_table.h"
+#include "core/settings/cached_settings_store.h"
 #include "core/settings/settings_store.h"
 
 namespace hourlink {
@@ -85,6 +86,11 @@ class SessionCore {
     };
     Tick OnTick();
 
+    // The settings may have changed (the options confirmed, the registry key
+    // changed): the limits and the idle rule read them again. Each connect
+    // reads them afresh too.
+    void SettingsChanged() { tickSettings_.Forget(); }
+
     // A limit dialog of an earlier tick is open: later ticks decide no limits.
     void SetLimitDialogOpen(bool open) { limitDialogOpen_ = open; }
 
@@ -127,6 +133,8 @@ class SessionCore {
     SettingsStore& settings_;
     const Clock& clock_;
     NetworkInfo& network_;
+    // What the limits and the traffic meter read at every tick, read once.
+    CachedSettingsStore tickSettings_;
     HistoryList history_;
     LimitMonitor limits_;
     TrafficMeter traffic_;

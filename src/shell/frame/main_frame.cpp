@@ -15,6 +15,7 @@
 #include "shell/frame/frame_messages.h"
 #include "shell/frame/frame_services.h"
 #include "shell/platform/program_file.h"
+#include "shell/platform/registry_settings_store.h"
 #include "shell/win/dpi.h"
 #include "shell/win/text.h"
 
@@ -277,6 +278,11 @@ void CMainFrame::LayoutChildren() {
 }
 
 void CMainFrame::OnInitialUpdate() {
+    // The settings the tick reads are kept in memory and read again when
+    // their registry key changes (another program, or reg.exe, may change it).
+    if (auto* registry = dynamic_cast<RegistrySettingsStore*>(settings_)) {
+        settingsWatch_.Start(registry->Root(), registry->BasePath(), Hwnd(), WM_SETTINGS_CHANGED);
+    }
     if (watcherThread_ || !watcher_) return;
     // The running session's length goes to "adsl.bak" beside the record file
     // every full minute, so a crash loses at most the last minute. Opened
@@ -323,7 +329,12 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             return OnCreate();
         case WM_SIZE:
             LayoutChildren();
+            // Restored or maximised from the task bar: the texts catch up.
+            if (wp != SIZE_MINIMIZED) ShowHeldTexts();
             return 0;
+        case WM_SHOWWINDOW:
+            if (wp) ShowHeldTexts();
+            break;
         case WM_TRAY_NOTIFY:
             trayIcon_.OnTrayNotification(wp, lp);
             return 0;
@@ -393,6 +404,7 @@ void CMainFrame::OnDestroy() {
     SavePlacement();
     dropWindow_.SavePlacement();
     trayIcon_.Remove();
+    settingsWatch_.Stop();
     RemovePropW(Hwnd(), ProgramBaseName().c_str());
     // Stop the watcher while the window still takes the messages it sends.
     watcherThread_.reset();

@@ -34,9 +34,11 @@
 #include "core/records/record_table.h"
 #include "core/session/session_core.h"
 #include "core/settings/settings_store.h"
+#include "core/ui/changed_texts.h"
 #include "shell/frame/frame_automation.h"
 #include "shell/frame/frame_watcher_events.h"
 #include "shell/frame/watcher_thread.h"
+#include "shell/platform/registry_change_watch.h"
 #include "shell/platform/win32_clock.h"
 #include "shell/platform/win32_dial_platform.h"
 #include "shell/platform/win32_file_system.h"
@@ -147,6 +149,18 @@ class CMainFrame : public win::Window {
     LRESULT ApplyConnect(const SessionCore::Change& change);
     void ApplyDisconnect(const SessionCore::Change& change);
     void OnSessionTick();
+    // The main window is seen: shown and not minimised.
+    bool MainWindowShowing() const;
+    // The tick's texts of the month bar's labels and the status panes (the
+    // slots: a pane's number, or one of the labels'): set at once while the
+    // window is seen, else held until it is shown (ShowHeldTexts).
+    static constexpr std::size_t kMonthLabelSlot = 10;
+    static constexpr std::size_t kSessionLabelSlot = 11;
+    void TickText(std::size_t slot, std::wstring text);
+    void SetMainText(std::size_t slot, std::wstring_view text);
+    // A pane set by an event, at once, whatever a tick held for it.
+    void SetPane(int pane, std::wstring_view text);
+    void ShowHeldTexts();
     // Carries out limit decisions one after the other while the session they
     // were made for still runs.
     void RunLimitDecisions(const std::vector<LimitDecision>& decisions);
@@ -240,6 +254,8 @@ class CMainFrame : public win::Window {
     CHourlinkView hourlinkView_;
     CTotalTimeView totalTimeView_;
     widgets::CTrayIcon trayIcon_;
+    HeldTexts heldTexts_;
+    RegistryChangeWatch settingsWatch_;
     std::wstring recordPath_;
     CDropWindow dropWindow_;
     // "用时图表...": reads the history list's model, so it is declared after the

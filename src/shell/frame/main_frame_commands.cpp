@@ -187,6 +187,7 @@ void CMainFrame::Options(UINT) {
 }
 
 void CMainFrame::ApplyOptions() {
+    session_->SettingsChanged();
     dropWindow_.SetTranslucent(ReadSetting(*settings_, settings::kTranWindow) != 0);
     dropWindow_.SetVisible(ReadSetting(*settings_, settings::kDropWindow) != 0 &&
                            session_->Online());

@@ -43,6 +43,11 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             if (dialer_) dialer_->OnDialState(static_cast<int>(wp), static_cast<std::uint32_t>(lp));
             UpdateButtons();
             return true;
+        case WM_SETTINGS_CHANGED:
+            // Armed again first, so a change from now on is signalled again.
+            settingsWatch_.Rearm();
+            session_->SettingsChanged();
+            return true;
         case WM_LIMIT_ALARM:
             RunLimitDecisions({session_->Limits().MonthPopup()});
             return true;
@@ -105,9 +110,7 @@ void CMainFrame::CreateAutomation() {
     links.dialScheduled = [this] { dialer_->DialScheduled(); };
     links.connectedBySchedule = [this] { return dialer_->ConnectedBySchedule(); };
     links.hangUp = [this] { HangUpConnection(); };
-    links.showStatus = [this](std::wstring_view text) {
-        statusBar_.SetPaneText(kMessagePane, text);
-    };
+    links.showStatus = [this](std::wstring_view text) { SetPane(kMessagePane, text); };
     links.log = [this](std::wstring_view text) { AppendLog(text); };
     links.entryNames = [this] {
         std::vector<std::wstring> names;
@@ -139,8 +142,8 @@ LRESULT CMainFrame::ApplyConnect(const SessionCore::Change& change) {
     if (ReadSetting(*settings_, settings::kDropWindow) != 0) dropWindow_.SetVisible(true);
     monthBar_.SetSessionStart(change.startText);
     AppendLog(change.logLine);
-    statusBar_.SetPaneText(kMessagePane, change.messagePane);
-    for (int pane : {kReceivedPane, kSentPane, kSpeedPane}) statusBar_.SetPaneText(pane, L" ");
+    SetPane(kMessagePane, change.messagePane);
+    for (int pane : {kReceivedPane, kSentPane, kSpeedPane}) SetPane(pane, L" ");
     if (change.timed && SetTimer(Hwnd(), kSessionTimer, 1000, nullptr) == 0) return -1;
     // The schedule's hang-up time; the shutdown check moves to the tick.
     automation_->OnConnect(change.timed);
@@ -165,7 +168,7 @@ void CMainFrame::ApplyDisconnect(const SessionCore::Change& change) {
     }
     dialer_->OnSessionEnd();
     AppendLog(change.logLine);
-    statusBar_.SetPaneText(kMessagePane, change.messagePane);
+    SetPane(kMessagePane, change.messagePane);
     trayIcon_.SetIcon(static_cast<UINT>(IDI_OFFLINE));
     dropWindow_.SavePlacement();
     dropWindow_.SetVisible(false);
@@ -183,12 +186,13 @@ void CMainFrame::OnSessionTick() {
     // last, and only while the session they were decided for still runs.
     const SessionCore::Tick tick = session_->OnTick();
     if (!session_->Timed()) return;
-    monthBar_.SetSessionTime(tick.sessionText + L"   ");
-    monthBar_.SetMonthTotal(tick.texts.month + L"   ");
+    // The main window's texts wait while it is hidden or minimised.
+    TickText(kSessionLabelSlot, tick.sessionText + L"   ");
+    TickText(kMonthLabelSlot, tick.texts.month + L"   ");
     dropWindow_.SetSessionTime(tick.sessionText);
     dropWindow_.SetMonthTime(tick.texts.month);
     dropWindow_.SetAlarm(tick.dropAlarm);
-    statusBar_.SetPaneText(kTotalsPane, tick.texts.statusPane);
+    TickText(kTotalsPane, tick.texts.statusPane);
     trayIcon_.SetTooltipText(tick.texts.trayTip);
     if (watcher_) {
         // A record write that failed earlier is tried again each second.
@@ -200,10 +204,10 @@ void CMainFrame::OnSessionTick() {
     const TrafficTick& traffic = tick.traffic;
     if (!traffic.logText.empty()) AppendLog(traffic.logText);
     if (traffic.sampled) {
-        statusBar_.SetPaneText(kReceivedPane, traffic.receivedPane);
-        statusBar_.SetPaneText(kSentPane, traffic.sentPane);
-        if (!traffic.speedPane.empty()) statusBar_.SetPaneText(kSpeedPane, traffic.speedPane);
-        if (!traffic.messagePane.empty()) statusBar_.SetPaneText(kMessagePane, traffic.messagePane);
+        TickText(kReceivedPane, traffic.receivedPane);
+        TickText(kSentPane, traffic.sentPane);
+        if (!traffic.speedPane.empty()) TickText(kSpeedPane, traffic.speedPane);
+        if (!traffic.messagePane.empty()) TickText(kMessagePane, traffic.messagePane);
         if (!traffic.receivedRate.empty())
             dropWindow_.SetRates(traffic.receivedRate, traffic.sentRate);
     }
@@ -216,6 +220,33 @@ void CMainFrame::OnSessionTick() {
     RunLimitDecisions(tick.decisions);
     // The schedule's hang-up, then the shutdown check.
     if (session_->Generation() == generation) automation_->OnSessionTick();
+}
+
+bool CMainFrame::MainWindowShowing() const {
+    return IsWindowVisible(Hwnd()) && !IsIconic(Hwnd());
+}
+
+void CMainFrame::TickText(std::size_t slot, std::wstring text) {
+    if (heldTexts_.Offer(slot, text, MainWindowShowing())) SetMainText(slot, text);
+}
+
+void CMainFrame::SetMainText(std::size_t slot, std::wstring_view text) {
+    if (slot == kSessionLabelSlot) {
+        monthBar_.SetSessionTime(text);
+    } else if (slot == kMonthLabelSlot) {
+        monthBar_.SetMonthTotal(text);
+    } else {
+        statusBar_.SetPaneText(static_cast<int>(slot), text);
+    }
+}
+
+void CMainFrame::SetPane(int pane, std::wstring_view text) {
+    heldTexts_.Drop(static_cast<std::size_t>(pane));
+    statusBar_.SetPaneText(pane, text);
+}
+
+void CMainFrame::ShowHeldTexts() {
+    for (const auto& [slot, text] : heldTexts_.TakeAll()) SetMainText(slot, text);
 }
 
 void CMainFrame::RunLimitDecisions(const std::vector<LimitDecision>& decisions) {
@@ -238,11 +269,13 @@ void CMainFrame::HangUpConnection() {
 
 void CMainFrame::ShowOfflineTexts() {
     const SessionTexts texts = session_->OfflineTexts();
+    heldTexts_.Drop(kMonthLabelSlot);
+    heldTexts_.Drop(kSessionLabelSlot);
     monthBar_.SetMonthTotal(texts.month + L"   ");
     dropWindow_.SetMonthTime(texts.month);
     trayIcon_.SetTooltipText(texts.trayTip);
-    statusBar_.SetPaneText(kTotalsPane, texts.statusPane);
-    statusBar_.SetPaneText(kSincePane, session_->CountingSinceText());
+    SetPane(kTotalsPane, texts.statusPane);
+    SetPane(kSincePane, session_->CountingSinceText());
 }
 
 void CMainFrame::OnListed() {

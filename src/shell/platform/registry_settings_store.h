@@ -31,6 +31,7 @@ class RegistrySettingsStore final : public SettingsStore {
                      std::span<const std::uint8_t> value) override;
 
     const std::wstring& BasePath() const { return basePath_; }
+    HKEY Root() const { return root_; }
 
   private:
     // The raw bytes and type of a value, or false when it cannot be read.

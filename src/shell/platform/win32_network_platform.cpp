@@ -375,25 +375,40 @@ std::uint32_t Win32NetworkPlatform::GetNetworkParameters(NetworkParameters& para
     return 0;
 }
 
+namespace {
+
+InterfaceRow RowOf(const MIB_IF_ROW2& row) {
+    const std::size_t length = wcsnlen(row.Description, std::size(row.Description));
+    InterfaceRow out;
+    out.index = row.InterfaceIndex;
+    out.type = row.Type;
+    out.description = win::WideToGbk(std::wstring_view(row.Description, length));
+    out.inOctets = static_cast<std::uint32_t>(row.InOctets);
+    out.outOctets = static_cast<std::uint32_t>(row.OutOctets);
+    out.filter = row.InterfaceAndOperStatusFlags.FilterInterface != FALSE;
+    out.hardware = row.InterfaceAndOperStatusFlags.HardwareInterface != FALSE;
+    return out;
+}
+
+}  // namespace
+
 std::uint32_t Win32NetworkPlatform::GetInterfaceTable(std::vector<InterfaceRow>& rows) {
     // The second version of the table: one call sized by the system, 64-bit
     // counters, Wi-Fi rows, and the flags that tell filter layers and virtual
     // adapters from devices.
     MIB_IF_TABLE2* table = nullptr;
     if (const DWORD result = GetIfTable2(&table); result != NO_ERROR) return result;
-    for (ULONG i = 0; i < table->NumEntries; ++i) {
-        const MIB_IF_ROW2& row = table->Table[i];
-        const std::size_t length = wcsnlen(row.Description, std::size(row.Description));
-        InterfaceRow out;
-        out.type = row.Type;
-        out.description = win::WideToGbk(std::wstring_view(row.Description, length));
-        out.inOctets = static_cast<std::uint32_t>(row.InOctets);
-        out.outOctets = static_cast<std::uint32_t>(row.OutOctets);
-        out.filter = row.InterfaceAndOperStatusFlags.FilterInterface != FALSE;
-        out.hardware = row.InterfaceAndOperStatusFlags.HardwareInterface != FALSE;
-        rows.push_back(std::move(out));
-    }
+    for (ULONG i = 0; i < table->NumEntries; ++i) rows.push_back(RowOf(table->Table[i]));
     FreeMibTable(table);
+    return 0;
+}
+
+std::uint32_t Win32NetworkPlatform::GetInterfaceRow(std::uint32_t index, InterfaceRow& row) {
+    // One interface, 64-bit counters: what a tick reads of the session's LAN.
+    MIB_IF_ROW2 entry{};
+    entry.InterfaceIndex = index;
+    if (const DWORD result = GetIfEntry2(&entry); result != NO_ERROR) return result;
+    row = RowOf(entry);
     return 0;
 }
 

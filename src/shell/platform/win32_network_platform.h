@@ -95,6 +95,7 @@ class Win32NetworkPlatform final : public NetworkPlatform {
     std::uint32_t GetAdapters(std::vector<AdapterInfo>& adapters) override;
     std::uint32_t GetNetworkParameters(NetworkParameters& parameters) override;
     std::uint32_t GetInterfaceTable(std::vector<InterfaceRow>& rows) override;
+    std::uint32_t GetInterfaceRow(std::uint32_t index, InterfaceRow& row) override;
 
     InternetState QueryInternetState() override;
 

@@ -62,6 +62,7 @@ bool CDropWindow::Create(HWND frame, SettingsStore& settings, Reports reports) {
 }
 
 bool CDropWindow::OnInitDialog() {
+    itemTexts_.Forget();  // the template's texts are not ours
     if (!brush_) brush_ = CreateSolidBrush(theme_.background);
     if (settings_ && ReadSetting(*settings_, settings::kTranWindow) != 0) SetTranslucent(true);
     return false;  // no control takes the focus
@@ -89,7 +90,12 @@ void CDropWindow::SavePlacement() {
 }
 
 void CDropWindow::SetItemText(int id, std::wstring_view text) {
-    if (!Hwnd() || ItemText(id) == text) return;
+    // The texts given are remembered, so the tick neither reads them back
+    // nor sets one that has not changed.
+    const int ids[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD};
+    std::size_t slot = 0;
+    while (slot < std::size(ids) && ids[slot] != id) ++slot;
+    if (!Hwnd() || !itemTexts_.Take(slot, text)) return;
     SetDlgItemTextW(Hwnd(), id, std::wstring(text).c_str());
 }
 

@@ -22,6 +22,7 @@
 
 #include "core/accounting/limits.h"
 #include "core/settings/settings_store.h"
+#include "core/ui/changed_texts.h"
 #include "core/ui/tray_rules.h"
 #include "shell/win/dialog.h"
 
@@ -97,6 +98,8 @@ class CDropWindow : public win::Dialog {
     DropTheme theme_;
     HBRUSH brush_ = nullptr;
     DropAlarmState alarm_ = DropAlarmState::kNone;
+    // The month, session, download and upload texts last set.
+    TextSlots itemTexts_{4};
 };
 
 }  // namespace hourlink

@@ -221,8 +221,10 @@ void CMonthBar::CreatePicker() {
 }
 
 void CMonthBar::CreateLabels() {
+    labelTexts_.Forget();
     for (int i = 0; i < kLabelCount; ++i) {
         const int slot = kFirstLabelSlot + i;
+        labelTexts_.Take(static_cast<size_t>(i), kFirstTexts[i]);
         labels_[static_cast<size_t>(i)] = CreateWindowExW(
             0, L"STATIC", kFirstTexts[i], WS_CHILD | WS_VISIBLE | SS_LEFT | SS_CENTERIMAGE, 0, 0, 0,
             0, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(slot)),
@@ -263,7 +265,9 @@ bool CMonthBar::IsButtonEnabled(int command) const {
 }
 
 void CMonthBar::SetLabel(int index, std::wstring_view text) {
-    if (HWND label = labels_[static_cast<size_t>(index)]) {
+    // Set every second by the tick: the label repaints only for a new text.
+    HWND label = labels_[static_cast<size_t>(index)];
+    if (label && labelTexts_.Take(static_cast<size_t>(index), text)) {
         SetWindowTextW(label, std::wstring(text).c_str());
     }
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ui/changed_texts.h"
 #include "shell/win/window.h"
 
 namespace hourlink {
@@ -102,6 +103,7 @@ class CMonthBar : public win::Window {
     HBRUSH black_ = nullptr;
     HWND picker_ = nullptr;
     std::array<HWND, kLabelCount> labels_{};
+    TextSlots labelTexts_{kLabelCount};
     std::wstring tip_;  // the text handed to the tool tip until the next request
     MonthChanged monthChanged_;
     HotButtonChanged hotButtonChanged_;

@@ -44,12 +44,9 @@ bool CTrayIcon::Create(HWND owner, UINT callbackMessage, std::wstring_view tip, 
     data_.cbSize = sizeof data_;
     data_.hWnd = owner;
     data_.uID = id;
-    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data_.uCallbackMessage = callbackMessage;
     data_.hIcon = icon;
-    const std::wstring cut = CutTipText(tip, std::size(data_.szTip));
-    cut.copy(data_.szTip, cut.size());
-    data_.szTip[cut.size()] = L'\0';
+    tip_.Offer(CutTipText(tip, std::size(data_.szTip)));
     created_ = true;
     return Add();
 }
@@ -68,15 +65,39 @@ bool CTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text) {
     return true;
 }
 
+void CTrayIcon::CopyTip(const std::wstring& tip) {
+    data_.szTip[tip.copy(data_.szTip, std::size(data_.szTip) - 1)] = L'\0';
+}
+
 bool CTrayIcon::Add() {
+    // The icon, the tip as it is now and the callback; then the message
+    // format that says when the tip opens and closes. The standard tip is
+    // asked for, which that format would otherwise leave to the program.
+    CopyTip(tip_.Latest());
+    tip_.MarkSent();
+    data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     present_ = NotifyIcon(NIM_ADD, &data_) != FALSE;
+    version_ = 0;
+    if (present_) {
+        data_.uVersion = NOTIFYICON_VERSION_4;
+        if (NotifyIcon(NIM_SETVERSION, &data_) != FALSE) version_ = NOTIFYICON_VERSION_4;
+        data_.uVersion = 0;
+    }
     return present_;
+}
+
+void CTrayIcon::Modify(UINT flags) {
+    if (!present_) return;
+    // Only what changed: the shell redraws the icon whenever one is sent.
+    NOTIFYICONDATAW change = data_;
+    change.uFlags = flags;
+    NotifyIcon(NIM_MODIFY, &change);
 }
 
 void CTrayIcon::SetIcon(HICON icon) {
     if (!created_ || icon == data_.hIcon) return;
     data_.hIcon = icon;
-    if (present_) NotifyIcon(NIM_MODIFY, &data_);
+    Modify(NIF_ICON);
 }
 
 void CTrayIcon::SetIcon(UINT resourceId) {
@@ -87,11 +108,14 @@ void CTrayIcon::SetIcon(UINT resourceId) {
 
 void CTrayIcon::SetTooltipText(std::wstring_view tip) {
     if (!created_) return;
-    const std::wstring cut = CutTipText(tip, std::size(data_.szTip));
-    if (cut == data_.szTip) return;  // every tick: the shell is asked only for a change
-    cut.copy(data_.szTip, cut.size());
-    data_.szTip[cut.size()] = L'\0';
-    if (present_) NotifyIcon(NIM_MODIFY, &data_);
+    // Every tick offers its tip; the shell gets it by the minute, or each
+    // second while the tip is open.
+    if (tip_.Offer(CutTipText(tip, std::size(data_.szTip)))) SendTip();
+}
+
+void CTrayIcon::SendTip() {
+    CopyTip(tip_.Sent());
+    Modify(NIF_TIP | NIF_SHOWTIP);
 }
 
 void CTrayIcon::Remove() {
@@ -110,25 +134,33 @@ bool CTrayIcon::OnTaskbarCreated() {
     return Add();
 }
 
-bool CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage) {
+bool CTrayIcon::OnTrayNotification(WPARAM wp, LPARAM lp) {
+    // The newer format names the icon in the high word of lParam and the
+    // event in its low word; the older one the icon in wParam.
+    const bool newer = version_ >= NOTIFYICON_VERSION_4;
+    const UINT id = newer ? HIWORD(lp) : static_cast<UINT>(wp);
+    const UINT event = newer ? LOWORD(lp) : static_cast<UINT>(lp);
     if (!created_ || id != data_.uID) return false;
     HWND owner = data_.hWnd;
-    switch (static_cast<UINT>(mouseMessage)) {
-        case WM_RBUTTONUP: {
-            TrayMenu menu(data_.uID);
-            HMENU popup = menu.Popup();
-            if (!popup) return true;
-            SetMenuDefaultItem(popup, 0, TRUE);
-            POINT at{};
-            GetCursorPos(&at);
-            // The menu closes on Esc or a click elsewhere only when its owner
-            // is the foreground window; the null message after it lets a
-            // second click on the icon open it again at once.
-            SetForegroundWindow(owner);
-            TrackPopupMenu(popup, TPM_LEFTBUTTON, at.x, at.y, 0, owner, nullptr);
-            PostMessageW(owner, WM_NULL, 0, 0);
-            return true;
-        }
+    // The newer format follows a right button's release with WM_CONTEXTMENU,
+    // and sends that alone for the keyboard's menu key: the menu opens on it.
+    const UINT menuEvent = newer ? WM_CONTEXTMENU : WM_RBUTTONUP;
+    if (event == menuEvent) {
+        TrayMenu menu(data_.uID);
+        HMENU popup = menu.Popup();
+        if (!popup) return true;
+        SetMenuDefaultItem(popup, 0, TRUE);
+        POINT at{};
+        GetCursorPos(&at);
+        // The menu closes on Esc or a click elsewhere only when its owner
+        // is the foreground window; the null message after it lets a
+        // second click on the icon open it again at once.
+        SetForegroundWindow(owner);
+        TrackPopupMenu(popup, TPM_LEFTBUTTON, at.x, at.y, 0, owner, nullptr);
+        PostMessageW(owner, WM_NULL, 0, 0);
+        return true;
+    }
+    switch (event) {
         case WM_LBUTTONDOWN: {
             TrayMenu menu(data_.uID);
             HMENU popup = menu.Popup();
@@ -137,6 +169,13 @@ bool CTrayIcon::OnTrayNotification(WPARAM id, LPARAM mouseMessage) {
             if (command_) command_(GetMenuItemID(popup, 1));
             return true;
         }
+        case NIN_POPUPOPEN:
+            // The tip is read now: it catches up with its seconds at once.
+            if (tip_.SetShown(true)) SendTip();
+            return true;
+        case NIN_POPUPCLOSE:
+            tip_.SetShown(false);
+            return true;
         default:
             return true;
     }

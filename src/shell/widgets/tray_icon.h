@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/ui/changed_texts.h"
+
 namespace hourlink::widgets {
 
 class CTrayIcon {
@@ -40,9 +42,14 @@ class CTrayIcon {
     void SetIcon(HICON icon);
     // The icon resource `id` at the small icon size.
     void SetIcon(UINT resourceId);
-    // A tip too long for the shell is cut at a character boundary.
+    // A tip too long for the shell is cut at a character boundary. The shell
+    // gets it when more than its seconds changed, or at once while it is open.
     void SetTooltipText(std::wstring_view tip);
-    std::wstring TooltipText() const { return data_.szTip; }
+    // The tip as last set; the shell may still show it a few seconds behind.
+    std::wstring TooltipText() const { return tip_.Latest(); }
+    // The callback's message format the shell agreed to: NOTIFYICON_VERSION_4,
+    // or 0 for the oldest one.
+    UINT Version() const { return version_; }
     HICON Icon() const { return data_.hIcon; }
 
     // A balloon from the icon (the shell's notification), without sound;
@@ -61,10 +68,12 @@ class CTrayIcon {
     // it. True when it is present afterwards.
     bool OnTaskbarCreated();
 
-    // A mouse event on the icon (wParam and lParam of the callback message).
-    // Right button up: the menu's first popup at the mouse, its first item the
+    // A mouse event on the icon (wParam and lParam of the callback message, in
+    // the format of Version()). The menu (right button up, or the context-menu
+    // event of the newer format): the menu's first popup at the mouse, its first item the
     // default (bold), its commands sent to the owner window as any menu's are;
     // left button down: the command of the popup's second item is reported.
+    // The tip opening and closing (newer format) decide how often it is sent.
     // Others do nothing. False for another icon's id.
     virtual bool OnTrayNotification(WPARAM id, LPARAM mouseMessage);
     // Where a left click's command goes.
@@ -72,8 +81,13 @@ class CTrayIcon {
 
   private:
     bool Add();
+    void Modify(UINT flags);
+    void SendTip();
+    void CopyTip(const std::wstring& tip);
 
     NOTIFYICONDATAW data_{};
+    TrayTipSchedule tip_;
+    UINT version_ = 0;
     bool created_ = false;
     bool present_ = false;
     std::function<void(UINT command)> command_;

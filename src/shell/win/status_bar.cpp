@@ -73,10 +73,17 @@ void StatusBar::SetPaneText(int pane, std::wstring_view text) {
 }
 
 void StatusBar::WritePane(int pane, const std::wstring& text) {
+    // The tick sets its panes every second: an unchanged text is not sent,
+    // and a pane is measured again only when its text's length changes.
+    if (!paneTexts_.Take(static_cast<std::size_t>(pane), text)) return;
     if (pane > 0 && static_cast<std::size_t>(pane) < widths_.size()) {
-        sizingTexts_[static_cast<std::size_t>(pane)] = text;
-        widths_[static_cast<std::size_t>(pane)] = TextWidth(text);
-        ApplyWidths();
+        std::wstring& sizing = sizingTexts_[static_cast<std::size_t>(pane)];
+        const bool measure = PaneNeedsMeasure(sizing, text);
+        sizing = text;
+        if (measure) {
+            widths_[static_cast<std::size_t>(pane)] = TextWidth(text);
+            ApplyWidths();
+        }
     }
     SendMessageW(hwnd_, SB_SETTEXTW, static_cast<WPARAM>(pane),
                  reinterpret_cast<LPARAM>(text.c_str()));

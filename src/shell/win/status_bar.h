@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ui/changed_texts.h"
+
 namespace hourlink::win {
 
 class StatusBar {
@@ -50,6 +52,8 @@ class StatusBar {
     // Pane 0's minimum at 96 DPI; the texts the other panes are sized to.
     int firstMinWidth_ = 0;
     std::vector<std::wstring> sizingTexts_;
+    // The texts the panes were given, so an unchanged one is not sent again.
+    TextSlots paneTexts_{8};
     std::vector<int> widths_;
     int dpi_ = 96;
     bool prompting_ = false;

@@ -6,9 +6,7 @@ namespace hourlink::win {
 
 namespace {
 
-// The window property that holds a window's object. (Not the program's base
-// name, which marks the main window for a second copy.)
-constexpr wchar_t kObjectProperty[] = L"Hourlink.Window";
+// The subclass of the controls this layer attaches to.
 constexpr UINT_PTR kSubclassId = 0x486C;  // "Hl"
 
 }  // namespace
@@ -52,7 +50,17 @@ Window::~Window() {
 }
 
 Window* Window::FromHwnd(HWND hwnd) {
-    return hwnd ? static_cast<Window*>(GetPropW(hwnd, kObjectProperty)) : nullptr;
+    // The window's user data, which belongs to whoever made the window: this
+    // layer, for its own windows, dialogs and the controls it attaches to. It
+    // is read in the process without asking the window server, unlike a
+    // property; every message dispatched and reflected looks it up.
+    // Another program's windows hold their own data there.
+    if (!hwnd) return nullptr;
+    DWORD process = 0;
+    if (!GetWindowThreadProcessId(hwnd, &process) || process != GetCurrentProcessId()) {
+        return nullptr;
+    }
+    return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 bool Window::Create(const WindowClass& windowClass, const CreateArgs& args) {
@@ -126,11 +134,11 @@ bool Window::OnReflected(UINT, WPARAM, LPARAM, LRESULT&) {
 
 void Window::Bind(HWND hwnd) {
     hwnd_ = hwnd;
-    SetPropW(hwnd, kObjectProperty, this);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 void Window::Unbind() {
-    if (hwnd_) RemovePropW(hwnd_, kObjectProperty);
+    if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
     attached_ = false;
 }
