@@ -41,9 +41,13 @@ kill -0 "$program_pid" 2>/dev/null || fail "the first copy ended"
 # the program's own directory.
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 expected_run="Z:${work//\//\\}\\Hourlink.exe hide"
-run_value=$(wine reg query "$run_key" /v Hourlink 2>/dev/null | tr -d '\r' |
-  sed -n 's/^ *Hourlink *REG_SZ *//p')
-[[ "$run_value" == "$expected_run" ]] || fail "Run entry is '$run_value', expected '$expected_run'"
+run_value() {
+  wine reg query "$run_key" /v Hourlink 2>/dev/null | tr -d '\r' | sed -n 's/^ *Hourlink *REG_SZ *//p'
+}
+# Written once the window shows and the watcher has started: on a loaded
+# machine that may come after the second copy has ended.
+run_entry_written() { [[ "$(run_value)" == "$expected_run" ]]; }
+wait_for 30 run_entry_written || fail "Run entry is '$(run_value)', expected '$expected_run'"
 sleep 1
 screenshot single_instance
 

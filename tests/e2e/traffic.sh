@@ -83,6 +83,17 @@ blast "$ns_ip" 2000000
 in_ns bash -c "$(declare -f blast); blast $host_ip 1000000"
 sleep 2.5
 kill "$host_sink" "$ns_sink" 2>/dev/null || true
+# The figures settle once the last sample after the traffic has been taken: on
+# a loaded machine a tick may come late, so they are read until two looks two
+# seconds apart agree.
+figures() { echo "$(pane 3)|$(pane 4)"; }
+settled() {
+  local before
+  before=$(figures)
+  sleep 2
+  [[ "$(figures)" == "$before" ]]
+}
+wait_for 30 settled || fail "the traffic figures never settle: $(figures)"
 rx=$(( $(counter rx_bytes) - rx0 ))
 tx=$(( $(counter tx_bytes) - tx0 ))
 received=$(number_in "$(pane 3)")

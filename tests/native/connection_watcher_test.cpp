@@ -233,6 +233,34 @@ TEST_F(WatcherTest, LanIsTimedOnlyWhenAllowed) {
     EXPECT_EQ(run.Records().at(0).billed, 120);
 }
 
+TEST_F(WatcherTest, ALanWhoseDnsServerMissedAnEchoIsLookedAtAgainWithGrowingPauses) {
+    net.SetUpLan("192.168.1.20", "192.168.1.1");
+    net.answeringHosts.clear();  // the echo is lost
+    ProgramRun run(net, dir, clock, settings);
+    run.watcher.Start();
+    EXPECT_FALSE(run.watcher.IsActive());
+    std::vector<std::uint32_t> delays;
+    for (int i = 0; i < 5; ++i) {
+        delays.push_back(run.watcher.LookAgainAfterMs().value_or(0));
+        run.watcher.OnAddressChange();  // the thread's look when the delay has passed
+    }
+    EXPECT_EQ(delays, (std::vector<std::uint32_t>{5000, 10000, 30000, 60000, 60000}));
+    EXPECT_FALSE(run.watcher.IsActive());
+
+    // The server answers at a later look: the session starts, nothing more is owed.
+    net.answeringHosts = {"192.168.1.1"};
+    run.watcher.OnAddressChange();
+    EXPECT_TRUE(run.watcher.IsActive());
+    EXPECT_EQ(run.watcher.LookAgainAfterMs(), std::nullopt);
+
+    // No LAN at all owes no look: the next change of addresses says when.
+    net.TearDownLan();
+    run.watcher.OnAddressChange();
+    EXPECT_FALSE(run.watcher.IsActive());
+    run.watcher.OnAddressChange();
+    EXPECT_EQ(run.watcher.LookAgainAfterMs(), std::nullopt);
+}
+
 TEST_F(WatcherTest, PhonebookEntryTypeGoesToConnectionsItsNameContains) {
     // The watcher reads the phonebook itself, as it is when a session starts.
     net.entries = {{"Home", "modem", "56K", ""}, {"Office VPN", "vpn", "PPTP", ""}};

@@ -183,9 +183,7 @@ void ConnectionWatcher::CheckLocked(Effects& effects) {
             s.SetClientIp(ip);
         });
         BeginSession(false);
-    } else if (ReadSetting(settings_, settings::kLocalFlag) != 0 &&
-               network_.QueryInternetState() == 1 && network_.InternetConnected() &&
-               network_.ProbeLan()) {
+    } else if (LanAnswers()) {
         // Tell the user what was found, one line a second, before the session
         // starts: its start is taken after the reports.
         for (const auto& server : network_.DnsServers()) {
@@ -392,6 +390,27 @@ void ConnectionWatcher::RetryPendingWrite() {
     std::unique_lock lock(operationMutex_, std::try_to_lock);
     if (!lock.owns_lock()) return;
     RetryPendingLocked();
+}
+
+bool ConnectionWatcher::LanAnswers() {
+    if (ReadSetting(settings_, settings::kLocalFlag) == 0 || network_.QueryInternetState() != 1 ||
+        !network_.InternetConnected()) {
+        lanLooksOwed_ = 0;  // no LAN to look for: the next change says when
+        return false;
+    }
+    if (network_.ProbeLan()) {
+        lanLooksOwed_ = 0;
+        return true;
+    }
+    lanLooksOwed_ = std::min(lanLooksOwed_ + 1, 4);
+    return false;
+}
+
+std::optional<std::uint32_t> ConnectionWatcher::LookAgainAfterMs() const {
+    static constexpr std::uint32_t kDelays[] = {5000, 10000, 30000, 60000};
+    const int owed = lanLooksOwed_;
+    if (owed <= 0) return std::nullopt;
+    return kDelays[owed - 1];
 }
 
 bool ConnectionWatcher::StillConnectedLocked() {

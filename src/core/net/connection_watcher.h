@@ -149,6 +149,13 @@ class ConnectionWatcher {
     bool IsActive() const { return Status().active != 0; }
     bool IsRasSession() const;
 
+    // A LAN the system calls connected whose DNS server did not answer the
+    // probe (one lost echo on Wi-Fi, a server slow to answer) would otherwise
+    // wait for the next change of the address list, which may be hours away.
+    // The watcher's thread looks again after this many milliseconds (5 s,
+    // then 10, 30 and every 60 s), or waits for a change when nothing is owed.
+    std::optional<std::uint32_t> LookAgainAfterMs() const;
+
   private:
     using Effects = std::vector<std::function<void()>>;
     // A write to the record file that has not succeeded yet.
@@ -159,6 +166,8 @@ class ConnectionWatcher {
     };
 
     void CheckLocked(Effects& effects);
+    // Whether a LAN is up and its DNS server answers; counts the looks owed.
+    bool LanAnswers();
     bool StillConnectedLocked();
     void EndLocked(Effects& effects);
     void BeginSession(bool fromRas);
@@ -189,6 +198,8 @@ class ConnectionWatcher {
     ConnectionStatus status_;
     std::uint32_t speed_ = 0, received_ = 0, sent_ = 0;
 
+    // Looks owed since the last probe that a LAN failed; 0 when none is.
+    std::atomic<int> lanLooksOwed_ = 0;
     std::atomic<bool> rasSession_ = false;
     std::atomic<bool> pppoeSession_ = false;
     bool firstCheckPending_ = true;

@@ -163,7 +163,16 @@ void WatcherThread::RequestChangeNotification() {
 bool WatcherThread::WaitForChange() {
     for (;;) {
         if (stopRequested_) return false;
-        const DWORD result = WSAWaitForMultipleEvents(1, &changeEvent_, FALSE, WSA_INFINITE, FALSE);
+        const auto lookAgain = watcher_.LookAgainAfterMs();
+        const DWORD result = WSAWaitForMultipleEvents(1, &changeEvent_, FALSE,
+                                                      lookAgain ? *lookAgain : WSA_INFINITE, FALSE);
+        if (result == WSA_WAIT_TIMEOUT) {
+            // A LAN whose DNS server did not answer: look again while the
+            // change notification stays pending.
+            if (stopRequested_) return false;
+            watcher_.OnAddressChange();
+            continue;
+        }
         if (result == WSA_WAIT_FAILED) {
             watcher_.Report(L"WSAWaitForMultipleEvents failed", WSAGetLastError());
             return false;
