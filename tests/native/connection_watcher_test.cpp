@@ -253,7 +253,19 @@ TEST_F(WatcherTest, ALanWhoseDnsServerMissedAnEchoIsLookedAtAgainWithGrowingPaus
     EXPECT_TRUE(run.watcher.IsActive());
     EXPECT_EQ(run.watcher.LookAgainAfterMs(), std::nullopt);
 
-    // No LAN at all owes no look: the next change of addresses says when.
+    // A session ended by a probe that failed while the address stayed, and an
+    // address the system does not call connected yet, are looked at again.
+    net.answeringHosts.clear();
+    run.watcher.OnAddressChange();
+    EXPECT_FALSE(run.watcher.IsActive());
+    EXPECT_EQ(run.watcher.LookAgainAfterMs(), 5000u);
+    net.answeringHosts = {"192.168.1.1"};
+    net.internet.connected = false;
+    run.watcher.OnAddressChange();
+    EXPECT_FALSE(run.watcher.IsActive());
+    EXPECT_EQ(run.watcher.LookAgainAfterMs(), 10000u);
+
+    // No address at all owes no look: the next change of addresses says when.
     net.TearDownLan();
     run.watcher.OnAddressChange();
     EXPECT_FALSE(run.watcher.IsActive());

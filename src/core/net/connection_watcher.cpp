@@ -111,6 +111,11 @@ void ConnectionWatcher::OnAddressChange() {
             CheckLocked(effects);
         } else if (!StillConnectedLocked()) {
             EndLocked(effects);
+            // A LAN that failed one probe with its address still there may be
+            // back at the next: it is looked at again soon.
+            if (ReadSetting(settings_, settings::kLocalFlag) != 0 && !network_.Adapters().empty()) {
+                lanLooksOwed_ = 1;
+            }
         }
     }
     RunEffects(effects);
@@ -393,12 +398,16 @@ void ConnectionWatcher::RetryPendingWrite() {
 }
 
 bool ConnectionWatcher::LanAnswers() {
-    if (ReadSetting(settings_, settings::kLocalFlag) == 0 || network_.QueryInternetState() != 1 ||
-        !network_.InternetConnected()) {
-        lanLooksOwed_ = 0;  // no LAN to look for: the next change says when
+    // No adapter with an address (the adapters were just read): nothing to
+    // look for until the next change of the address list.
+    if (ReadSetting(settings_, settings::kLocalFlag) == 0 || network_.Adapters().empty()) {
+        lanLooksOwed_ = 0;
         return false;
     }
-    if (network_.ProbeLan()) {
+    // An address, but the system does not call it connected yet, or the DNS
+    // server did not answer: both may change with no change of addresses.
+    if (network_.QueryInternetState() == 1 && network_.InternetConnected() &&
+        network_.ProbeLan()) {
         lanLooksOwed_ = 0;
         return true;
     }

@@ -149,9 +149,10 @@ class ConnectionWatcher {
     bool IsActive() const { return Status().active != 0; }
     bool IsRasSession() const;
 
-    // A LAN the system calls connected whose DNS server did not answer the
-    // probe (one lost echo on Wi-Fi, a server slow to answer) would otherwise
-    // wait for the next change of the address list, which may be hours away.
+    // An adapter with an address that the system does not call connected yet,
+    // or whose DNS server did not answer the probe (one lost echo on Wi-Fi, a
+    // server slow to answer), would otherwise wait for the next change of the
+    // address list, which may be hours away.
     // The watcher's thread looks again after this many milliseconds (5 s,
     // then 10, 30 and every 60 s), or waits for a change when nothing is owed.
     std::optional<std::uint32_t> LookAgainAfterMs() const;
