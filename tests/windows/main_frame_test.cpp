@@ -31,6 +31,7 @@
 #include "dialog_script.h"
 #include "fake_dial.h"
 #include "res/connect_res.h"
+#include "res/drop_window_res.h"
 #include "res/main_window_res.h"
 #include "res/options_res.h"
 #include "res/resource.h"
@@ -447,6 +448,23 @@ TEST_F(MainFrameTest, AHiddenWindowIsNotUpdatedByTheTickAndCatchesUpWhenShown) {
     EXPECT_EQ(SessionLabel(), minimised);
     ShowWindow(Hwnd(), SW_RESTORE);
     EXPECT_GE(*ParseDuration(SessionLabel()), *ParseDuration(minimised) + 2);
+}
+
+TEST_F(MainFrameTest, AHiddenStartMakesNeitherTheDropWindowNorTheTreesPictures) {
+    Open();
+    EXPECT_EQ(frame_->DropWindow().Hwnd(), nullptr);
+    EXPECT_FALSE(frame_->EnumView().HasPictures());
+    // Shown: the tree gets its pictures and its column still holds the root.
+    frame_->Show(SW_SHOW);
+    ASSERT_TRUE(frame_->EnumView().HasPictures());
+    RECT tree{};
+    GetWindowRect(frame_->EnumView().Hwnd(), &tree);
+    EXPECT_LE(frame_->EnumView().WidthForRoot(), tree.right - tree.left);
+    // Online: the drop window is made, shown, with the tick's texts.
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 1, Now() - 600));
+    PumpFor(1300);
+    ASSERT_TRUE(frame_->DropWindow().IsVisible());
+    EXPECT_TRUE(ParseDuration(frame_->DropWindow().ItemText(IDC_DROP_SESSION)).has_value());
 }
 
 TEST_F(MainFrameTest, OnlyConnectionTypesOneToThreeAreTimed) {

@@ -291,6 +291,27 @@ TEST_F(DropWindowTest, ThemesAndLimitsColourEveryLabelAndOldBrushesAreFreed) {
     EXPECT_EQ(GetObjectType(rose), 0u) << "the brush outlives the window";
 }
 
+TEST_F(DropWindowTest, MadeAtItsFirstShowWithTheTextsColoursAndPlaceGivenBefore) {
+    WriteWindowPlacement(settings_, settings::kDragDlg, {1, 300, 200, 350, 325});
+    drop_.Prepare(frame_.Hwnd(), settings_, frame_.DropReports());
+    drop_.SetMonthTime(L"59:58:07");
+    drop_.SetRates(L"12.34", L"0.56");
+    drop_.SetTheme(32803);
+    drop_.SetAlarm(DropAlarmState::kMonth);
+    drop_.SetTranslucent(true);
+    ASSERT_EQ(drop_.Hwnd(), nullptr);
+    drop_.SetVisible(true);
+    ASSERT_TRUE(drop_.IsVisible());
+    EXPECT_EQ(drop_.ItemText(IDC_DROP_MONTH), L"59:58:07");
+    EXPECT_EQ(drop_.ItemText(IDC_DROP_UPLOAD), L"0.56");
+    ExpectColours(RGB(255, 0, 0), RGB(255, 102, 102));
+    EXPECT_TRUE(GetWindowLongPtrW(drop_.Hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    RECT r{};
+    GetWindowRect(drop_.Hwnd(), &r);
+    EXPECT_EQ(r.left, 200);
+    EXPECT_EQ(r.top, 300);
+}
+
 TEST_F(DropWindowTest, TranslucentFromTheSettingWithAlpha100AndOpaqueWhenOff) {
     WriteSetting(settings_, settings::kTranWindow, 1);
     ASSERT_TRUE(Open(200, 300));

@@ -114,6 +114,7 @@ std::optional<std::wstring> ChooseExecutable(HWND owner) {
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
     static const auto open =
         win::SystemFunction<decltype(&GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    win::UseOle();  // the dialog's folder view is the shell's COM code
     if (!open || !open(&ofn)) return std::nullopt;
     return std::wstring(file);
 }

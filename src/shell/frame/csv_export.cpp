@@ -39,6 +39,7 @@ std::optional<std::wstring> CsvExport::AskPath(HWND owner, const std::wstring& s
                 OFN_EXPLORER;
     static const auto save =
         win::SystemFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+    win::UseOle();  // the dialog's folder view is the shell's COM code
     if (!save || !save(&ofn)) return std::nullopt;
     return std::wstring(file.data());
 }

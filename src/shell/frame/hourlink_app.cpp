@@ -2,7 +2,6 @@
 
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "shell/platform/program_file.h"
 #include "shell/platform/startup_entry.h"
 #include "shell/win/message_loop.h"
+#include "shell/win/system_library.h"
 
 namespace hourlink {
 
@@ -24,7 +24,7 @@ HWND FindMarkedWindow(const std::wstring& baseName) {
 
 CHourlinkApp::~CHourlinkApp() {
     frame_.Destroy();
-    if (oleInitialized_) OleUninitialize();
+    win::EndOle();
     // instanceMutex_ is left to the end of the process, which releases it.
 }
 
@@ -49,11 +49,8 @@ bool CHourlinkApp::InitInstance(std::wstring_view commandLine) {
     if (baseName.empty()) baseName = L"Hourlink";
     if (!ClaimSingleInstance(baseName)) return false;
 
-    if (FAILED(OleInitialize(nullptr))) {
-        MessageBoxW(nullptr, L"Ole Initialization Failed", L"Hourlink", MB_OK);
-        return false;
-    }
-    oleInitialized_ = true;
+    // OLE starts with the first file dialog, document or help window
+    // (win::UseOle), not here: most runs never need it.
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof controls;
@@ -63,10 +60,13 @@ bool CHourlinkApp::InitInstance(std::wstring_view commandLine) {
     // The frame's creation normalises the settings (in HKEY_CURRENT_USER under
     // Software\Hourlink\Hourlink) before anything below reads them.
     if (!frame_.Create(settings_)) return false;
-    // The history view's first update starts the connection watcher.
-    frame_.OnInitialUpdate();
     frame_.Show(showMainWindow_ ? SW_SHOW : SW_HIDE);
     UpdateWindow(frame_.Hwnd());
+    // The connection watcher starts once the window is up: its thread reads
+    // the record file (a large one takes a while) while the window is built
+    // and painted on the other core, not in its way. The history list fills
+    // when the records are in, as before.
+    frame_.OnInitialUpdate();
     // Marks the main window for a later copy to find.
     SetPropW(frame_.Hwnd(), baseName.c_str(), reinterpret_cast<HANDLE>(1));
 

@@ -39,7 +39,6 @@ class CHourlinkApp {
 
     bool showMainWindow_ = true;
     HANDLE instanceMutex_ = nullptr;  // held for the life of the process
-    bool oleInitialized_ = false;
     RegistrySettingsStore settings_;
     CMainFrame frame_;
 };

@@ -134,7 +134,7 @@ int CMainFrame::OnCreate() {
     drop.command = [this](UINT id) { RunCommand(id); };
     drop.menuOpening = [this](HMENU menu) { OnInitMenuPopup(menu); };
     drop.closeRequested = [this] { PostMessageW(Hwnd(), WM_CLOSE, 0, 0); };
-    dropWindow_.Create(Hwnd(), *settings_, std::move(drop));
+    dropWindow_.Prepare(Hwnd(), *settings_, std::move(drop));
     // The month bar in the status bar's font.
     if (!monthBar_.Create(Hwnd(), statusBar_.Font(), dpi_)) return -1;
     monthBar_.OnMonthChanged([this](int year, int month) { hourlinkView_.ShowMonth(year, month); });
@@ -333,7 +333,12 @@ LRESULT CMainFrame::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
             if (wp != SIZE_MINIMIZED) ShowHeldTexts();
             return 0;
         case WM_SHOWWINDOW:
-            if (wp) ShowHeldTexts();
+            if (wp) {
+                // Sent before the window shows: the tree's pictures are made
+                // the first time, and its column widened for them.
+                if (enumView_.ShowPictures()) outerSplitter_.SetColumnWidth(0, TreeWidth());
+                ShowHeldTexts();
+            }
             break;
         case WM_TRAY_NOTIFY:
             trayIcon_.OnTrayNotification(wp, lp);

@@ -1,5 +1,6 @@
 #include "shell/platform/phonebook_editor.h"
 
+#include "shell/win/system_library.h"
 #include "shell/win/text.h"
 
 namespace hourlink {
@@ -17,6 +18,7 @@ bool EditPhonebookEntry(HWND owner, const std::string& gbkEntryName) {
     if (gbkEntryName.empty()) return false;
     const std::wstring name = win::GbkToWide(gbkEntryName);
     if (name.empty() || name.size() > kMaxEntryName) return false;
+    win::UseOle();  // the entry's property sheet may show the shell's pages
     HMODULE library = LoadLibraryW(L"rasapi32.dll");
     if (!library) return false;
     DWORD result = ERROR_PROC_NOT_FOUND;

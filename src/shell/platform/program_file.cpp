@@ -7,6 +7,7 @@
 
 #include "core/base/file_system.h"
 #include "core/settings/app_paths.h"
+#include "shell/win/system_library.h"
 
 namespace hourlink {
 
@@ -58,6 +59,7 @@ HWND ShowHelpTopics(HWND owner, const std::wstring& helpFile) {
                       : nullptr;
     }();
     if (!htmlHelp) return nullptr;
+    win::UseOle();  // the help window is a browser control
     const std::wstring path = helpFile.empty() ? HelpFilePathOf(ProgramFilePath()) : helpFile;
     return htmlHelp(owner, path.c_str(), HH_DISPLAY_TOC, 0);
 }

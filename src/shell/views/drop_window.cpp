@@ -51,20 +51,35 @@ CDropWindow::~CDropWindow() {
     if (brush_) DeleteObject(brush_);
 }
 
-bool CDropWindow::Create(HWND frame, SettingsStore& settings, Reports reports) {
-    if (Hwnd()) return false;
+void CDropWindow::Prepare(HWND frame, SettingsStore& settings, Reports reports) {
     frame_ = frame;
     settings_ = &settings;
     reports_ = std::move(reports);
-    if (!CreateModeless(nullptr)) return false;
+    translucent_ = ReadSetting(settings, settings::kTranWindow) != 0;
+}
+
+bool CDropWindow::Create(HWND frame, SettingsStore& settings, Reports reports) {
+    if (Hwnd()) return false;
+    Prepare(frame, settings, std::move(reports));
+    return MakeWindow();
+}
+
+bool CDropWindow::MakeWindow() {
+    if (Hwnd()) return true;
+    if (!settings_ || !CreateModeless(nullptr)) return false;
     PlaceAtSavedCorner();
     return true;
 }
 
 bool CDropWindow::OnInitDialog() {
-    itemTexts_.Forget();  // the template's texts are not ours
+    // The texts given before the window existed (the template's are empty).
+    const int ids[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD};
+    for (std::size_t slot = 0; slot < std::size(ids); ++slot) {
+        const std::wstring& text = itemTexts_.Text(slot);
+        if (!text.empty()) SetDlgItemTextW(Hwnd(), ids[slot], text.c_str());
+    }
     if (!brush_) brush_ = CreateSolidBrush(theme_.background);
-    if (settings_ && ReadSetting(*settings_, settings::kTranWindow) != 0) SetTranslucent(true);
+    if (translucent_) SetTranslucent(true);
     return false;  // no control takes the focus
 }
 
@@ -95,7 +110,7 @@ void CDropWindow::SetItemText(int id, std::wstring_view text) {
     const int ids[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD};
     std::size_t slot = 0;
     while (slot < std::size(ids) && ids[slot] != id) ++slot;
-    if (!Hwnd() || !itemTexts_.Take(slot, text)) return;
+    if (!itemTexts_.Take(slot, text) || !Hwnd()) return;
     SetDlgItemTextW(Hwnd(), id, std::wstring(text).c_str());
 }
 
@@ -138,6 +153,7 @@ void CDropWindow::Repaint() {
 }
 
 void CDropWindow::SetTranslucent(bool on) {
+    translucent_ = on;
     if (!Hwnd()) return;
     const LONG_PTR style = GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE);
     const LONG_PTR wanted =
@@ -147,12 +163,9 @@ void CDropWindow::SetTranslucent(bool on) {
     Repaint();
 }
 
-bool CDropWindow::IsTranslucent() const {
-    return Hwnd() && (GetWindowLongPtrW(Hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
-}
-
 void CDropWindow::SetVisible(bool visible) {
     // Shown without taking the focus from what the user is doing.
+    if (visible && !MakeWindow()) return;
     if (Hwnd()) ShowWindow(Hwnd(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
 }
 

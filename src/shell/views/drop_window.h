@@ -6,8 +6,10 @@
 // yellow when a limit is passed. It decides nothing: the frame pushes texts,
 // the alarm state and the theme into it and shows or hides it.
 //
-// The frame's part: Create() while it is created; the Set...() calls at every
-// tick and with the offline texts; SetVisible() at a connect (with
+// The frame's part: Prepare() while it is created (the window itself is made
+// the first time it is shown: most runs start offline and many never show
+// it); the Set...() calls at every tick and with the offline texts, kept
+// until the window exists; SetVisible() at a connect (with
 // Property/DropWindow) and an end, SavePlacement() at an end; the commands
 // 32790 (ToggleVisible), 32793 (SetTranslucent) and 32797-32803 (SetTheme);
 // UpdateMenu() for each menu it opens. The window reports its menu's commands,
@@ -44,11 +46,12 @@ class CDropWindow : public win::Dialog {
     // Destroys the window (saving its placement) while the brush can be freed.
     ~CDropWindow() override;
 
-    // Creates the window hidden and without a parent from dialog 143, makes it
-    // translucent when Property/TranWindow is set, and places it at its saved
-    // DragDlg corner (checked against the monitors; (0,0) when none is
-    // saved). `settings` must outlive the window; `frame` is brought forward
-    // when the window is clicked with the right button.
+    // Takes what the window will need and reads Property/TranWindow; the
+    // window is made by the first SetVisible(true). `settings` must outlive
+    // this object; `frame` is brought forward when the window is clicked with
+    // the right button.
+    void Prepare(HWND frame, SettingsStore& settings, Reports reports = {});
+    // Prepare(), and the window made now, hidden (see MakeWindow).
     bool Create(HWND frame, SettingsStore& settings, Reports reports = {});
 
     // The four figures; a text that did not change is not redrawn.
@@ -67,10 +70,12 @@ class CDropWindow : public win::Dialog {
     Colour BackgroundColour() const { return theme_.background; }
     Colour TextColour() const { return DropTextColour(theme_, alarm_); }
 
-    // Translucency: the layered style with alpha 100 of 255.
+    // Translucency: the layered style with alpha 100 of 255 (kept for the
+    // window to be made when there is none yet).
     void SetTranslucent(bool on);
-    bool IsTranslucent() const;
+    bool IsTranslucent() const { return translucent_; }
 
+    // Showing makes the window the first time.
     void SetVisible(bool visible);
     void ToggleVisible() { SetVisible(!IsVisible()); }
 
@@ -87,6 +92,10 @@ class CDropWindow : public win::Dialog {
     LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
   private:
+    // The window from dialog 143, hidden and without a parent, with the
+    // texts, colours and translucency it was given so far, at its saved
+    // DragDlg corner (checked against the monitors; (0,0) when none is saved).
+    bool MakeWindow();
     void SetItemText(int id, std::wstring_view text);
     void Repaint();
     void PlaceAtSavedCorner();
@@ -98,6 +107,7 @@ class CDropWindow : public win::Dialog {
     DropTheme theme_;
     HBRUSH brush_ = nullptr;
     DropAlarmState alarm_ = DropAlarmState::kNone;
+    bool translucent_ = false;
     // The month, session, download and upload texts last set.
     TextSlots itemTexts_{4};
 };

@@ -14,9 +14,17 @@ constexpr LPARAM kNoEntry = -1;
 
 }  // namespace
 
+bool CEnumView::ShowPictures() {
+    if (images_ || !Hwnd()) return false;
+    images_ = CreateHistoryImages(ImageSizeForDpi(args_.dpi));
+    TreeView_SetImageList(Hwnd(), images_, TVSIL_NORMAL);
+    return true;
+}
+
 void CEnumView::SetDpi(int dpi, HFONT font) {
     args_.dpi = dpi;
     if (font) SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (!images_) return;
     HIMAGELIST images = CreateHistoryImages(ImageSizeForDpi(dpi));
     TreeView_SetImageList(Hwnd(), images, TVSIL_NORMAL);
     if (images_) ImageList_Destroy(images_);
@@ -56,8 +64,7 @@ bool CEnumView::Create(Args args) {
         return false;
     }
 
-    // The pictures of the history list.
-    SetDpi(args_.dpi, args_.font);
+    if (args_.font) SendMessageW(Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(args_.font), FALSE);
 
     // The root: the host's name directly followed by "计算机上网设备列表".
     root_ = Insert(TVI_ROOT,

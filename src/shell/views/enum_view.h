@@ -47,13 +47,18 @@ class CEnumView : public win::Window {
     CEnumView() = default;
     ~CEnumView() override;
 
-    // Creates the tree with its image strip, builds it and expands the root and
-    // the groups. The tree is built once: entries made later show after the
-    // next start.
+    // Creates the tree, builds it and expands the root and the groups. The
+    // tree is built once: entries made later show after the next start. Its
+    // pictures wait for ShowPictures: a program started in the tray may never
+    // show them.
     bool Create(Args args);
+    // The pictures for the tree's DPI, the first time the tree is about to be
+    // seen. True when they were made now (the items' widths changed).
+    bool ShowPictures();
+    bool HasPictures() const { return images_ != nullptr; }
 
-    // The window moved to a screen of another DPI: the pictures for `dpi`,
-    // the texts in `font` (not owned).
+    // The window moved to a screen of another DPI: the pictures for `dpi`
+    // (once the tree has them), the texts in `font` (not owned).
     void SetDpi(int dpi, HFONT font);
     // The tree's width that shows the root's whole text.
     int WidthForRoot() const;

@@ -23,6 +23,8 @@ INT_PTR ShellOpen(HWND owner, const std::wstring& target, int showCommand) {
     static const auto execute =
         SystemFunction<decltype(&ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
     if (!execute) return SE_ERR_DLLNOTFOUND;
+    // The shell may hand the document to a COM extension.
+    UseOle();
     return reinterpret_cast<INT_PTR>(
         execute(owner, L"open", target.c_str(), nullptr, nullptr, showCommand));
 }

@@ -23,4 +23,13 @@ Function SystemFunction(const wchar_t* library, const char* name) {
                : nullptr;
 }
 
+// OLE on the calling (the UI) thread, started the first time something that
+// may run the shell's COM code comes (the file dialogs, opening a document,
+// the help, the phonebook's editor), not at start-up: ole32 and the COM
+// runtime behind it stay unloaded in a run that never needs them. True when
+// OLE is ready.
+bool UseOle();
+// At the end of the program: OLE ends on the thread that started it.
+void EndOle();
+
 }  // namespace hourlink::win
