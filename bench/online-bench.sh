@@ -97,30 +97,30 @@ main_window_hidden() { [[ $(wt count-visible Hourlink) == 0 ]]; }
 # The pointer away from the tray icon, which the click leaves it on, and from
 # the program's windows: a tip shown would be measured with the rest.
 park_mouse() { xdotool mousemove 950 300 2>/dev/null || true; }
-# The program stayed offline with the LAN up: its log pane and a screenshot,
-# and its main window hidden again.
+# The program stayed offline with the LAN up: its log pane and a screenshot.
 missed() {
-  echo "online-bench: $1 (run $2) did not go online within 45 s of the LAN's address; its log:"
-  wt tray-click && wt wait-window Hourlink 15000 >/dev/null && log_text | sed 's/^/    /'
+  echo "online-bench: $1 (run $2) did not go online within 60 s of the LAN's address; its log:"
+  if wt tray-click && wt wait-window Hourlink 15000 >/dev/null; then log_text | sed 's/^/    /'; fi
   screenshot "missed-$1-$2" || true
-  wt tray-click && wt wait-gone Hourlink 15000 || fail "$1: the main window does not hide again"
-  echo "online-bench: the address taken away and given back"
 }
 
 # session LABEL MODE: one start of LABEL's program through the three cases.
 # MODE "measure" samples the processes; "trace" marks the trace's byte
-# offsets around each window and counts the requests afterwards.
+# offsets around each window and counts the requests afterwards. The figures
+# go to the results when all three cases were measured; false when the
+# program did not go online.
 session() {
   local label=$1 mode=$2 dir=$work/$1 trace=$work/trace.log marks=$work/marks.txt
-  local secs=$window case t0 o0 prog server traced=
+  local secs=$window case t0 o0 prog server traced= figures_of=$work/session.txt
   stop_wine
   rm -f "$dir/adsl.bs" "$dir/adsl.bak"
+  : >"$figures_of"
   lan_off
   if [[ $mode == trace ]]; then
     secs=$trace_window
     : >"$marks"
     in_ns wineserver -f -d1 -p 2>"$trace" &
-    wait_for 30 grep -q '^wineserver: starting' "$trace" ||
+    wait_for 30 grep -qs '^wineserver: starting' "$trace" ||
       fail "the tracing wineserver did not start: $(head -c 300 "$trace")"
     traced=$(sed -n 's/^wineserver: starting (pid=\([0-9]*\)).*/\1/p' "$trace" | head -n 1)
   else
@@ -142,15 +142,15 @@ session() {
       hidden)
         ! online_record "$dir/adsl.bs" || fail "$label: a session began with the LAN down"
         lan_on
-        if ! wait_for 45 online_record "$dir/adsl.bs"; then
-          # Seen now and then under Wine: the address's arrival goes unnoticed.
-          # What the program says goes into the output; then the address is
-          # taken away and given back once.
+        if ! wait_for 60 online_record "$dir/adsl.bs"; then
+          # Seen now and then under Wine: the program stays offline with the
+          # address there. What it says goes into the output, and the start
+          # is made again.
           missed "$label" "$run"
-          lan_off
-          sleep 3
-          lan_on
-          wait_for 45 online_record "$dir/adsl.bs" || fail "$label: the session did not go online (no record of type 2)"
+          stop_wine
+          wait "$program_pid" 2>/dev/null || true
+          program_pid=
+          return 1
         fi
         main_window_hidden || fail "$label: the main window shows online before it was asked for"
         ;;
@@ -170,9 +170,9 @@ session() {
     else
       read -r elapsed cpu wakeups server_ms < <($figures sample "$prog" "$server" "$secs") ||
         fail "$label: no figures for $case"
-      echo "$label $run $case cpu $(echo "scale=4; $cpu / $elapsed" | bc)" >>"$results"
-      echo "$label $run $case wakeups $(echo "scale=4; $wakeups / $elapsed" | bc)" >>"$results"
-      echo "$label $run $case server_raw $(echo "scale=4; $server_ms / $elapsed" | bc)" >>"$results"
+      echo "$label $run $case cpu $(echo "scale=4; $cpu / $elapsed" | bc)" >>"$figures_of"
+      echo "$label $run $case wakeups $(echo "scale=4; $wakeups / $elapsed" | bc)" >>"$figures_of"
+      echo "$label $run $case server_raw $(echo "scale=4; $server_ms / $elapsed" | bc)" >>"$figures_of"
     fi
   done
 
@@ -185,12 +185,13 @@ session() {
     stop_wine
     $figures trace "$trace" "$marks" "$work/pids.txt" | while read -r case role count elapsed; do
       echo "$label $run $case rt_$role $(echo "scale=4; $count / $elapsed" | bc)"
-    done >>"$results"
+    done >>"$figures_of"
     rm -f "$trace"
   fi
   stop_wine
   wait "$program_pid" 2>/dev/null || true
   program_pid=
+  cat "$figures_of" >>"$results"
 }
 
 command -v bc >/dev/null || skip "bc is needed for the arithmetic"
@@ -201,8 +202,9 @@ for ((run = 1; run <= runs; run++)); do
   if ((run % 2 == 0 && ${#labels[@]} == 2)); then order=("${labels[1]}" "${labels[0]}"); fi
   for label in "${order[@]}"; do
     echo "run $run: $label"
-    session "$label" measure
-    session "$label" trace
+    for mode in measure trace; do
+      session "$label" $mode || session "$label" $mode || fail "$label: the session did not go online twice"
+    done
   done
 done
 
