@@ -68,12 +68,18 @@ results=$work/results.txt
 
 program_pid=
 netns_open 10.231 obench program_pid
-# The LAN on and off whatever its state.
+# The LAN on and off whatever its state. The default route comes first, as
+# one DHCP answer gives both: the program looks when the address arrives, and
+# without a default route then it stays offline (a route added later is no
+# address change, and nothing makes it look again).
 lan_on() {
+  in_ns ip route replace default via "$host_ip" dev "$veth_ns" onlink
   in_ns ip addr replace "$ns_ip/24" dev "$veth_ns"
-  in_ns ip route replace default via "$host_ip"
 }
-lan_off() { in_ns ip addr del "$ns_ip/24" dev "$veth_ns" 2>/dev/null || true; }
+lan_off() {
+  in_ns ip addr del "$ns_ip/24" dev "$veth_ns" 2>/dev/null || true
+  in_ns ip route del default 2>/dev/null || true
+}
 
 # The namespace's processes whose name matches the pattern NAME (Wine names a
 # program's process after its executable; wineserver may be "wineserver64").
