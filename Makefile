@@ -28,7 +28,7 @@ test: native windows
 run: windows
 	@scripts/run $(WINDOWS)
 
-.PHONY: installer soak startup-bench simulate
+.PHONY: installer soak startup-bench online-bench simulate
 # The setup program, $(WINDOWS)/installer/Hourlink-Setup-<version>.exe.
 installer: windows
 	@ls $(WINDOWS)/installer/Hourlink-Setup-*.exe
@@ -49,6 +49,13 @@ simulate: native
 # Start-up time and memory under Wine against a bare window program (RUNS=N).
 startup-bench: windows
 	@bash bench/startup-bench.sh $(WINDOWS)
+
+# What the program costs per one-second tick while online, in a LAN session of a
+# network namespace (root): hidden in the tray and with the main window shown,
+# against the offline floor (RUNS=N, BENCH_SECONDS=S; HOURLINK_EXE_BEFORE=path
+# measures an older build in the same runs).
+online-bench: windows
+	@bash bench/online-bench.sh $(WINDOWS)
 
 bench: bootstrap
 	@cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DHOURLINK_SANITIZE=OFF \
