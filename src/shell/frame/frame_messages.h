@@ -24,8 +24,6 @@ inline constexpr UINT WM_SHOW_MESSAGE = WM_USER + 7;
 // Posted by the frame to itself when it is created: the notification-area icon
 // is put up once the main window is on the screen.
 inline constexpr UINT WM_PUT_UP_TRAY_ICON = WM_USER + 8;
-// Posted by the wait on the settings' registry key: a value changed.
-inline constexpr UINT WM_SETTINGS_CHANGED = WM_USER + 9;
 // A dialling state from RAS: wParam the state (0 on an error), lParam the error.
 inline constexpr UINT WM_RAS_DIAL_STATE = 0x4CA;
 

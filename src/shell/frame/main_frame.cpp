@@ -281,7 +281,7 @@ void CMainFrame::OnInitialUpdate() {
     // The settings the tick reads are kept in memory and read again when
     // their registry key changes (another program, or reg.exe, may change it).
     if (auto* registry = dynamic_cast<RegistrySettingsStore*>(settings_)) {
-        settingsWatch_.Start(registry->Root(), registry->BasePath(), Hwnd(), WM_SETTINGS_CHANGED);
+        settingsWatch_.Start(registry->Root(), registry->BasePath());
     }
     if (watcherThread_ || !watcher_) return;
     // The running session's length goes to "adsl.bak" beside the record file

@@ -43,11 +43,6 @@ bool CMainFrame::OnSessionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resul
             if (dialer_) dialer_->OnDialState(static_cast<int>(wp), static_cast<std::uint32_t>(lp));
             UpdateButtons();
             return true;
-        case WM_SETTINGS_CHANGED:
-            // Armed again first, so a change from now on is signalled again.
-            settingsWatch_.Rearm();
-            session_->SettingsChanged();
-            return true;
         case WM_LIMIT_ALARM:
             RunLimitDecisions({session_->Limits().MonthPopup()});
             return true;
@@ -182,6 +177,9 @@ void CMainFrame::ApplyDisconnect(const SessionCore::Change& change) {
 }
 
 void CMainFrame::OnSessionTick() {
+    // Settings changed outside the program while online are read again; at
+    // each connect they are read afresh anyway.
+    if (settingsWatch_.TakeChange()) session_->SettingsChanged();
     // Everything is decided first and shown next; the limits' dialogs come
     // last, and only while the session they were decided for still runs.
     const SessionCore::Tick tick = session_->OnTick();

@@ -1,8 +1,7 @@
-// RegistryChangeWatch: tells a window when anything under a registry key
-// changes, by a posted message. The system signals an event; a thread-pool
-// wait posts the message, and the window's thread arms the next signal
-// (Rearm) when it takes the message, so no window is touched from another
-// thread and nothing polls.
+// RegistryChangeWatch: whether anything under a registry key changed since it
+// was last asked. The system signals an event; the owner takes it when it
+// wants to know (the session tick, once a second while online), so no thread
+// waits for it and nothing wakes while the program is idle.
 #pragma once
 
 #include <windows.h>
@@ -18,21 +17,18 @@ class RegistryChangeWatch {
     RegistryChangeWatch& operator=(const RegistryChangeWatch&) = delete;
     ~RegistryChangeWatch();
 
-    // Watches `path` under `root`, its subkeys included, for `message` to
-    // `window`. False when the key cannot be opened or watched.
-    bool Start(HKEY root, const std::wstring& path, HWND window, UINT message);
-    // After each message: the next change is signalled again.
-    void Rearm();
+    // Watches `path` under `root`, its subkeys included. False when the key
+    // cannot be opened or watched.
+    bool Start(HKEY root, const std::wstring& path);
+    // True once after each change; the next change is signalled again.
+    bool TakeChange();
     void Stop();
 
   private:
-    static void CALLBACK Signalled(void* self, BOOLEAN timedOut);
+    void Arm();
 
     HKEY key_ = nullptr;
     HANDLE event_ = nullptr;
-    HANDLE wait_ = nullptr;
-    HWND window_ = nullptr;
-    UINT message_ = 0;
 };
 
 }  // namespace hourlink
