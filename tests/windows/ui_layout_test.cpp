@@ -418,7 +418,9 @@ TEST_F(UiLayout, LabelsAreGreenOnBlackAndSizedToTheirFirstTexts) {
         HWND label = monthBar.Label(i);
         ASSERT_NE(label, nullptr);
         // The value labels show the frame's figures by now.
-        if (i % 2 == 0) EXPECT_EQ(TextOf(label), first[i]);
+        if (i % 2 == 0) {
+            EXPECT_EQ(TextOf(label), first[i]);
+        }
         EXPECT_EQ(GetDlgCtrlID(label), 10 + i);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), font);
         RECT slot{};
