@@ -56,7 +56,8 @@ TEST(SettingsNormalization, FreshInstallationGetsTheDocumentedDefaultsInOrder) {
     const std::vector<std::pair<std::wstring, int>> expected{
         {L"DelInterval", 3}, {L"StartDate", 21}, {L"LimitTime", 60},
         {L"AlarmWindow", 1}, {L"DayLimit", 5},   {L"DropWindow", 1},
-        {L"TranWindow", 0},  {L"StartRun", 1},   {L"HangUp", 0}};
+        {L"TranWindow", 0},  {L"StartRun", 1},   {L"HangUp", 0},
+        {L"DataLimit", 0},   {L"WarnShare", 80}};
     EXPECT_EQ(store.writes, expected);
     for (auto key : {L"AlarmSound", L"Adjust", L"RadioAdjust", L"StartMonth"}) {
         EXPECT_FALSE(store.inner.Contains(L"Property", key)) << key;

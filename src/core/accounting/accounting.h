@@ -80,6 +80,8 @@ struct AccountingFigures {
     std::int64_t monthTotal = 0;   // durations
     std::int64_t monthBilled = 0;  // durations rounded to whole minutes
     std::int64_t todayTotal = 0;   // durations of the sessions started today
+    // Bytes received and sent in the month's finished sessions.
+    std::int64_t monthBytes = 0;
     friend bool operator==(const AccountingFigures&, const AccountingFigures&) = default;
 };
 

@@ -52,6 +52,12 @@ class TrafficMeter {
 
     // The session's traffic so far, for its record.
     const TrafficFigures& Figures() const { return figures_; }
+    // Bytes received and sent in the session so far, in full (the record's
+    // fields hold at most 2^32 - 1 each).
+    std::int64_t SessionBytes() const {
+        return static_cast<std::int64_t>(rasReceived_ + rasSent_ + sessionReceived_ +
+                                         sessionSent_);
+    }
     int IdleSeconds() const { return idle_; }
 
   private:

@@ -76,6 +76,8 @@ struct SessionRecord {
 
     // A record whose duration is below 1 has not been completed.
     bool IsOpen() const { return duration < 1; }
+    // Bytes received and sent.
+    std::int64_t Bytes() const { return std::int64_t{bytesReceived} + bytesSent; }
     std::string_view Name() const;
     std::string_view ClientIp() const;
     // Stores code page 936 bytes, cut to 22 bytes without splitting a character.

@@ -253,6 +253,7 @@ void HistoryList::ComputeCurrentSums() {
             if (!IsListable(r) || r.end <= r.start) continue;
             currentSums_.monthOnline += r.duration;
             currentSums_.monthBilled += r.billed;
+            currentSums_.monthBytes += r.Bytes();
             if (static_cast<std::int64_t>(r.start) >= midnight_) {
                 currentSums_.todayOnline += r.duration;
                 currentSums_.todayBilled += r.billed;
@@ -302,6 +303,7 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
             if (r.end > r.start) {
                 sums_.monthOnline += r.duration;
                 sums_.monthBilled += r.billed;
+                sums_.monthBytes += r.Bytes();
                 if (static_cast<std::int64_t>(r.start) >= midnight_) {
                     sums_.todayOnline += r.duration;
                     sums_.todayBilled += r.billed;
@@ -320,7 +322,7 @@ std::vector<SummedSession> HistoryList::SummedSessions() const {
     std::vector<SummedSession> sessions;
     table_.Read([&](std::span<const SessionRecord> records) {
         ScanWindow(records, filter_, [&](std::size_t, const SessionRecord& r) {
-            if (r.end > r.start) sessions.push_back({r.start, r.duration, r.billed});
+            if (r.end > r.start) sessions.push_back({r.start, r.duration, r.billed, r.Bytes()});
         });
     });
     return sessions;
@@ -341,7 +343,7 @@ void HistoryList::Adjust(SettingsStore& store, int pickerCalendarMonth) {
 }
 
 AccountingFigures HistoryList::Figures() const {
-    return {adjustedMonthTotal_, adjustedMonthBilled_, sums_.todayOnline};
+    return {adjustedMonthTotal_, adjustedMonthBilled_, sums_.todayOnline, sums_.monthBytes};
 }
 
 AccountingFigures HistoryList::CurrentFigures() const {
@@ -349,7 +351,7 @@ AccountingFigures HistoryList::CurrentFigures() const {
         return std::max<std::int64_t>(0, sum + currentCorrection_);
     };
     return {corrected(currentSums_.monthOnline), corrected(currentSums_.monthBilled),
-            currentSums_.todayOnline};
+            currentSums_.todayOnline, currentSums_.monthBytes};
 }
 
 std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& status) {

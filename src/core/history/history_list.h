@@ -93,6 +93,7 @@ struct HistorySums {
     std::int64_t monthBilled = 0;
     std::int64_t todayOnline = 0;
     std::int64_t todayBilled = 0;
+    std::int64_t monthBytes = 0;  // received and sent
     friend bool operator==(const HistorySums&, const HistorySums&) = default;
 };
 
@@ -101,6 +102,7 @@ struct SummedSession {
     std::int64_t start = 0;
     std::int64_t duration = 0;
     std::int64_t billed = 0;
+    std::int64_t bytes = 0;  // received and sent
     friend bool operator==(const SummedSession&, const SummedSession&) = default;
 };
 

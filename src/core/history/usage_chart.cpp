@@ -14,16 +14,24 @@ namespace {
 // No period holds more days than this; a guard against a broken calendar.
 constexpr int kMaxPeriodDays = 40;
 
-// The index of the day that `t` falls in, clamped to the period's days (the
-// month window may hold a record exactly at the period's end).
-int DayIndex(const std::vector<UsageDay>& days, std::int64_t t) {
+}  // namespace
+
+// Clamped, as the month window may hold a record exactly at the period's end.
+int DayIndexOf(const std::vector<UsageDay>& days, std::int64_t t) {
     const auto after = std::upper_bound(
         days.begin(), days.end(), t, [](std::int64_t v, const UsageDay& d) { return v < d.begin; });
     if (after == days.begin()) return 0;
     return static_cast<int>(after - days.begin()) - 1;
 }
 
-}  // namespace
+int ProjectLimitDay(int elapsedDays, int totalDays, std::int64_t used, std::int64_t limit) {
+    if (elapsedDays <= 0 || used <= 0 || limit <= 0) return -1;
+    // The first day d (counted from 1) with used / elapsed * d >= limit, in
+    // whole numbers; a limit already reached falls on the last day begun.
+    const std::int64_t d = std::max<std::int64_t>((limit * elapsedDays + used - 1) / used,
+                                                  std::min(elapsedDays, totalDays));
+    return d <= totalDays ? static_cast<int>(d) - 1 : -1;
+}
 
 std::vector<UsageDay> PeriodDays(Period period) {
     std::vector<UsageDay> days;
@@ -61,12 +69,12 @@ UsageChart MakeUsageChart(const UsageChartInput& in) {
 
     const bool started = in.now >= in.period.begin;
     const bool over = in.now >= in.period.end;
-    if (started && !over) chart.today = DayIndex(days, in.now);
+    if (started && !over) chart.today = DayIndexOf(days, in.now);
     chart.elapsedDays = !started ? 0 : (over ? total : chart.today + 1);
 
     std::int64_t summedBilled = 0;
     for (const SummedSession& s : in.sessions) {
-        UsageDay& day = days[static_cast<std::size_t>(DayIndex(days, s.start))];
+        UsageDay& day = days[static_cast<std::size_t>(DayIndexOf(days, s.start))];
         day.online += s.duration;
         day.billed += s.billed;
         summedBilled += s.billed;
@@ -104,13 +112,8 @@ UsageChart MakeUsageChart(const UsageChartInput& in) {
     }
     chart.outlook = UsageOutlook::kWithinLimit;
     if (over || chart.used <= 0 || chart.limit <= 0) return chart;
-    // The first day d (counted from 1) by whose end the average pace reaches
-    // the limit: used / elapsed * d >= limit, in whole numbers.
-    const std::int64_t d = (chart.limit * chart.elapsedDays + chart.used - 1) / chart.used;
-    if (d <= total) {
-        chart.outlook = UsageOutlook::kWillReach;
-        chart.limitDay = static_cast<int>(d) - 1;
-    }
+    chart.limitDay = ProjectLimitDay(chart.elapsedDays, total, chart.used, chart.limit);
+    if (chart.limitDay >= 0) chart.outlook = UsageOutlook::kWillReach;
     return chart;
 }
 

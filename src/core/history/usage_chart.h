@@ -90,6 +90,14 @@ UsageChart MakeUsageChart(const HistoryList& list, SettingsStore& settings, std:
 // its end (a start day the month lacks carried over as mktime does).
 std::vector<UsageDay> PeriodDays(Period period);
 
+// The index of the day of `days` that `t` falls in, clamped to the days.
+int DayIndexOf(const std::vector<UsageDay>& days, std::int64_t t);
+
+// The day (an index, counted from 0) by whose end a month that has used
+// `used` in its first `elapsedDays` days reaches `limit` at that average pace;
+// -1 when it would not within `totalDays`, or nothing is used yet.
+int ProjectLimitDay(int elapsedDays, int totalDays, std::int64_t used, std::int64_t limit);
+
 // The chart's texts.
 struct UsageChartTexts {
     std::wstring title;       // "2026年12月用时 (从2026/11/21开始计时)"

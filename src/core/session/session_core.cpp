@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/accounting/data_allowance.h"
 #include "core/base/time_format.h"
 #include "core/net/connection_type.h"
 #include "core/net/dialer.h"
@@ -17,8 +18,9 @@ SessionCore::SessionCore(RecordTable& table, SettingsStore& settings, const Cloc
       network_(network),
       tickSettings_(settings),
       history_(table, clock),
-      limits_(tickSettings_, std::move(isLocked)),
-      traffic_(network, tickSettings_) {
+      limits_(tickSettings_, isLocked),
+      traffic_(network, tickSettings_),
+      alerts_(tickSettings_, std::move(isLocked)) {
     history_.Start(ReadStartDay(settings));
 }
 
@@ -115,6 +117,18 @@ SessionCore::Tick SessionCore::OnTick() {
     name_ = AsciiUpper(name_);
     tick.traffic = traffic_.Sample(network_.IsNtFamily(), ras_, name_);
     tick.trafficFigures = traffic_.Figures();
+    // The month's data is judged on this tick's sample, the time on its seconds.
+    const MonthUsage usage{
+        history_.CurrentMonth(), AccountingPeriod(history_.CurrentMonth(), history_.StartDay()),
+        clock_.Now(), history_.CurrentFigures().monthBilled + session, MonthBytes()};
+    if (!limitDialogOpen_) {
+        if (LimitDecision d = alerts_.CheckData(usage); d.action != LimitDecision::Action::kNone) {
+            tick.decisions.push_back(std::move(d));
+        }
+    }
+    tick.warnings = alerts_.CheckWarnings(usage);
+    tick.texts.data = DataText(tickSettings_);
+    if (!tick.texts.data.empty()) tick.texts.trayTip += L"\r\n流量:" + tick.texts.data;
     if (BackupFile::IsFullMinute(session)) tick.backup = session;
     return tick;
 }
@@ -125,7 +139,20 @@ SessionTexts SessionCore::OfflineTexts() const {
     texts.month = used.month;
     texts.trayTip = used.trayTip;
     texts.statusPane = MakeOfflineTexts(history_.Figures()).statusPane;
+    texts.data = DataText(settings_);
+    if (!texts.data.empty()) texts.trayTip += L"\r\n流量:" + texts.data;
     return texts;
+}
+
+std::int64_t SessionCore::MonthBytes() const {
+    return history_.CurrentFigures().monthBytes + (timed_ ? traffic_.SessionBytes() : 0);
+}
+
+std::wstring SessionCore::DataText(SettingsStore& store) const {
+    const std::int64_t allowance = ReadDataAllowance(store);
+    if (allowance <= 0) return {};
+    return FormatDataAmount(MonthBytes()) + L"/" +
+           GigabytesText(static_cast<int>(allowance / kBytesPerMegabyte)) + L" GB";
 }
 
 std::wstring SessionCore::CountingSinceText() const {

@@ -26,6 +26,7 @@
 #include "core/net/connection_watcher.h"
 #include "core/net/network_info.h"
 #include "core/records/record_table.h"
+#include "core/session/usage_alerts.h"
 #include "core/settings/cached_settings_store.h"
 #include "core/settings/settings_store.h"
 
@@ -36,6 +37,9 @@ struct SessionTexts {
     std::wstring month;       // "本月用时" of the month bar and the drop window
     std::wstring statusPane;  // the totals pane: the list's own figures
     std::wstring trayTip;
+    // The month's data against the allowance, "1.23 GB/2 GB"; empty when no
+    // allowance is set.
+    std::wstring data;
 };
 
 class SessionCore {
@@ -82,6 +86,8 @@ class SessionCore {
         std::vector<LimitDecision> decisions;
         TrafficTick traffic;
         TrafficFigures trafficFigures;  // for the watcher's status block
+        // Balloons for the tray, shown after the texts; they never interrupt.
+        std::vector<UsageWarning> warnings;
         std::optional<std::int64_t> backup;
     };
     Tick OnTick();
@@ -125,10 +131,14 @@ class SessionCore {
     // The figures of the whole current month and of what the list shows.
     AccountingFigures CurrentFigures() const { return history_.CurrentFigures(); }
     AccountingFigures ShownFigures() const { return history_.Figures(); }
+    // Bytes of the current month, the running session's included.
+    std::int64_t MonthBytes() const;
 
   private:
     Change OnConnect(std::wstring name);
     Change OnDisconnect(std::wstring name);
+    // "1.23 GB/2 GB" of the current month, or empty without an allowance.
+    std::wstring DataText(SettingsStore& store) const;
 
     SettingsStore& settings_;
     const Clock& clock_;
@@ -138,6 +148,7 @@ class SessionCore {
     HistoryList history_;
     LimitMonitor limits_;
     TrafficMeter traffic_;
+    UsageAlerts alerts_;
 
     ConnectionStatus status_;
     bool online_ = false;

@@ -50,6 +50,9 @@ int NormalizeSettingsAtStartup(SettingsStore& store) {
     }
     if (ReadSetting(store, kStartRun, 2) == 2) WriteSetting(store, kStartRun, 1);
     if (ReadSetting(store, kHangUp, 2) == 2) WriteSetting(store, kHangUp, 0);
+    // No data allowance unless one is chosen; warnings at 80 %.
+    if (ReadSetting(store, kDataLimit, -1) == -1) WriteSetting(store, kDataLimit, 0);
+    if (ReadSetting(store, kWarnShare, -1) == -1) WriteSetting(store, kWarnShare, 80);
     return translucent;
 }
 
@@ -66,6 +69,8 @@ void RestoreDefaultSettings(SettingsStore& store) {
     WriteSetting(store, kStartRun, 1);
     WriteSetting(store, kHangUp, 0);
     WriteSetting(store, kAdjust, 0);
+    WriteSetting(store, kDataLimit, 0);
+    WriteSetting(store, kWarnShare, 80);
 }
 
 namespace {

@@ -62,6 +62,17 @@ inline constexpr IntSetting kTrayHintShown{kProperty, L"TrayHint", 0, 0, 1};
 // 1 once the user was told the records are kept in the local application data.
 inline constexpr IntSetting kLocalRecordsTold{kProperty, L"LocalRecordsTold", 0, 0, 1};
 inline constexpr StringSetting kDefaultConnect{kProperty, L"DefaultConnect", L""};
+// The monthly data allowance in megabytes (10^6 bytes); 0 or absent: none.
+// The options show it in gigabytes, up to 10,000.
+inline constexpr IntSetting kDataLimit{kProperty, L"DataLimit", 0, 0, 10'000'000};
+// The share of a monthly limit, in percent, at which a balloon warns; 0: never.
+inline constexpr IntSetting kWarnShare{kProperty, L"WarnShare", 80, 0, 100};
+// The accounting month (year * 100 + month) in which the time warning, the
+// data warning and the data alarm were last given, so each comes once a month
+// also across restarts; 0: not yet.
+inline constexpr IntSetting kHourWarned{kProperty, L"HourWarned", 0, 0, 999912};
+inline constexpr IntSetting kDataWarned{kProperty, L"DataWarned", 0, 0, 999912};
+inline constexpr IntSetting kDataAlarmed{kProperty, L"DataAlarmed", 0, 0, 999912};
 
 // Advance: the advanced dial options.
 inline constexpr IntSetting kDialCount{kAdvance, L"count", 1, 1, 99};
@@ -115,11 +126,12 @@ inline constexpr IntSetting kEndProgramsAtDisconnect{kRunProg, L"EndAtDisconnect
 inline constexpr StringSetting kDirectory{L"", L"Directory", L""};
 
 // Every integer setting of the table with a fixed key (the weekdays are above).
-inline constexpr std::array<IntSetting, 23> kAllInts{{
+inline constexpr std::array<IntSetting, 28> kAllInts{{
     kStartDate,      kLimitTime,    kDayLimit,     kDelInterval,   kStartRun,     kDropWindow,
     kTranWindow,     kAlarmSound,   kAlarmWindow,  kHangUp,        kAdjust,       kRadioAdjust,
     kStartMonth,     kDialCount,    kDialWait,     kIdleFlag,      kIdleMinutes,  kLocalFlag,
     kStartUpConnect, kShutdownSave, kShutdownPlan, kShutdownHours, kShutdownHour,
+    kDataLimit,      kWarnShare,    kHourWarned,   kDataWarned,    kDataAlarmed,
 }};
 
 }  // namespace settings
