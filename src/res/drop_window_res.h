@@ -7,3 +7,6 @@
 #define IDC_DROP_MONTH 1016
 #define IDC_DROP_DOWNLOAD 1046
 #define IDC_DROP_UPLOAD 1047
+// The month's data against the allowance: shown only while one is set.
+#define IDC_DROP_DATA_LABEL 1048
+#define IDC_DROP_DATA 1049

@@ -133,6 +133,54 @@ TEST_F(SessionCoreTest, LimitsCountTheWholeMonthWhateverTheListShows) {
     EXPECT_EQ(tick.texts.month, L"5:00:02");
 }
 
+TEST_F(SessionCoreTest, TheAllowanceCountsTheMonthsBytesAndTheRunningSessionsOnce) {
+    WriteSetting(settings, settings::kStartDate, 21);
+    WriteSetting(settings, settings::kDataLimit, 2);  // 2 MB
+    WriteSetting(settings, settings::kAlarmWindow, 1);
+    WriteSetting(settings, settings::kWarnShare, 0);
+    const auto withBytes = [](SessionRecord r, std::uint32_t received, std::uint32_t sent) {
+        r.bytesReceived = received;
+        r.bytesSent = sent;
+        return r;
+    };
+    // The period of April runs from 21 March: a session at its first instant
+    // belongs to March, as the list has it; 1.5 MB count.
+    SessionCore& c = Make(At(2004, 3, 25, 12),
+                          {withBytes(Finished(At(2004, 3, 20, 23), 60), 4'000'000, 0),
+                           withBytes(Finished(At(2004, 3, 21), 60), 4'000'000, 0),
+                           withBytes(Finished(At(2004, 3, 22, 8), 60), 1'000'000, 500'000)});
+    EXPECT_EQ(c.CurrentFigures().monthBytes, 1'500'000);
+    EXPECT_EQ(c.OfflineTexts().data, L"1.5 MB/0.002 GB");
+
+    net.interfaceRows = {{6, "Eth", 7'000'000, 9'000'000}};
+    ConnectionStatus s = Status(clock.Now());
+    c.OnConnectionEvent(s, L"LAN");
+    std::vector<std::size_t> decisions;
+    // 100 KB a second in, 50 KB out: over 2 MB at the fifth second's sample.
+    for (int second = 1; second <= 6; ++second) {
+        clock.Advance(1);
+        SessionCore::Tick tick = c.OnTick();
+        decisions.push_back(tick.decisions.size());
+        if (second == 5) {
+            ASSERT_EQ(tick.decisions.size(), 1u);
+            EXPECT_EQ(tick.decisions[0].popupText, L"流量超过设定值0.002 GB");
+            EXPECT_EQ(c.MonthBytes(), 2'100'000);
+            EXPECT_NE(tick.texts.trayTip.find(L"\r\n流量:2.1 MB/0.002 GB"), std::wstring::npos);
+        }
+        net.interfaceRows[0].inOctets += 100'000;
+        net.interfaceRows[0].outOctets += 50'000;
+    }
+    EXPECT_EQ(decisions, (std::vector<std::size_t>{0, 0, 0, 0, 1, 0}));
+    // A new session in the same month is not alarmed again.
+    End(s, 6);
+    ListShown();
+    c.OnConnectionEvent(Status(clock.Now()), L"LAN");
+    for (int second = 1; second <= 3; ++second) {
+        clock.Advance(1);
+        EXPECT_TRUE(c.OnTick().decisions.empty());
+    }
+}
+
 TEST_F(SessionCoreTest, TheDayTimerWaitsForTheNextLocalMidnightAcrossSummerTime) {
     SessionCore& c = Make(At(2004, 3, 27, 12));
     EXPECT_EQ(c.MillisecondsToNextDay(), 12u * 3600 * 1000);

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/accounting/data_allowance.h"
 #include "core/automation/program_list.h"
 #include "core/base/clock.h"
 #include "core/settings/settings.h"
@@ -140,6 +141,36 @@ TEST_F(AutomationTest, OptionsRefuseAStartDayOf31AndWriteNothing) {
     EXPECT_TRUE(steps.Finished());
 }
 
+TEST_F(AutomationTest, OptionsTakeTheDataAllowanceInGigabytesToTheMegabyte) {
+    NormalizeSettingsAtStartup(settings);
+    settings.WriteInt(L"Property", L"DataLimit", 2);  // set by hand: 2 MB
+    OptionsDialog dialog(settings, SystemClock::Instance(), {});
+    HWND hwnd = nullptr;
+    Steps steps({
+        [&] {
+            if (!(hwnd = dialog.Hwnd())) return false;
+            // Shown whole, so a confirmed dialog keeps it.
+            EXPECT_EQ(Text(hwnd, IDC_OPT_DATA_LIMIT), L"0.002");
+            EXPECT_EQ(Text(hwnd, IDC_OPT_WARN_SHARE), L"80");
+            SetDlgItemTextW(hwnd, IDC_OPT_DATA_LIMIT, L"10000.5");
+            Press(hwnd, IDOK);
+            return true;
+        },
+        Answer(GigabytesRangeMessage()),
+        [&] {
+            if (MessageBoxShown()) return false;
+            EXPECT_EQ(GetFocus(), GetDlgItem(hwnd, IDC_OPT_DATA_LIMIT));
+            EXPECT_EQ(settings.ReadInt(L"Property", L"DataLimit", 0), 2);
+            SetDlgItemTextW(hwnd, IDC_OPT_DATA_LIMIT, L" 1.5 ");
+            Press(hwnd, IDOK);
+            return true;
+        },
+    });
+    EXPECT_EQ(dialog.DoModal(nullptr), IDOK);
+    EXPECT_TRUE(steps.Finished());
+    EXPECT_EQ(settings.ReadInt(L"Property", L"DataLimit", 0), 1500);
+}
+
 TEST_F(AutomationTest, DefaultsAndTheAdvancedOptionsAreWrittenWhateverFollows) {
     settings.WriteInt(L"Property", L"LimitTime", 100);
     settings.WriteInt(L"Property", L"Adjust", 7);
@@ -216,6 +247,10 @@ TEST_F(AutomationTest, OptionsLabelsStandBesideTheirFields) {
         {IDC_OPT_LIMIT_TIME_SPIN, 1, L"小时"},
         {IDC_OPT_DAY_LIMIT, -1, L"每日上网时限:"},
         {IDC_OPT_DAY_LIMIT_SPIN, 1, L"小时"},
+        {IDC_OPT_DATA_LIMIT, -1, L"每月流量限额:"},
+        {IDC_OPT_DATA_LIMIT, 1, L"GB，为零不限"},
+        {IDC_OPT_WARN_SHARE, -1, L"用量提醒:"},
+        {IDC_OPT_WARN_SHARE_SPIN, 1, L"%，为零不提醒"},
         {IDC_OPT_ADJUST_SPIN, 1, L"小时"},
         {IDC_OPT_ADJUST_SPIN, 2, L"为零,不改变"},
     };

@@ -5,6 +5,7 @@
 
 #include "core/accounting/accounting.h"
 #include "core/base/time_format.h"
+#include "core/session/usage_alerts.h"
 
 namespace hourlink {
 
@@ -85,7 +86,9 @@ void SaveFields(std::span<const DialogField> fields, const std::vector<int>& val
 }
 
 void SaveOptions(const std::vector<int>& values, SettingsStore& store, std::int64_t now) {
+    const UsageLimitSettings before = ReadUsageLimitSettings(store);
     SaveFields(kOptionsFields, values, store);
+    ForgetMarksOfChangedLimits(store, before);
     if (const auto today = ToLocalTime(now)) {
         const YearMonth month = AccountingMonthLabel(today->tm_year + 1900, today->tm_mon + 1,
                                                      today->tm_mday, ReadStartDay(store));

@@ -37,7 +37,9 @@ struct CheckedNumber {
 CheckedNumber CheckInteger(std::wstring_view text, int min, int max);
 CheckedNumber CheckUnsigned(std::wstring_view text, std::uint32_t max);
 
-enum class FieldKind { kNumber, kCheck, kRadio };
+// kGigabytes: a number stored in megabytes and shown and typed in gigabytes,
+// decimals allowed (ParseGigabytes).
+enum class FieldKind { kNumber, kCheck, kRadio, kGigabytes };
 
 // A radio field is a pair of buttons: the first for 0, the second for 1.
 struct DialogField {
@@ -48,7 +50,7 @@ struct DialogField {
 };
 
 // The options dialog, in the order its fields are read and checked.
-inline constexpr std::array<DialogField, 12> kOptionsFields{{
+inline constexpr std::array<DialogField, 14> kOptionsFields{{
     {settings::kDelInterval, FieldKind::kNumber, 1, 12},
     {settings::kStartDate, FieldKind::kNumber, 1, 30},
     {settings::kLimitTime, FieldKind::kNumber, 1, 720},
@@ -62,6 +64,8 @@ inline constexpr std::array<DialogField, 12> kOptionsFields{{
     // Hours added to or taken from this month's time; a month has at most 720.
     {settings::kAdjust, FieldKind::kNumber, 0, 720},
     {settings::kRadioAdjust, FieldKind::kRadio},
+    {settings::kDataLimit, FieldKind::kGigabytes},
+    {settings::kWarnShare, FieldKind::kNumber, 0, 100},
 }};
 
 // The advanced dial options dialog.
@@ -81,7 +85,8 @@ void SaveFields(std::span<const DialogField> fields, const std::vector<int>& val
 
 // Saves the options dialog's values, then marks the month the correction of
 // this month's time belongs to: the accounting month of `now`, the one the
-// history shows and compares with.
+// history shows and compares with. A monthly limit or the warning share that
+// changed lets its warning and alarm come again this month.
 void SaveOptions(const std::vector<int>& values, SettingsStore& store, std::int64_t now);
 
 }  // namespace hourlink

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "core/accounting/data_allowance.h"
 #include "res/options_res.h"
 #include "res/resource.h"
 #include "shell/dialogs/dialog_tips.h"
@@ -18,6 +19,7 @@ constexpr std::array<int, kOptionsFields.size()> kOptionsControls{
     IDC_OPT_DEL_INTERVAL, IDC_OPT_START_DATE, IDC_OPT_LIMIT_TIME,  IDC_OPT_ALARM_SOUND,
     IDC_OPT_ALARM_WINDOW, IDC_OPT_DAY_LIMIT,  IDC_OPT_DROP_WINDOW, IDC_OPT_TRAN_WINDOW,
     IDC_OPT_START_RUN,    IDC_OPT_HANG_UP,    IDC_OPT_ADJUST,      IDC_OPT_ADJUST_ADD,
+    IDC_OPT_DATA_LIMIT,   IDC_OPT_WARN_SHARE,
 };
 constexpr std::array<int, kAdvancedFields.size()> kAdvancedControls{
     IDC_ADV_IDLE_FLAG, IDC_ADV_LOCAL_FLAG, IDC_ADV_COUNT,
@@ -26,12 +28,13 @@ constexpr std::array<int, kAdvancedFields.size()> kAdvancedControls{
 constexpr FieldDialog::Fields kOptions{kOptionsFields, kOptionsControls};
 constexpr FieldDialog::Fields kAdvanced{kAdvancedFields, kAdvancedControls};
 
-constexpr std::array<FieldDialog::SpinRange, 5> kOptionsSpins{{
+constexpr std::array<FieldDialog::SpinRange, 6> kOptionsSpins{{
     {IDC_OPT_DEL_INTERVAL_SPIN, 1, 12},
     {IDC_OPT_START_DATE_SPIN, 1, 30},
     {IDC_OPT_LIMIT_TIME_SPIN, 1, 720},
     {IDC_OPT_DAY_LIMIT_SPIN, 1, 24},
     {IDC_OPT_ADJUST_SPIN, 0, 720},
+    {IDC_OPT_WARN_SHARE_SPIN, 0, 100},
 }};
 
 // The spins go further than OK accepts, as they always have: the range
@@ -57,6 +60,9 @@ void FieldDialog::ShowFields(const Fields& fields, const std::vector<int>& value
             case FieldKind::kNumber:
                 SetDlgItemInt(Hwnd(), control, static_cast<UINT>(values[i]), TRUE);
                 break;
+            case FieldKind::kGigabytes:
+                SetDlgItemTextW(Hwnd(), control, GigabytesText(values[i]).c_str());
+                break;
             case FieldKind::kCheck:
                 CheckDlgButton(Hwnd(), control, values[i] != 0 ? BST_CHECKED : BST_UNCHECKED);
                 break;
@@ -80,6 +86,15 @@ bool FieldDialog::ReadFields(const Fields& fields, std::vector<int>& values) {
                     return false;
                 }
                 read.push_back(static_cast<int>(*n.value));
+                break;
+            }
+            case FieldKind::kGigabytes: {
+                const std::optional<int> megabytes = ParseGigabytes(ItemText(control));
+                if (!megabytes) {
+                    RefuseField(control, GigabytesRangeMessage());
+                    return false;
+                }
+                read.push_back(*megabytes);
                 break;
             }
             case FieldKind::kCheck:

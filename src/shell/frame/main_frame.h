@@ -62,6 +62,8 @@ class CMainFrame : public win::Window {
     static constexpr const wchar_t* kTrayHintText =
         L"Hourlink在通知区域运行。看不到它的图标时，请单击任务栏上的“^”，"
         L"可以把图标拖到任务栏上。";
+    // The title of the balloons that warn of a monthly limit's share used.
+    static constexpr const wchar_t* kUsageWarningTitle = L"用量提醒";
     // Status bar panes.
     enum Pane { kMessagePane, kSincePane, kTotalsPane, kReceivedPane, kSentPane, kSpeedPane };
 

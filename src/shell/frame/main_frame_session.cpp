@@ -189,6 +189,7 @@ void CMainFrame::OnSessionTick() {
     TickText(kMonthLabelSlot, tick.texts.month + L"   ");
     dropWindow_.SetSessionTime(tick.sessionText);
     dropWindow_.SetMonthTime(tick.texts.month);
+    dropWindow_.SetData(tick.texts.data);
     dropWindow_.SetAlarm(tick.dropAlarm);
     TickText(kTotalsPane, tick.texts.statusPane);
     trayIcon_.SetTooltipText(tick.texts.trayTip);
@@ -210,6 +211,9 @@ void CMainFrame::OnSessionTick() {
             dropWindow_.SetRates(traffic.receivedRate, traffic.sentRate);
     }
     if (tick.backup) backup_.Write(*tick.backup);
+    for (const UsageWarning& warning : tick.warnings) {
+        trayIcon_.ShowBalloon(kUsageWarningTitle, warning.text, warning.sound);
+    }
     usageChartWnd_.Update();
     const std::uint64_t generation = session_->Generation();
     // Idle for the minutes the user chose: hung up at once, every second until
@@ -271,6 +275,7 @@ void CMainFrame::ShowOfflineTexts() {
     heldTexts_.Drop(kSessionLabelSlot);
     monthBar_.SetMonthTotal(texts.month + L"   ");
     dropWindow_.SetMonthTime(texts.month);
+    dropWindow_.SetData(texts.data);
     trayIcon_.SetTooltipText(texts.trayTip);
     SetPane(kTotalsPane, texts.statusPane);
     SetPane(kSincePane, session_->CountingSinceText());

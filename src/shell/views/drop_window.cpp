@@ -16,6 +16,14 @@ namespace {
 
 constexpr BYTE kTranslucentAlpha = 100;
 
+// The labels the frame's texts go to, in their slots' order.
+constexpr int kItemIds[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD,
+                            IDC_DROP_DATA};
+constexpr std::size_t kDataSlot = 4;
+// The client height in dialog units with and without the data row.
+constexpr int kHeightWithData = 38;
+constexpr int kHeightWithoutData = 29;
+
 ScreenRect FromRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
@@ -73,11 +81,11 @@ bool CDropWindow::MakeWindow() {
 
 bool CDropWindow::OnInitDialog() {
     // The texts given before the window existed (the template's are empty).
-    const int ids[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD};
-    for (std::size_t slot = 0; slot < std::size(ids); ++slot) {
+    for (std::size_t slot = 0; slot < std::size(kItemIds); ++slot) {
         const std::wstring& text = itemTexts_.Text(slot);
-        if (!text.empty()) SetDlgItemTextW(Hwnd(), ids[slot], text.c_str());
+        if (!text.empty()) SetDlgItemTextW(Hwnd(), kItemIds[slot], text.c_str());
     }
+    FitDataRow();
     if (!brush_) brush_ = CreateSolidBrush(theme_.background);
     if (translucent_) SetTranslucent(true);
     return false;  // no control takes the focus
@@ -107,9 +115,8 @@ void CDropWindow::SavePlacement() {
 void CDropWindow::SetItemText(int id, std::wstring_view text) {
     // The texts given are remembered, so the tick neither reads them back
     // nor sets one that has not changed.
-    const int ids[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD};
     std::size_t slot = 0;
-    while (slot < std::size(ids) && ids[slot] != id) ++slot;
+    while (slot < std::size(kItemIds) && kItemIds[slot] != id) ++slot;
     if (!itemTexts_.Take(slot, text) || !Hwnd()) return;
     SetDlgItemTextW(Hwnd(), id, std::wstring(text).c_str());
 }
@@ -120,6 +127,31 @@ void CDropWindow::SetMonthTime(std::wstring_view text) {
 
 void CDropWindow::SetSessionTime(std::wstring_view text) {
     SetItemText(IDC_DROP_SESSION, text);
+}
+
+void CDropWindow::SetData(std::wstring_view text) {
+    const bool shown = !itemTexts_.Text(kDataSlot).empty();
+    SetItemText(IDC_DROP_DATA, text);
+    if (shown != !text.empty()) FitDataRow();
+}
+
+void CDropWindow::FitDataRow() {
+    if (!Hwnd()) return;
+    const bool show = !itemTexts_.Text(kDataSlot).empty();
+    for (int id : {IDC_DROP_DATA_LABEL, IDC_DROP_DATA}) {
+        ShowWindow(GetDlgItem(Hwnd(), id), show ? SW_SHOWNA : SW_HIDE);
+    }
+    // The template's height holds the data row; without it the window ends
+    // below the rates.
+    RECT rows{0, 0, 0, show ? kHeightWithData : kHeightWithoutData};
+    MapDialogRect(Hwnd(), &rows);
+    RECT window{};
+    RECT client{};
+    GetWindowRect(Hwnd(), &window);
+    GetClientRect(Hwnd(), &client);
+    const int frame = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(Hwnd(), nullptr, 0, 0, window.right - window.left, rows.bottom + frame,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDropWindow::SetRates(std::wstring_view download, std::wstring_view upload) {

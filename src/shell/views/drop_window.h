@@ -58,6 +58,8 @@ class CDropWindow : public win::Dialog {
     void SetMonthTime(std::wstring_view text);
     void SetSessionTime(std::wstring_view text);
     void SetRates(std::wstring_view download, std::wstring_view upload);
+    // The month's data against the allowance; empty hides its row.
+    void SetData(std::wstring_view text);
 
     // The limit state: all four figures change colour together.
     void SetAlarm(DropAlarmState alarm);
@@ -97,6 +99,9 @@ class CDropWindow : public win::Dialog {
     // DragDlg corner (checked against the monitors; (0,0) when none is saved).
     bool MakeWindow();
     void SetItemText(int id, std::wstring_view text);
+    // Shows the data row, and the window's height with it, when there is a
+    // data text.
+    void FitDataRow();
     void Repaint();
     void PlaceAtSavedCorner();
     void ShowContextMenu(LPARAM at);
@@ -108,8 +113,8 @@ class CDropWindow : public win::Dialog {
     HBRUSH brush_ = nullptr;
     DropAlarmState alarm_ = DropAlarmState::kNone;
     bool translucent_ = false;
-    // The month, session, download and upload texts last set.
-    TextSlots itemTexts_{4};
+    // The month, session, download, upload and data texts last set.
+    TextSlots itemTexts_{5};
 };
 
 }  // namespace hourlink

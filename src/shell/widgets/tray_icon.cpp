@@ -51,7 +51,7 @@ bool CTrayIcon::Create(HWND owner, UINT callbackMessage, std::wstring_view tip, 
     return Add();
 }
 
-bool CTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text) {
+bool CTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text, bool sound) {
     if (!present_) return false;
     NOTIFYICONDATAW balloon = data_;
     balloon.uFlags = NIF_INFO;
@@ -59,7 +59,7 @@ bool CTrayIcon::ShowBalloon(std::wstring_view title, std::wstring_view text) {
     const std::wstring cutText = CutTipText(text, std::size(balloon.szInfo));
     balloon.szInfoTitle[cutTitle.copy(balloon.szInfoTitle, cutTitle.size())] = L'\0';
     balloon.szInfo[cutText.copy(balloon.szInfo, cutText.size())] = L'\0';
-    balloon.dwInfoFlags = NIIF_INFO | NIIF_NOSOUND;
+    balloon.dwInfoFlags = NIIF_INFO | (sound ? 0u : static_cast<DWORD>(NIIF_NOSOUND));
     if (NotifyIcon(NIM_MODIFY, &balloon) == FALSE) return false;
     balloonText_ = cutText;
     return true;

@@ -52,9 +52,10 @@ class CTrayIcon {
     UINT Version() const { return version_; }
     HICON Icon() const { return data_.hIcon; }
 
-    // A balloon from the icon (the shell's notification), without sound;
-    // false when the icon is not shown or the shell refuses it.
-    bool ShowBalloon(std::wstring_view title, std::wstring_view text);
+    // A balloon from the icon (the shell's notification), with the shell's
+    // sound only when asked; false when the icon is not shown or the shell
+    // refuses it.
+    bool ShowBalloon(std::wstring_view title, std::wstring_view text, bool sound = false);
     // The text of the last balloon shown.
     const std::wstring& BalloonText() const { return balloonText_; }
 
