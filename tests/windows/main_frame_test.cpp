@@ -259,6 +259,21 @@ TEST_F(MainFrameTest, ASessionThatEndsDuringALimitPopupGetsNoMoreOfItsTick) {
         << testing::PrintToString(frame_->PaneText(CMainFrame::kTotalsPane));
 }
 
+TEST_F(MainFrameTest, TheShareOfALimitUsedIsToldByABalloonAndNeverByABox) {
+    // Eight of ten hours used since the month began on 21 December.
+    WriteSetting(settings_, settings::kLimitTime, 10);
+    ManualClock clock(At(2026, 12, 25, 20));
+    CMainFrame& frame = OpenWithRecords(clock, {Finished(At(2026, 12, 22, 8), 8 * 3600)});
+    for (int i = 0; i < 250 && !frame.TrayIcon().IsPresent(); ++i) PumpFor(20);
+    ASSERT_TRUE(frame.TrayIcon().IsPresent());
+    PostConnect(Hwnd(), MakeStatus(kBroadbandGbk, 2, static_cast<std::uint32_t>(clock.Now())));
+    PumpFor(100);
+    EXPECT_EQ(frame.TrayIcon().BalloonText(),
+              L"本月已用80%的上网时间（8小时）。按目前速度，将于12月27日用完。");
+    EXPECT_FALSE(test::FindDialog(L"Hourlink"));
+    EXPECT_EQ(ReadSetting(settings_, settings::kHourWarned), 202701);
+}
+
 TEST_F(MainFrameTest, SystemMenuKeepsItsItemsAndButtonsFollowTheirCommands) {
     ManualClock clock(At(2026, 12, 25, 10));
     OpenWithRecords(clock, {Finished(At(2026, 12, 22, 9), 900), Finished(At(2026, 12, 23, 9), 60)});
