@@ -17,6 +17,7 @@
 #include "core/records/backup_file.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_maintenance.h"
+#include "core/accounting/data_allowance.h"
 #include "core/session/session_core.h"
 #include "core/settings/memory_settings_store.h"
 #include "core/settings/settings.h"
@@ -70,6 +71,7 @@ struct Expected {
     std::int64_t duration = 0;  // 0 while open (or completed with nothing)
     int type = 0;
     std::string ip;
+    std::int64_t bytes = 0;  // received and sent, as the last tick measured them
 };
 
 // Whole minutes, down with fewer than 2 seconds over, up otherwise.
@@ -114,6 +116,7 @@ struct Sums {
     std::int64_t month = 0;
     std::int64_t billed = 0;
     std::int64_t today = 0;
+    std::int64_t bytes = 0;
 };
 
 Sums SumsOf(const std::vector<Expected>& records, Period period, std::int64_t midnight) {
@@ -124,6 +127,7 @@ Sums SumsOf(const std::vector<Expected>& records, Period period, std::int64_t mi
         if (r.duration <= 0) continue;
         sums.month += r.duration;
         sums.billed += Billed(r.duration);
+        sums.bytes += r.bytes;
         if (r.start >= midnight) sums.today += r.duration;
     }
     return sums;
@@ -212,6 +216,10 @@ class Simulation {
     void LinkDown();
     void UpdateRasStatistics();
     bool LinkIsUp() const { return link_ != Link::kNone; }
+    // The link's byte counters now: both directions at the link's own rates
+    // since it came up, from a LAN adapter's count before that.
+    std::uint64_t LinkReceived() const;
+    std::uint64_t LinkSent() const;
 
     // The program, as the shell drives it.
     void StartProgram();
@@ -256,6 +264,9 @@ class Simulation {
     MemorySettingsStore settings_;
     Link link_ = Link::kNone;
     std::uint64_t linkUpTicks_ = 0;
+    std::uint64_t linkBase_ = 0;  // a LAN adapter's count when the link came up
+    int receiveRate_ = 0;         // bytes a second
+    int sendRate_ = 0;
     const RasEntry* ras_ = nullptr;
     RasHandle rasHandle_ = 0x100;
     std::unique_ptr<Program> program_;
@@ -278,6 +289,16 @@ class Simulation {
     std::int64_t backup_ = -1;
     bool monthAlarm_ = false;
     bool dayAlarm_ = false;
+    // The running session's bytes as the program measures them: a RAS
+    // connection's counters from its start, a LAN's from the first tick of
+    // this run of the program. Kept by the reference's own rule.
+    bool firstTickOfRun_ = false;
+    std::uint32_t receivedBase_ = 0;
+    std::uint32_t sentBase_ = 0;
+    std::int64_t runningBytes_ = 0;
+    // The month the data allowance's alarm was given in (it lives in the
+    // settings, so it outlives a run), and the allowance then.
+    int dataAlarmedMonth_ = 0;
 
     std::deque<std::string> trail_;
 };
@@ -293,14 +314,31 @@ void Simulation::AdvanceTo(std::uint64_t ticks) {
     UpdateRasStatistics();
 }
 
+std::uint64_t Simulation::LinkReceived() const {
+    return linkBase_ + (Ticks() - linkUpTicks_) / 1000 * static_cast<std::uint64_t>(receiveRate_);
+}
+
+std::uint64_t Simulation::LinkSent() const {
+    return linkBase_ + (Ticks() - linkUpTicks_) / 1000 * static_cast<std::uint64_t>(sendRate_);
+}
+
 void Simulation::UpdateRasStatistics() {
+    if (link_ == Link::kLan) {
+        net_.interfaceRows = {{6, "Realtek PCIe GbE", static_cast<std::uint32_t>(LinkReceived()),
+                               static_cast<std::uint32_t>(LinkSent())}};
+    }
     if (link_ != Link::kRas) return;
-    net_.statistics[rasHandle_] = {0, 0, 0, static_cast<std::uint32_t>(Ticks() - linkUpTicks_)};
+    net_.statistics[rasHandle_] = {static_cast<std::uint32_t>(LinkReceived()),
+                                   static_cast<std::uint32_t>(LinkSent()), 0,
+                                   static_cast<std::uint32_t>(Ticks() - linkUpTicks_)};
 }
 
 void Simulation::LinkUp(Link link) {
     link_ = link;
     linkUpTicks_ = Ticks();
+    receiveRate_ = Random(0, 4000);
+    sendRate_ = Random(0, 1000);
+    linkBase_ = link == Link::kLan ? static_cast<std::uint64_t>(Random(1, 1 << 30)) : 0;
     if (link == Link::kLan) {
         net_.SetUpLan("192.168.1.20", "192.168.1.1");
         Note("LAN up");
@@ -318,6 +356,7 @@ void Simulation::LinkUp(Link link) {
 void Simulation::LinkDown() {
     Note(link_ == Link::kLan ? "LAN down" : "RAS down");
     if (link_ == Link::kLan) net_.TearDownLan();
+    net_.interfaceRows.clear();
     net_.connections.clear();
     net_.adapters.clear();
     link_ = Link::kNone;
@@ -497,6 +536,8 @@ void Simulation::ExpectDetection(bool firstCheck) {
     runningStart_ = start;
     runningBackdate_ = clock_.Now() - start;
     runningTicks_ = Ticks();
+    firstTickOfRun_ = true;
+    runningBytes_ = 0;
     // The backup belongs to this record from its start.
     if (!continues && !diskFailing_) backup_ = runningBackdate_ - runningBackdate_ % 60;
     Note(continues ? "the program continues the last record" : "the program times a new session");
@@ -507,6 +548,7 @@ void Simulation::ExpectEnd() {
     Expected& r = expected_[*running_];
     r.start = runningStart_;
     r.duration = Measured();
+    r.bytes = runningBytes_;
     running_.reset();
     Note("the session ends after " + std::to_string(r.duration) + " s");
 }
@@ -528,6 +570,29 @@ void Simulation::ExpectTick(const SessionCore::Tick& tick) {
     } else if (!monthAlarm_) {
         monthAlarm_ = monthDue = true;
     }
+    // The running session's bytes at this tick's sample.
+    // Counters of 32 bits, taken in steps modulo 2^32.
+    const auto received = static_cast<std::uint32_t>(LinkReceived());
+    const auto sent = static_cast<std::uint32_t>(LinkSent());
+    if (link_ == Link::kRas || firstTickOfRun_) {
+        receivedBase_ = link_ == Link::kRas ? 0 : received;
+        sentBase_ = link_ == Link::kRas ? 0 : sent;
+    }
+    if (LinkIsUp()) {
+        runningBytes_ = std::int64_t{static_cast<std::uint32_t>(received - receivedBase_)} +
+                        static_cast<std::uint32_t>(sent - sentBase_);
+    }
+    firstTickOfRun_ = false;
+    // The data allowance: once a month, when the month's bytes reach it.
+    const std::int64_t monthBytes = sums.bytes + runningBytes_;
+    const std::int64_t allowance =
+        std::int64_t{ReadSetting(settings_, settings::kDataLimit)} * kBytesPerMegabyte;
+    const int mark = MonthMark(list.CurrentMonth());
+    bool dataDue = false;
+    if (allowance > 0 && monthBytes >= allowance && dataAlarmedMonth_ != mark) {
+        dataAlarmedMonth_ = mark;
+        dataDue = true;
+    }
     const std::int64_t dayMinutes = (sums.today + measured) / 60;
     bool dayDue = false;
     if (dayMinutes >= ReadSetting(settings_, settings::kDayLimit) * 60) {
@@ -535,10 +600,18 @@ void Simulation::ExpectTick(const SessionCore::Tick& tick) {
     } else {
         dayAlarm_ = false;
     }
-    bool monthShown = false, dayShown = false;
+    bool monthShown = false, dayShown = false, dataShown = false;
     for (const LimitDecision& d : tick.decisions) {
         if (d.action != LimitDecision::Action::kShowPopup) continue;
-        (d.popupText.find(L"每天") != std::wstring::npos ? dayShown : monthShown) = true;
+        if (d.popupText.find(L"流量") != std::wstring::npos) {
+            dataShown = true;
+        } else {
+            (d.popupText.find(L"每天") != std::wstring::npos ? dayShown : monthShown) = true;
+        }
+    }
+    if (dataShown != dataDue) {
+        Fail(std::string("the data allowance ") + (dataDue ? "did not fire" : "fired") + " at " +
+             std::to_string(monthBytes) + " of " + std::to_string(allowance) + " bytes");
     }
     if (monthShown != monthDue) {
         Fail(std::string("the monthly limit ") + (monthDue ? "did not fire" : "fired") + " at " +
@@ -605,6 +678,10 @@ void Simulation::Check() {
     const Sums sums = SumsOf(expected_, AccountingPeriod(list.CurrentMonth(), list.StartDay()),
                              MidnightOf(clock_.Now()));
     const AccountingFigures figures = p.core.CurrentFigures();
+    if (figures.monthBytes != sums.bytes) {
+        Fail("the month's finished sessions hold " + std::to_string(figures.monthBytes) +
+             " bytes, expected " + std::to_string(sums.bytes));
+    }
     if (figures.monthTotal != sums.month || figures.monthBilled != sums.billed ||
         figures.todayTotal != sums.today) {
         const YearMonth m = list.CurrentMonth();
@@ -744,13 +821,22 @@ void Simulation::NextEvent() {
     } else if (roll < 79) {
         // The options: a start day and limits.
         static const int kStartDays[] = {1, 21, 29, 30};
+        const UsageLimitSettings before = ReadUsageLimitSettings(settings_);
         WriteSetting(settings_, settings::kStartDate, kStartDays[Random(0, 3)]);
+        if (Chance(0.3)) {
+            WriteSetting(settings_, settings::kDataLimit, Chance(0.2) ? 0 : Random(20, 1500));
+            // A new allowance may alarm again this month.
+            if (ReadSetting(settings_, settings::kDataLimit) != before.dataMegabytes) {
+                dataAlarmedMonth_ = 0;
+            }
+        }
         WriteSetting(settings_, settings::kLimitTime, Random(5, 120));
         WriteSetting(settings_, settings::kDayLimit, Random(1, 8));
         Note("options: start day " + std::to_string(ReadStartDay(settings_)) + ", limits " +
              std::to_string(ReadSetting(settings_, settings::kLimitTime)) + " h and " +
              std::to_string(ReadSetting(settings_, settings::kDayLimit)) + " h");
         // As the frame applies a confirmed options dialog.
+        ForgetMarksOfChangedLimits(settings_, before);
         p.core.SettingsChanged();
         HistoryList& list = p.core.History();
         list.SetStartDay(ReadStartDay(settings_));
@@ -769,6 +855,7 @@ SimulationResult Simulation::Run() {
     WriteSetting(settings_, settings::kAlarmWindow, 1);
     WriteSetting(settings_, settings::kLimitTime, 60);
     WriteSetting(settings_, settings::kDayLimit, 5);
+    WriteSetting(settings_, settings::kDataLimit, 300);
     net_.entries = {{"ADSL", "PPPoE", "WAN Miniport (PPPOE)", ""},
                     {"Modem", "modem", "Standard 56K", ""},
                     {"Office VPN", "vpn", "WAN Miniport (PPTP)", ""}};
