@@ -148,6 +148,68 @@ TEST(StatReport, SummaryGivesEachMonthTheFiguresOfItsMonthSelection) {
     EXPECT_EQ(std::pair(december.summary.sessions, december.summary.online), std::pair(4, std::int64_t{5400}));
 }
 
+TEST(StatReport, MonthsCarryTheirBytesAgainstAKnownAllowance) {
+    test::ScopedTimeZone zone{"CST-8"};
+    const auto session = [](std::uint32_t start, std::uint32_t received, std::uint32_t sent) {
+        SessionRecord r = Finished(start, 600);
+        r.bytesReceived = received;
+        r.bytesSent = sent;
+        return r;
+    };
+    // Of 2 GB: November a byte short, shown rounded down as not reached;
+    // December exactly the allowance, received and sent together.
+    const std::vector<SessionRecord> records{session(At(2026, 10, 25), 1'999'999'999, 0),
+                                             session(At(2026, 11, 25), 1'500'000'000, 0),
+                                             session(At(2026, 12, 1), 0, 500'000'000)};
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int dataLimit;                  // Property/DataLimit, megabytes
+        std::vector<std::string> json;  // in the JSON; none: no allowance key at all
+        std::vector<std::string> text;  // in the text of the same selection
+    };
+    const std::string source = "\"allowance_bytes\": 2000000000, \"allowance_source\": ";
+    const std::string nov = "\"allowance_used_percent\": 99.9, \"allowance_exceeded\": false}";
+    const std::string dec = "\"allowance_used_percent\": 100.0, \"allowance_exceeded\": true}";
+    const Case cases[] = {
+        {"none known", {"--summary"}, 0, {}, {}},
+        {"argument",
+         {"--summary", "--allowance", "2"},
+         0,
+         {source + "\"argument\"", nov, dec},
+         {"流量限额 2 GB (命令行给出)", "2.00 GB/2 GB   100.0%  超出限额\n", "99.9%\n"}},
+        {"setting",
+         {"--summary"},
+         2000,
+         {source + "\"setting\"", nov, dec},
+         {"流量限额 2 GB (选项中的设置)"}},
+        {"0 overrides the setting", {"--summary", "--allowance", "0"}, 2000, {}, {}},
+        {"an accounting month", {"--month", "2026-12", "--allowance", "2"}, 0, {source, dec}, {}},
+        {"every record", {"--all", "--allowance", "2"}, 0, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakePlatform p;
+        p.files["C:\\Hourlink\\adsl.bs"] = FileOf(records);
+        if (c.dataLimit) WriteSetting(p.settings, settings::kDataLimit, c.dataLimit);
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        ASSERT_EQ(stat::Run(args, p), kExitOk) << p.err;
+        for (const std::string& key : c.json) EXPECT_NE(p.out.find(key), std::string::npos) << key;
+        if (c.json.empty()) {
+            EXPECT_EQ(p.out.find("allowance"), std::string::npos) << p.out;
+        }
+        p.out.clear();
+        ASSERT_EQ(stat::Run(c.args, p), kExitOk) << p.err;
+        for (const std::string& text : c.text) {
+            EXPECT_NE(p.out.find(text), std::string::npos) << text << "\n" << p.out;
+        }
+        if (c.text.empty()) {
+            EXPECT_EQ(p.out.find("限额"), std::string::npos) << p.out;
+        }
+    }
+}
+
 TEST(StatReport, JsonStringsAreValidUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"宽带连接", "\"宽带连接\""},

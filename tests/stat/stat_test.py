@@ -100,6 +100,23 @@ class StatTest(unittest.TestCase):
         self.assertIn("2027-01", self.ok(path, "--summary"))
         self.assertEqual(self.run_stat(path, "--summary", "--all")[0], 1)
 
+    def test_allowance_option(self):
+        path = self.file(GOOD)  # December: 1000 + 2000 bytes of a 1 MB allowance
+        data = json.loads(self.ok(path, "--summary", "--allowance", "0.001", "--json"))
+        self.assertEqual((data["selection"]["allowance_bytes"],
+                          data["selection"]["allowance_source"]), (1000000, "argument"))
+        self.assertEqual((data["months"][1]["allowance_used_percent"],
+                          data["months"][1]["allowance_exceeded"]), (0.3, False))
+        rows = list(csv.reader(io.StringIO(self.ok(path, "--summary", "--allowance=0.001",
+                                                   "--csv"), newline="")))
+        self.assertEqual(rows[0][-3:], ["流量限额字节", "已用限额百分比", "超出限额"])
+        self.assertEqual(rows[2][-3:], ["1000000", "0.3", "否"])
+        for bad in ["2x", "-1", "10001", "1.2345", ""]:
+            with self.subTest(bad=bad):
+                code, out, err = self.run_stat(path, "--summary", "--allowance", bad)
+                self.assertEqual((code, out), (1, ""))
+                self.assertIn("无法识别的流量限额", err)
+
     def test_month_as_json_csv_and_text(self):
         path = self.file(GOOD)
         before = os.stat(path)

@@ -5,6 +5,7 @@
 #include <set>
 #include <utility>
 
+#include "core/accounting/data_allowance.h"
 #include "core/base/file_system.h"
 #include "core/base/time_format.h"
 #include "core/base/utf8.h"
@@ -122,8 +123,29 @@ constexpr SourceName kDaySources[] = {
 const SourceName& Name(FileSource source) {
     return kFileSources[static_cast<int>(source)];
 }
+constexpr SourceName kAllowanceSources[] = {
+    {"命令行给出", "argument"},
+    {"选项中的设置", "setting"},
+};
 const SourceName& Name(DaySource source) {
     return kDaySources[static_cast<int>(source)];
+}
+const SourceName& Name(AllowanceSource source) {
+    return kAllowanceSources[static_cast<int>(source)];
+}
+
+// "2 GB", "1.5 GB": the allowance as the options show it.
+std::string AllowanceText(std::int64_t allowance) {
+    return WideToUtf8(GigabytesText(static_cast<int>(allowance / kBytesPerMegabyte))) + " GB";
+}
+
+// "61.5": a share in tenths of a percent, as text and as a JSON number.
+std::string PercentText(std::int64_t tenths) {
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+std::uint64_t Bytes(const Summary& s) {
+    return s.received + s.sent;
 }
 
 // "记录文件 D:\Hourlink\adsl.bs (程序所在的文件夹)，计费月从每月 21 日开始 (选项中的设置)"
@@ -139,6 +161,21 @@ std::string JsonHead(const Origin& origin, std::string_view description) {
            "\",\n  \"selection\": {\"description\": " + JsonString(description) +
            ", \"start_day\": " + std::to_string(origin.startDay) +
            ", \"start_day_source\": \"" + Name(origin.day).key + "\"";
+}
+
+// The selection's allowance keys; nothing when there is none.
+std::string JsonAllowance(const Origin& origin) {
+    if (origin.allowance <= 0) return {};
+    return ", \"allowance_bytes\": " + std::to_string(origin.allowance) +
+           ", \"allowance_source\": \"" + Name(origin.allowanceSource).key + "\"";
+}
+
+// A month's keys of its use of the allowance; nothing when there is none.
+std::string JsonUse(const Summary& s, std::int64_t allowance) {
+    if (allowance <= 0) return {};
+    const AllowanceUse use = UseOf(s, allowance);
+    return ", \"allowance_used_percent\": " + PercentText(use.tenthsOfPercent) +
+           ", \"allowance_exceeded\": " + (use.exceeded ? "true" : "false");
 }
 
 }  // namespace
@@ -201,6 +238,15 @@ ParsedOptions ParseArguments(std::span<const std::string> args) {
                 return fail("计费月的开始日应在 1 到 30 之间，而不是 \"" + value + "\"");
             }
             o.startDay = *day;
+        } else if (arg == "--allowance") {
+            if (!needValue())
+                return fail("--allowance 需要每月的流量限额 (GB)，例如 --allowance 2.5");
+            const auto megabytes = ParseGigabytes(Utf8ToWide(value));
+            if (!megabytes) {
+                return fail("无法识别的流量限额 \"" + value +
+                            "\"，应为 0 到 10000 之间的 GB 数，最多三位小数 (0 表示没有限额)");
+            }
+            o.allowance = std::int64_t{*megabytes} * kBytesPerMegabyte;
         } else if (arg == "--all") {
             if (!choose(Selection::kAll)) return fail(kOneSelection);
         } else if (arg == "--summary") {
@@ -257,13 +303,20 @@ std::string HelpText() {
            "  --to YYYY-MM-DD      列出到该日为止开始的上网 (含该日)\n"
            "  --all                列出文件中的全部记录\n"
            "  --summary            每个计费月一行: 次数、上网用时、计费分钟与字节数\n"
+           "  --allowance GB       每月的流量限额 (1 GB 为 10^9 字节，可带小数，0 表示没有)。\n"
+           "                       不给出时读取选项中的每月流量限额 (注册表中的\n"
+           "                       Property/DataLimit; 非 Windows 系统上没有)。有限额时，\n"
+           "                       --summary 的每个计费月以及计费月的 JSON 合计给出\n"
+           "                       接受与发送字节之和占限额的百分比和是否已达到限额\n"
            "  --format FORMAT      输出格式: text (默认)、csv 或 json\n"
            "  --csv, --json        即 --format csv、--format json\n"
            "  -h, --help           显示本说明\n"
            "  --version            显示版本\n"
            "\n"
            "文字输出的第一行和 JSON 输出 (\"file\"、\"file_source\"、\"selection\" 中的\n"
-           "\"start_day\"、\"start_day_source\") 说明所用的记录文件和开始日及其来源。\n"
+           "\"start_day\"、\"start_day_source\") 说明所用的记录文件和开始日及其来源;\n"
+           "有流量限额时，JSON 的 \"selection\" 中的 \"allowance_bytes\"、\n"
+           "\"allowance_source\" 说明限额及其来源。\n"
            "JSON 的 \"version\" 为输出格式的版本，现为 " +
            std::to_string(kJsonVersion) +
            "。\n"
@@ -362,6 +415,7 @@ Selected Select(const FileContents& contents, const Options& o, std::int64_t now
     }
     const Period period = AccountingPeriod(month, startDay);
     selected.period = period;
+    selected.accountingMonth = true;
     selected.description = Printf("计费月 %d年%d月 (%s 至 %s)", month.year, month.month,
                                   DateText(period.begin).c_str(), DateText(period.end).c_str());
     const MonthWindow window = FindMonthWindow(records, period);
@@ -387,6 +441,18 @@ Summary Summarize(std::span<const SessionRecord> records) {
         s.sent += r.bytesSent;
     }
     return s;
+}
+
+AllowanceUse UseOf(const Summary& summary, std::int64_t allowance) {
+    AllowanceUse use;
+    if (allowance <= 0) return use;
+    const auto limit = static_cast<std::uint64_t>(allowance);
+    const std::uint64_t bytes = Bytes(summary);
+    // In two parts, so that no sum of bytes overflows when multiplied.
+    use.tenthsOfPercent =
+        static_cast<std::int64_t>(bytes / limit * 1000 + bytes % limit * 1000 / limit);
+    use.exceeded = bytes >= limit;
+    return use;
 }
 
 std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
@@ -452,34 +518,58 @@ std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> record
 }
 
 std::string FormatMonthsText(std::span<const MonthSummary> months, const Origin& origin) {
-    std::string out = OriginLine(origin) + "每个计费月的合计\n";
-    out += PadRight("计费月", 11) + PadLeft("次数", 6) + PadLeft("上网用时", 12) +
-           PadLeft("计费分钟", 10) + PadLeft("接受字节", 14) + PadLeft("发送字节", 14) + "\n";
+    const std::int64_t allowance = origin.allowance;
+    std::string out = OriginLine(origin) + "每个计费月的合计";
+    if (allowance > 0) {
+        out += "，流量限额 " + AllowanceText(allowance) + " (" + Name(origin.allowanceSource).text +
+               ")";
+    }
+    out += "\n" + PadRight("计费月", 11) + PadLeft("次数", 6) + PadLeft("上网用时", 12) +
+           PadLeft("计费分钟", 10) + PadLeft("接受字节", 14) + PadLeft("发送字节", 14);
+    if (allowance > 0) out += PadLeft("流量/限额", 20) + PadLeft("已用", 9);
+    out += "\n";
     for (const MonthSummary& m : months) {
         const Summary& s = m.summary;
         out += PadRight(Printf("%04d-%02d", m.month.year, m.month.month), 11) +
                PadLeft(std::to_string(s.sessions), 6) + PadLeft(DurationText(s.online), 12) +
                PadLeft(std::to_string(s.billed / 60), 10) +
-               PadLeft(std::to_string(s.received), 14) + PadLeft(std::to_string(s.sent), 14) + "\n";
+               PadLeft(std::to_string(s.received), 14) + PadLeft(std::to_string(s.sent), 14);
+        if (allowance > 0) {
+            const AllowanceUse use = UseOf(s, allowance);
+            const auto bytes = static_cast<std::int64_t>(Bytes(s));
+            out +=
+                PadLeft(WideToUtf8(FormatDataAmount(bytes)) + "/" + AllowanceText(allowance), 20) +
+                PadLeft(PercentText(use.tenthsOfPercent) + "%", 9);
+            if (use.exceeded) out += "  超出限额";
+        }
+        out += "\n";
     }
     return out;
 }
 
-std::string FormatMonthsCsv(std::span<const MonthSummary> months) {
-    std::string out = "计费月,上网次数,未结束,上网秒数,上网用时,上网分钟,接受字节,发送字节\r\n";
+std::string FormatMonthsCsv(std::span<const MonthSummary> months, std::int64_t allowance) {
+    std::string out = "计费月,上网次数,未结束,上网秒数,上网用时,上网分钟,接受字节,发送字节";
+    out += allowance > 0 ? ",流量限额字节,已用限额百分比,超出限额\r\n" : "\r\n";
     for (const MonthSummary& m : months) {
         const Summary& s = m.summary;
-        out += Printf("%04d-%02d,%d,%d,%lld,%s,%lld,%llu,%llu\r\n", m.month.year, m.month.month,
+        out += Printf("%04d-%02d,%d,%d,%lld,%s,%lld,%llu,%llu", m.month.year, m.month.month,
                       s.sessions, s.openSessions, static_cast<long long>(s.online),
                       DurationText(s.online).c_str(), static_cast<long long>(s.billed / 60),
                       static_cast<unsigned long long>(s.received),
                       static_cast<unsigned long long>(s.sent));
+        if (allowance > 0) {
+            const AllowanceUse use = UseOf(s, allowance);
+            out += "," + std::to_string(allowance) + "," + PercentText(use.tenthsOfPercent) +
+                   (use.exceeded ? ",是" : ",否");
+        }
+        out += "\r\n";
     }
     return out;
 }
 
 std::string FormatMonthsJson(std::span<const MonthSummary> months, const Origin& origin) {
-    std::string out = JsonHead(origin, "每个计费月的合计") + "},\n  \"months\": [";
+    std::string out =
+        JsonHead(origin, "每个计费月的合计") + JsonAllowance(origin) + "},\n  \"months\": [";
     bool first = true;
     for (const MonthSummary& m : months) {
         const Summary& s = m.summary;
@@ -492,6 +582,7 @@ std::string FormatMonthsJson(std::span<const MonthSummary> months, const Origin&
             m.month.year, m.month.month, s.sessions, s.openSessions,
             static_cast<long long>(s.online), static_cast<long long>(s.billed / 60),
             static_cast<unsigned long long>(s.received), static_cast<unsigned long long>(s.sent));
+        out.insert(out.size() - 1, JsonUse(s, origin.allowance));
     }
     out += first ? "]\n}\n" : "\n  ]\n}\n";
     return out;
@@ -536,7 +627,10 @@ std::string JsonString(std::string_view text) {
 std::string FormatJson(const Selected& selected, const GbkDecoder& decodeName,
                        const Origin& origin) {
     const auto time = [](std::int64_t t) { return JsonString(IsoLocalTime(t)); };
+    // A monthly allowance says nothing of a range of days or of every record.
+    const std::int64_t allowance = selected.accountingMonth ? origin.allowance : 0;
     std::string out = JsonHead(origin, selected.description);
+    if (allowance > 0) out += JsonAllowance(origin);
     if (selected.period && selected.period->begin != std::numeric_limits<std::int64_t>::min()) {
         out += ", \"begin\": " + time(selected.period->begin);
     }
@@ -576,7 +670,7 @@ std::string FormatJson(const Selected& selected, const GbkDecoder& decodeName,
     out += ", \"online\": " + JsonString(DurationText(s.online));
     out += ", \"billed_minutes\": " + std::to_string(s.billed / 60);
     out += ", \"bytes_received\": " + std::to_string(s.received);
-    out += ", \"bytes_sent\": " + std::to_string(s.sent) + "}\n}\n";
+    out += ", \"bytes_sent\": " + std::to_string(s.sent) + JsonUse(s, allowance) + "}\n}\n";
     return out;
 }
 
@@ -622,6 +716,16 @@ Origin StartDayOrigin(const Options& o, Platform& platform) {
     return origin;
 }
 
+void FindAllowance(const Options& o, Platform& platform, Origin& origin) {
+    if (o.allowance) {
+        origin.allowance = *o.allowance;
+        origin.allowanceSource = AllowanceSource::kArgument;
+    } else if (SettingsStore* settings = platform.ProgramSettings()) {
+        origin.allowance = ReadDataAllowance(*settings);
+        origin.allowanceSource = AllowanceSource::kSetting;
+    }
+}
+
 namespace {
 
 // Writes the whole output; a failed write is told, with its own exit code, so
@@ -646,6 +750,7 @@ int Run(std::span<const std::string> args, Platform& platform) {
 
     Origin origin = StartDayOrigin(o, platform);
     o.startDay = origin.startDay;
+    FindAllowance(o, platform, origin);
     Platform::FileRead file;
     std::string tried;
     for (const Candidate& candidate : RecordFileCandidates(o, platform)) {
@@ -677,7 +782,7 @@ int Run(std::span<const std::string> args, Platform& platform) {
             case Format::kText:
                 return Emit(platform, FormatMonthsText(months, origin));
             case Format::kCsv:
-                return Emit(platform, FormatMonthsCsv(months));
+                return Emit(platform, FormatMonthsCsv(months, origin.allowance));
             case Format::kJson:
                 break;
         }

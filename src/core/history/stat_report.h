@@ -52,6 +52,9 @@ struct Options {
     std::optional<int> startDay;       // else Property/StartDate, else 21
     std::optional<CalendarDate> from;  // kRange: first day included
     std::optional<CalendarDate> to;    // kRange: last day included
+    // --allowance in bytes, 0 for none; else Property/DataLimit where the
+    // program keeps settings.
+    std::optional<std::int64_t> allowance;
     bool help = false;
     bool version = false;
 };
@@ -80,11 +83,19 @@ enum class DaySource {
     kDefault,     // the program's settings hold no start day
     kNoSettings,  // no program settings on this system
 };
+enum class AllowanceSource {
+    kArgument,  // --allowance
+    kSetting,   // Property/DataLimit
+};
 struct Origin {
     std::string path;  // UTF-8
     FileSource file = FileSource::kArgument;
     int startDay = 21;
     DaySource day = DaySource::kArgument;
+    // The monthly data allowance in bytes, 0 when none is known: then every
+    // output is as it is without one.
+    std::int64_t allowance = 0;
+    AllowanceSource allowanceSource = AllowanceSource::kArgument;
 };
 
 // The records of a file, decoded; or why it is not a record file.
@@ -112,6 +123,9 @@ struct Selected {
     std::string description;  // "计费月 2026年12月 (2026/11/21 至 2026/12/21)"
     std::optional<Period> period;
     std::vector<SessionRecord> records;
+    // An accounting month: the only selection a monthly allowance is
+    // measured against.
+    bool accountingMonth = false;
 };
 // An accounting month is selected with the history list's own rules (its
 // month window; records before 1992 are never listed); a range of days by
@@ -129,6 +143,14 @@ struct Summary {
 };
 Summary Summarize(std::span<const SessionRecord> records);
 
+// A month's bytes, received and sent of every session listed, against an
+// allowance of `allowance` bytes (more than 0).
+struct AllowanceUse {
+    std::int64_t tenthsOfPercent = 0;  // rounded down: 100.0 % only once reached
+    bool exceeded = false;             // the bytes reached the allowance
+};
+AllowanceUse UseOf(const Summary& summary, std::int64_t allowance);
+
 // The summary of every accounting month that lists records, months in order.
 // Each month holds what Select lists for it (the history list's month window),
 // so a month's figures are the same here and under --month, also for records
@@ -139,7 +161,7 @@ struct MonthSummary {
 };
 std::vector<MonthSummary> SummarizeByMonth(std::span<const SessionRecord> records, int startDay);
 std::string FormatMonthsText(std::span<const MonthSummary> months, const Origin& origin);
-std::string FormatMonthsCsv(std::span<const MonthSummary> months);
+std::string FormatMonthsCsv(std::span<const MonthSummary> months, std::int64_t allowance = 0);
 std::string FormatMonthsJson(std::span<const MonthSummary> months, const Origin& origin);
 
 std::string FormatText(const Selected& selected, const GbkDecoder& decodeName,
@@ -194,6 +216,10 @@ std::vector<Candidate> RecordFileCandidates(const Options& options, Platform& pl
 
 // The start day used, and why.
 Origin StartDayOrigin(const Options& options, Platform& platform);
+
+// The allowance used (Origin::allowance, allowanceSource): --allowance, else
+// the program's setting.
+void FindAllowance(const Options& options, Platform& platform, Origin& origin);
 
 // The whole program: returns its exit code.
 int Run(std::span<const std::string> args, Platform& platform);
