@@ -41,3 +41,7 @@
 #define IDS_TREE_VPN 115
 #define IDS_TREE_DIAL_UP 116
 #define IDS_TREE_OTHER 117
+
+// The usage chart window's mode buttons: time and data.
+#define IDC_CHART_TIME 1201
+#define IDC_CHART_DATA 1202

@@ -185,6 +185,116 @@ TEST_F(UsageChartTest, HourAxisIsRoundAndHoldsTheLargestValue) {
     EXPECT_EQ(ChooseHourAxis(66 * kHour), (HourAxis{80, 20}));
 }
 
+TEST_F(UsageChartTest, DataBarsHoldTheDaysBytesAndTheRunningSession) {
+    // The running session's bytes go on today's bar and into the month, the
+    // allowance comes from the settings. A session begun exactly at the
+    // period's start is the month before's, as the list holds it: it lands on
+    // that month's last bar, not lost and not counted twice.
+    std::vector<SessionRecord> records{Finished(At(2026, 11, 20, 23, 59, 59), 60),
+                                       Finished(At(2026, 11, 21, 0), 600),
+                                       Finished(At(2026, 11, 22, 9), 600)};
+    records[0].bytesReceived = 999'000'000;
+    records[1].bytesReceived = 300'000'000;
+    records[1].bytesSent = 20'000'000;
+    records[2].bytesReceived = 4'000'000'000;  // 32 bits each way, summed in 64
+    records[2].bytesSent = 1'000'000'000;
+    RecordTable table;
+    table.Replace(std::move(records));
+    ManualClock clock(At(2026, 11, 23, 12));
+    HistoryList list(table, clock);
+    list.Start(21);
+    list.ComputeWindow();
+    list.Fill({});
+    MemorySettingsStore settings;
+    WriteSetting(settings, settings::kDataLimit, 6000);  // 6 GB
+
+    UsageChart chart =
+        MakeUsageChart(list, settings, clock.Now(), 1800, 180'000'000, UsageMeasure::kData);
+    EXPECT_EQ(chart.limit, 6'000'000'000);
+    EXPECT_EQ(chart.dayLimit, 0);
+    const std::int64_t bars[] = {0, 5'000'000'000, 180'000'000, 0};
+    const std::int64_t cumulative[] = {0, 5'000'000'000, 5'180'000'000, 5'180'000'000};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(chart.BarOf(chart.days[i]), bars[i]) << i;
+        EXPECT_EQ(chart.days[i].cumulative, cumulative[i]) << i;
+    }
+    EXPECT_EQ(chart.used, 5'180'000'000);
+    EXPECT_EQ(chart.days[2].online, 1800);  // time goes on beside it
+    const UsageChartTexts texts = MakeUsageChartTexts(chart);
+    EXPECT_EQ(texts.title, L"2026年12月流量 (从2026/11/21开始计时)");
+    EXPECT_EQ(texts.summary, L"已用 5.18 GB，日均 1.73 GB，预计全月 51.80 GB；每月流量限额6 GB");
+
+    list.SetMonth({2026, 11});
+    list.ComputeWindow();
+    list.Fill({});
+    chart = MakeUsageChart(list, settings, clock.Now(), 1800, 180'000'000, UsageMeasure::kData);
+    EXPECT_EQ(chart.BarOf(chart.days.back()), 1'319'000'000);
+    EXPECT_EQ(chart.used, 1'319'000'000);
+}
+
+TEST_F(UsageChartTest, DataAllowanceOutlooks) {
+    // December 2026 (30 days) with `perDay` bytes on each of the first `days`
+    // days, seen at `now`, against a 6 GB allowance or none.
+    constexpr std::int64_t kMB = 1'000'000;
+    const struct {
+        std::int64_t now;
+        int days;
+        std::int64_t perDay;
+        std::int64_t allowance;
+        UsageOutlook outlook;
+        int limitDay;
+        const wchar_t* projection;
+    } cases[] = {
+        // 2.2 GB in ten days: 6.6 GB by the end, the 6 GB used up on 18 December.
+        {At(2026, 11, 30, 12), 10, 220 * kMB, 6000 * kMB, UsageOutlook::kWillReach, 27,
+         L"按目前速度，将于12月18日达到每月流量限额"},
+        // 700 MB a day: past 6 GB on the ninth day.
+        {At(2026, 11, 30, 12), 10, 700 * kMB, 6000 * kMB, UsageOutlook::kReached, 8,
+         L"已于11月29日达到每月流量限额"},
+        {At(2026, 11, 30, 12), 10, 100 * kMB, 6000 * kMB, UsageOutlook::kWithinLimit, -1,
+         L"按目前速度，本期不会达到每月流量限额"},
+        {At(2026, 12, 21, 0), 30, 100 * kMB, 6000 * kMB, UsageOutlook::kWithinLimit, -1,
+         L"本期未达到每月流量限额"},
+        // No allowance: nothing to reach, however much is used.
+        {At(2026, 11, 30, 12), 10, 700 * kMB, 0, UsageOutlook::kNoLimit, -1, L"未设流量限额"},
+        {At(2026, 11, 20, 23), 0, 0, 6000 * kMB, UsageOutlook::kNotStarted, -1, L"本期尚未开始"},
+    };
+    for (const auto& c : cases) {
+        UsageChartInput in = December(c.now, c.days, kHour);
+        in.measure = UsageMeasure::kData;
+        in.dataAllowance = c.allowance;
+        for (SummedSession& s : in.sessions) s.bytes = c.perDay;
+        in.figures.monthBytes = c.perDay * c.days;
+        const UsageChart chart = MakeUsageChart(in);
+        EXPECT_EQ(chart.outlook, c.outlook) << c.projection;
+        EXPECT_EQ(chart.limitDay, c.limitDay) << c.projection;
+        const UsageChartTexts texts = MakeUsageChartTexts(chart);
+        EXPECT_EQ(texts.projection, c.projection);
+        // No allowance, no line to draw.
+        EXPECT_EQ(texts.limitLabel.empty(), c.allowance == 0) << c.projection;
+    }
+}
+
+TEST_F(UsageChartTest, ByteAxisIsRoundAndHoldsTheLargestValue) {
+    const struct {
+        std::int64_t max;
+        ByteAxis axis;
+    } cases[] = {
+        {0, {1'000'000, 200'000}},            // an empty month: 0 to 1 MB
+        {1'000'001, {1'200'000, 200'000}},    //
+        {7'000'000, {8'000'000, 2'000'000}},  //
+        {6'600'000'000, {8'000'000'000, 2'000'000'000}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ChooseByteAxis(c.max), c.axis) << c.max;
+    for (const auto& [value, label] : {std::pair{0LL, L"0"},
+                                       {200'000LL, L"200 KB"},
+                                       {1'000'000LL, L"1 MB"},
+                                       {1'200'000LL, L"1.2 MB"},
+                                       {1'500'000'000LL, L"1.5 GB"}}) {
+        EXPECT_EQ(AxisLabel(UsageMeasure::kData, value), label);
+    }
+}
+
 TEST_F(UsageChartTest, CsvOfATwoRowMonth) {
     // What "导出CSV..." writes for the rows of a listed month: a byte-order
     // mark, the header, ISO local times, seconds and h:mm:ss, billed minutes,
@@ -226,8 +336,12 @@ TEST_F(UsageChartTest, CsvOfATwoRowMonth) {
     // Names a spreadsheet would take for formulas are written as text; others,
     // a minus inside included, as they are.
     for (const auto& [name, cell] :
-         {std::pair{"=1+2", "'=1+2"}, {"+A1", "'+A1"}, {"-2", "'-2"}, {"@SUM(A1)", "'@SUM(A1)"},
-          {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""}, {"a-b", "a-b"}}) {
+         {std::pair{"=1+2", "'=1+2"},
+          {"+A1", "'+A1"},
+          {"-2", "'-2"},
+          {"@SUM(A1)", "'@SUM(A1)"},
+          {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
+          {"a-b", "a-b"}}) {
         SessionRecord named = Finished(At(2026, 12, 1, 20), 61, 3, name);
         const std::string line = SessionCsvLine(named, nullptr);
         EXPECT_NE(line.find(std::string(",") + cell + ",10.0.0.2,"), std::string::npos) << line;

@@ -90,12 +90,14 @@ class UsageChartTest : public ::testing::Test {
     }
 
     // December 2026 (start day 21) seen on 30 November at noon: ten days of
-    // 2:12:00 each, and a session of the month before.
+    // 2:12:00 each, 1.29 GB over them, and a session of the month before.
     static std::vector<SessionRecord> TenDays() {
         std::vector<SessionRecord> records{Finished(At(2026, 11, 2, 9), 3 * 3600)};
         for (int d = 0; d < 10; ++d) {
             records.push_back(Finished(At(2026, 11, 21 + d, 19), 7920, 2,
                                        d % 2 ? "ADSL" : "\xbf\xed\xb4\xf8\xc1\xac\xbd\xd3"));
+            records.back().bytesReceived = 100'000'000 + 10'000'000 * (d % 3);
+            records.back().bytesSent = 20'000'000;
         }
         return records;
     }
@@ -116,6 +118,23 @@ class UsageChartTest : public ::testing::Test {
         SendMessageW(frame_->MonthBar().Hwnd(), WM_NOTIFY, IDC_MONTH_PICKER,
                      reinterpret_cast<LPARAM>(&change));
         Pump();
+    }
+
+    // What the screen shows of the window once it has changed from `before`
+    // and two looks agree (the window and its buttons painted), or at the
+    // deadline what it shows then.
+    static test::WindowPixels SettledShot(HWND hwnd, const test::WindowPixels& before) {
+        const ULONGLONG deadline = GetTickCount64() + 5000;
+        test::WindowPixels last = before;
+        for (;;) {
+            Pump();
+            test::WindowPixels shot = test::CaptureWindow(hwnd);
+            const bool settled = shot.pixels != before.pixels && shot.pixels == last.pixels;
+            if (settled || GetTickCount64() >= deadline) return shot;
+            last = std::move(shot);
+            // The next look after the next message or 50 ms.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
     }
 
     ManualClock clock_{At(2026, 11, 30, 12), 5'000'000};
@@ -155,6 +174,31 @@ TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
     EXPECT_TRUE(has(0xD93A2F)) << "the limits";
     EXPECT_TRUE(has(0xF08A24)) << "the projection";
 
+    // "流量": the month's bytes against the 3 GB allowance, with its line.
+    WriteSetting(settings_, settings::kDataLimit, 3000);
+    SendMessageW(GetDlgItem(chart.Hwnd(), IDC_CHART_DATA), BM_CLICK, 0, 0);
+    const test::WindowPixels bytesShot = SettledShot(chart.Hwnd(), shot);
+    EXPECT_EQ(chart.Measure(), UsageMeasure::kData);
+    EXPECT_EQ(SendMessageW(GetDlgItem(chart.Hwnd(), IDC_CHART_DATA), BM_GETCHECK, 0, 0),
+              BST_CHECKED);
+    EXPECT_EQ(chart.Text(), L"流量图表");
+    EXPECT_EQ(chart.Texts().summary,
+              L"已用 1.29 GB，日均 129.0 MB，预计全月 3.87 GB；每月流量限额3 GB");
+    EXPECT_EQ(chart.Texts().projection, L"按目前速度，将于12月14日达到每月流量限额");
+    ASSERT_TRUE(test::SavePng(bytesShot, test::ScreenshotPath("usage_chart_bytes")));
+    const auto shows = [&](std::uint32_t rgb) {
+        return std::count(bytesShot.pixels.begin(), bytesShot.pixels.end(), rgb) > 20;
+    };
+    EXPECT_TRUE(shows(0xD93A2F)) << "the allowance";
+    EXPECT_TRUE(shows(0xF08A24)) << "the projection";
+    // Back with the keyboard: the arrow key moves to "用时" and chooses it.
+    HWND dataButton = GetDlgItem(chart.Hwnd(), IDC_CHART_DATA);
+    SetFocus(dataButton);
+    PostMessageW(dataButton, WM_KEYDOWN, VK_LEFT, 0);
+    Pump();
+    EXPECT_EQ(chart.Measure(), UsageMeasure::kTime);
+    EXPECT_EQ(chart.Text(), L"用时图表");
+
     // A session comes up: the tick counts it in today's bar and the month.
     ConnectionStatus status;
     status.SetName("ADSL");
@@ -186,13 +230,18 @@ TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
     GetWindowRect(chart.Hwnd(), &now);
     EXPECT_EQ(now.right - now.left, 900);
 
-    // Closed, it takes no more updates; the command opens it again.
+    // Closed, it takes no more updates; the command opens it again, in the
+    // mode last chosen.
+    chart.SetMeasure(UsageMeasure::kData);
     SendMessageW(chart.Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(chart.Hwnd(), nullptr);
     PickMonth(2026, 12);
     SendMessageW(frame.Hwnd(), WM_COMMAND, ID_USAGE_CHART, 0);
     ASSERT_NE(chart.Hwnd(), nullptr);
     EXPECT_EQ(chart.Chart().month, (YearMonth{2026, 12}));
+    EXPECT_EQ(chart.Chart().measure, UsageMeasure::kData);
+    EXPECT_EQ(SendMessageW(GetDlgItem(chart.Hwnd(), IDC_CHART_DATA), BM_GETCHECK, 0, 0),
+              BST_CHECKED);
 }
 
 TEST_F(UsageChartTest, CsvExportWritesTheShownRowsThroughTheSaveDialog) {
@@ -221,15 +270,16 @@ TEST_F(UsageChartTest, CsvExportWritesTheShownRowsThroughTheSaveDialog) {
     SendMessageW(list.Hwnd(), WM_COMMAND, ID_EXPORT_CSV, 0);  // the list's context menu
     Pump();
 
-    EXPECT_EQ(ReadFileBytes(target),
-              "\xEF\xBB\xBF"
-              "开始时间,结束时间,上网秒数,上网用时,上网分钟,类型,名称,客户机IP,接受字节,发送字节\r\n"
-              "2026-11-22T19:00:00,2026-11-22T21:12:00,7920,2:12:00,132,ADSL上网,ADSL,10.0.0.2,"
-              "8000,1000\r\n"
-              "2026-11-23T23:59:30,2026-11-24T00:00:31,61,0:01:01,1,ADSL上网,"
-              "\"Home \"\"2\"\",PPP\",10.0.0.2,0,0\r\n"
-              "2026-11-21T08:30:00,2026-11-21T09:32:05,3725,1:02:05,63,ADSL上网,宽带连接,10.0.0.2,"
-              "0,0\r\n");
+    EXPECT_EQ(
+        ReadFileBytes(target),
+        "\xEF\xBB\xBF"
+        "开始时间,结束时间,上网秒数,上网用时,上网分钟,类型,名称,客户机IP,接受字节,发送字节\r\n"
+        "2026-11-22T19:00:00,2026-11-22T21:12:00,7920,2:12:00,132,ADSL上网,ADSL,10.0.0.2,"
+        "8000,1000\r\n"
+        "2026-11-23T23:59:30,2026-11-24T00:00:31,61,0:01:01,1,ADSL上网,"
+        "\"Home \"\"2\"\",PPP\",10.0.0.2,0,0\r\n"
+        "2026-11-21T08:30:00,2026-11-21T09:32:05,3725,1:02:05,63,ADSL上网,宽带连接,10.0.0.2,"
+        "0,0\r\n");
     EXPECT_EQ(FilesIn(data_.path()), 2);  // adsl.bs and the export, no temporary file
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
+#include "core/accounting/data_allowance.h"
 #include "core/base/time_format.h"
 #include "core/settings/settings.h"
 
@@ -13,6 +15,19 @@ namespace {
 
 // No period holds more days than this; a guard against a broken calendar.
 constexpr int kMaxPeriodDays = 40;
+
+// A round axis over `value` (at least 1): the smallest step of 1, 2 or 5 times
+// a power of ten, from `firstStep` (a power of ten) up, that covers it in at
+// most six steps, and the top that takes.
+std::pair<std::int64_t, std::int64_t> RoundAxis(std::int64_t value, std::int64_t firstStep) {
+    value = std::max<std::int64_t>(1, value);
+    for (std::int64_t decade = firstStep;; decade *= 10) {
+        for (const std::int64_t step : {decade, 2 * decade, 5 * decade}) {
+            const std::int64_t count = (value + step - 1) / step;
+            if (count <= 6) return {count * step, step};
+        }
+    }
+}
 
 }  // namespace
 
@@ -55,14 +70,25 @@ std::int64_t UsageChart::PaceAt(int index) const {
     return limit * (index + 1) / static_cast<std::int64_t>(days.size());
 }
 
+std::int64_t UsageChart::BarOf(const UsageDay& day) const {
+    return measure == UsageMeasure::kData ? day.bytes : day.online;
+}
+
+std::int64_t UsageChart::CountedOf(const UsageDay& day) const {
+    return measure == UsageMeasure::kData ? day.bytes : day.billed;
+}
+
 UsageChart MakeUsageChart(const UsageChartInput& in) {
+    const bool data = in.measure == UsageMeasure::kData;
     UsageChart chart;
+    chart.measure = in.measure;
     chart.month = in.month;
     chart.startDay = in.startDay;
     chart.period = in.period;
     chart.days = PeriodDays(in.period);
-    chart.limit = std::int64_t{in.limitHours} * 3600;
-    chart.dayLimit = std::int64_t{in.dayLimitHours} * 3600;
+    chart.limit =
+        data ? std::max<std::int64_t>(0, in.dataAllowance) : std::int64_t{in.limitHours} * 3600;
+    chart.dayLimit = data ? 0 : std::int64_t{in.dayLimitHours} * 3600;
     auto& days = chart.days;
     const int total = static_cast<int>(days.size());
     if (total == 0) return chart;
@@ -77,23 +103,28 @@ UsageChart MakeUsageChart(const UsageChartInput& in) {
         UsageDay& day = days[static_cast<std::size_t>(DayIndexOf(days, s.start))];
         day.online += s.duration;
         day.billed += s.billed;
+        day.bytes += std::max<std::int64_t>(0, s.bytes);
         summedBilled += s.billed;
     }
     // The running session counts into today, as the session tick counts it
     // (into the period's last day once the period has run out under it).
-    const std::int64_t running = in.showingCurrentMonth && started ? in.runningSeconds : 0;
-    const int runningDay = chart.today >= 0 ? chart.today : total - 1;
-    if (running > 0) {
-        days[static_cast<std::size_t>(runningDay)].online += running;
-        days[static_cast<std::size_t>(runningDay)].billed += running;
-    }
-    chart.online = in.figures.monthTotal + running;
-    chart.used = in.figures.monthBilled + running;
+    const bool running = in.showingCurrentMonth && started;
+    const std::int64_t runningSeconds = running ? std::max<std::int64_t>(0, in.runningSeconds) : 0;
+    const std::int64_t runningBytes = running ? std::max<std::int64_t>(0, in.runningBytes) : 0;
+    UsageDay& runningDay =
+        days[static_cast<std::size_t>(chart.today >= 0 ? chart.today : total - 1)];
+    runningDay.online += runningSeconds;
+    runningDay.billed += runningSeconds;
+    runningDay.bytes += runningBytes;
+    chart.online = in.figures.monthTotal + runningSeconds;
+    chart.used =
+        data ? in.figures.monthBytes + runningBytes : in.figures.monthBilled + runningSeconds;
 
-    // The manual correction is no day's: the running total starts with it.
-    std::int64_t cumulative = in.figures.monthBilled - summedBilled;
+    // The manual correction is no day's: the running total of time starts
+    // with it (data has none).
+    std::int64_t cumulative = data ? 0 : in.figures.monthBilled - summedBilled;
     for (UsageDay& day : days) {
-        cumulative += day.billed;
+        cumulative += chart.CountedOf(day);
         day.cumulative = cumulative;
     }
 
@@ -101,7 +132,11 @@ UsageChart MakeUsageChart(const UsageChartInput& in) {
     chart.averagePerDay = chart.used / chart.elapsedDays;
     chart.projected = over ? chart.used : chart.used * total / chart.elapsedDays;
 
-    if (chart.limit > 0 && chart.used >= chart.limit) {
+    if (chart.limit <= 0) {
+        chart.outlook = UsageOutlook::kNoLimit;
+        return chart;
+    }
+    if (chart.used >= chart.limit) {
         chart.outlook = UsageOutlook::kReached;
         const auto reached = std::find_if(days.begin(), days.end(), [&](const UsageDay& d) {
             return d.cumulative >= chart.limit;
@@ -111,15 +146,17 @@ UsageChart MakeUsageChart(const UsageChartInput& in) {
         return chart;
     }
     chart.outlook = UsageOutlook::kWithinLimit;
-    if (over || chart.used <= 0 || chart.limit <= 0) return chart;
+    if (over || chart.used <= 0) return chart;
     chart.limitDay = ProjectLimitDay(chart.elapsedDays, total, chart.used, chart.limit);
     if (chart.limitDay >= 0) chart.outlook = UsageOutlook::kWillReach;
     return chart;
 }
 
 UsageChart MakeUsageChart(const HistoryList& list, SettingsStore& settings, std::int64_t now,
-                          std::int64_t runningSeconds) {
+                          std::int64_t runningSeconds, std::int64_t runningBytes,
+                          UsageMeasure measure) {
     UsageChartInput in;
+    in.measure = measure;
     in.month = list.Month();
     in.startDay = list.StartDay();
     in.period = list.ShownPeriod();
@@ -127,40 +164,50 @@ UsageChart MakeUsageChart(const HistoryList& list, SettingsStore& settings, std:
     in.figures = list.Figures();
     in.now = now;
     in.runningSeconds = runningSeconds;
+    in.runningBytes = runningBytes;
     in.showingCurrentMonth = list.ShowingCurrentMonth();
     in.limitHours = ReadSetting(settings, settings::kLimitTime);
     in.dayLimitHours = ReadSetting(settings, settings::kDayLimit);
+    in.dataAllowance = ReadDataAllowance(settings);
     return MakeUsageChart(in);
 }
 
 UsageChartTexts MakeUsageChartTexts(const UsageChart& chart) {
+    const bool data = chart.measure == UsageMeasure::kData;
+    const auto amount = [data](std::int64_t value) {
+        return data ? FormatDataAmount(value) : FormatDuration(value);
+    };
+    const auto hours = [](std::int64_t seconds) { return std::to_wstring(seconds / 3600); };
+    // The allowance is whole megabytes, shown in gigabytes as the options take it.
+    const std::wstring allowance =
+        data ? GigabytesText(static_cast<int>(chart.limit / kBytesPerMegabyte)) + L" GB" : L"";
+    const std::wstring limitName = data ? L"每月流量限额" : L"每月限额";
+
     UsageChartTexts texts;
     wchar_t buffer[256];
-    std::swprintf(buffer, 256, L"%d年%d月用时 (%ls)", chart.month.year, chart.month.month,
-                  CountingSinceText(chart.month, chart.startDay).c_str());
+    std::swprintf(buffer, 256, L"%d年%d月%ls (%ls)", chart.month.year, chart.month.month,
+                  data ? L"流量" : L"用时", CountingSinceText(chart.month, chart.startDay).c_str());
     texts.title = buffer;
 
-    const int limitHours = static_cast<int>(chart.limit / 3600);
-    const int dayLimitHours = static_cast<int>(chart.dayLimit / 3600);
     const bool over = chart.elapsedDays == static_cast<int>(chart.days.size());
     if (chart.outlook == UsageOutlook::kNotStarted) {
-        std::swprintf(buffer, 256, L"本期尚未开始；每月限额%d小时，每日限额%d小时", limitHours,
-                      dayLimitHours);
+        texts.summary = L"本期尚未开始";
     } else if (over) {
-        std::swprintf(buffer, 256, L"共用 %ls，日均 %ls；每月限额%d小时，每日限额%d小时",
-                      FormatDuration(chart.used).c_str(),
-                      FormatDuration(chart.averagePerDay).c_str(), limitHours, dayLimitHours);
+        texts.summary = L"共用 " + amount(chart.used) + L"，日均 " + amount(chart.averagePerDay);
     } else {
-        std::swprintf(
-            buffer, 256, L"已用 %ls，日均 %ls，预计全月 %ls；每月限额%d小时，每日限额%d小时",
-            FormatDuration(chart.used).c_str(), FormatDuration(chart.averagePerDay).c_str(),
-            FormatDuration(chart.projected).c_str(), limitHours, dayLimitHours);
+        texts.summary = L"已用 " + amount(chart.used) + L"，日均 " + amount(chart.averagePerDay) +
+                        L"，预计全月 " + amount(chart.projected);
     }
-    texts.summary = buffer;
+    if (!data) {
+        texts.summary += L"；每月限额" + hours(chart.limit) + L"小时，每日限额" +
+                         hours(chart.dayLimit) + L"小时";
+    } else {
+        texts.summary += chart.limit > 0 ? L"；" + limitName + allowance : L"；未设流量限额";
+    }
 
     const auto dayText = [&](const wchar_t* format) {
         const CalendarDate& d = chart.days[static_cast<std::size_t>(chart.limitDay)].date;
-        std::swprintf(buffer, 256, format, d.month, d.day);
+        std::swprintf(buffer, 256, format, d.month, d.day, limitName.c_str());
         return std::wstring(buffer);
     };
     switch (chart.outlook) {
@@ -168,26 +215,68 @@ UsageChartTexts MakeUsageChartTexts(const UsageChart& chart) {
             texts.projection = L"本期尚未开始";
             break;
         case UsageOutlook::kReached:
-            texts.projection = dayText(L"已于%d月%d日达到每月限额");
+            texts.projection = dayText(L"已于%d月%d日达到%ls");
             break;
         case UsageOutlook::kWillReach:
-            texts.projection = dayText(L"按目前速度，将于%d月%d日达到每月限额");
+            texts.projection = dayText(L"按目前速度，将于%d月%d日达到%ls");
             break;
         case UsageOutlook::kWithinLimit:
-            texts.projection = over ? L"本期未达到每月限额" : L"按目前速度，本期不会达到每月限额";
+            texts.projection = (over ? L"本期未达到" : L"按目前速度，本期不会达到") + limitName;
             break;
+        case UsageOutlook::kNoLimit:
+            texts.projection = data ? L"未设流量限额" : L"未设每月限额";
+            break;
+    }
+
+    texts.dailyCaption = data ? L"每日上网流量" : L"每日上网用时 (小时)";
+    texts.totalCaption = data ? L"本月累计流量" : L"本月累计计费用时 (小时)";
+    if (!data) {
+        texts.dayLimitLabel = L"每日限额" + hours(chart.dayLimit) + L"小时";
+        texts.limitLabel = L"每月限额" + hours(chart.limit) + L"小时";
+        texts.projectedLabel = L"预计" + hours(chart.projected + 1800) + L"小时";
+    } else {
+        if (chart.limit > 0) texts.limitLabel = L"流量限额" + allowance;
+        texts.projectedLabel = L"预计" + FormatDataAmount(chart.projected);
     }
     return texts;
 }
 
 HourAxis ChooseHourAxis(std::int64_t maxSeconds) {
-    const std::int64_t hours = std::max<std::int64_t>(1, (maxSeconds + 3599) / 3600);
-    static constexpr int kSteps[] = {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000};
-    for (int step : kSteps) {
-        const std::int64_t count = (hours + step - 1) / step;
-        if (count <= 6) return {static_cast<int>(count * step), step};
+    const auto [top, step] = RoundAxis((maxSeconds + 3599) / 3600, 1);
+    return {static_cast<int>(std::min<std::int64_t>(top, 1 << 30)),
+            static_cast<int>(std::min<std::int64_t>(step, 1 << 30))};
+}
+
+ByteAxis ChooseByteAxis(std::int64_t maxBytes) {
+    const auto [top, step] = RoundAxis(std::max(maxBytes, kBytesPerMegabyte), 1000);
+    return {top, step};
+}
+
+ValueAxis ChooseValueAxis(UsageMeasure measure, std::int64_t maxValue) {
+    if (measure == UsageMeasure::kData) {
+        const ByteAxis axis = ChooseByteAxis(maxValue);
+        return {axis.top, axis.step};
     }
-    return {static_cast<int>(std::min<std::int64_t>(hours, 1 << 30)), static_cast<int>(hours)};
+    const HourAxis axis = ChooseHourAxis(maxValue);
+    return {std::int64_t{axis.top} * 3600, std::int64_t{axis.step} * 3600};
+}
+
+std::wstring AxisLabel(UsageMeasure measure, std::int64_t value) {
+    if (measure == UsageMeasure::kTime) return std::to_wstring(value / 3600);
+    if (value <= 0) return L"0";
+    static constexpr struct {
+        std::int64_t size;
+        const wchar_t* name;
+    } kUnits[] = {{1'000'000'000, L"GB"}, {1'000'000, L"MB"}, {1000, L"KB"}};
+    for (const auto& unit : kUnits) {
+        if (value < unit.size && unit.size > 1000) continue;
+        // Tenths of the unit, rounded; the ".0" of a whole number left out.
+        const std::int64_t tenths = (value * 10 + unit.size / 2) / unit.size;
+        std::wstring text = std::to_wstring(tenths / 10);
+        if (tenths % 10 != 0) text += L"." + std::to_wstring(tenths % 10);
+        return text + L" " + unit.name;
+    }
+    return L"0";
 }
 
 }  // namespace hourlink

@@ -162,7 +162,11 @@ void CMainFrame::ExportCsv(UINT) {
 
 void CMainFrame::OpenUsageChart(UINT) {
     usageChartWnd_.Open(Hwnd(), {&session_->History(), settings_, &clock_,
-                                 [this] { return std::int64_t{session_->Elapsed()}; }});
+                                 [this] { return std::int64_t{session_->Elapsed()}; },
+                                 [this] {
+                                     return session_->Timed() ? session_->Traffic().SessionBytes()
+                                                              : std::int64_t{0};
+                                 }});
 }
 
 void CMainFrame::Ping(UINT) {
