@@ -125,7 +125,8 @@ TEST(Dpi, DropWindowFitsItsFigures) {
     // The widest figures of a long month and a fast line.
     drop.SetMonthTime(L"999:59:59");
     drop.SetSessionTime(L"23:59:59");
-    drop.SetRates(L"99.99", L"99.99");
+    drop.SetRates(L"99999.99", L"99999.99");
+    drop.SetData(L"1234.5 GB/10000 GB");
     drop.SetVisible(true);
     PumpFor(200);
     for (const std::string& fault : test::TextsThatDoNotFit(drop.Hwnd(), win::DpiOf(drop.Hwnd()))) {
