@@ -70,7 +70,7 @@ property DataLimit 4
 sleep 2
 send_out 2000000
 countdown=$(box_text 30000)
-[[ "$countdown" == *"20秒钟后自动断开连接"* ]] || fail "no hang-up countdown over the new allowance: '$countdown'"
+[[ "$countdown" == *"流量达到了你所设置的流量限额"*"20秒钟后自动断开连接"* ]] || fail "no hang-up countdown over the new allowance: '$countdown'"
 screenshot allowance_countdown
 wt dialog-press Hourlink 2 || fail "could not cancel the countdown"
 wait_for 10 no_box || fail "the countdown stays after cancel"

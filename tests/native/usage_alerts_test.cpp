@@ -89,7 +89,9 @@ TEST_F(UsageAlertsTest, HangUpCountsDownAndTheLockHangsUpAtEveryTick) {
         EXPECT_EQ(alerts.CheckData(December(kMB)).action, LimitDecision::Action::kHangUpNow);
     }
     locked = false;
-    EXPECT_EQ(alerts.CheckData(December(kMB)).action, LimitDecision::Action::kConfirmHangUp);
+    const LimitDecision countdown = alerts.CheckData(December(kMB));
+    EXPECT_EQ(countdown.action, LimitDecision::Action::kConfirmHangUp);
+    EXPECT_EQ(countdown.countdownText, UsageAlerts::kDataCountdownText);  // not the hours' text
     EXPECT_EQ(alerts.CheckData(December(kMB)).action, LimitDecision::Action::kNone);
     // No allowance, no alarm, whatever was used.
     WriteSetting(store, settings::kDataLimit, 0);

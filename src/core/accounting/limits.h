@@ -25,6 +25,9 @@ struct LimitDecision {
     };
     Action action = Action::kNone;
     std::wstring popupText;
+    // kConfirmHangUp: the countdown's message in place of its own, which
+    // speaks of time; empty for the time limits.
+    std::wstring countdownText;
     // The drop window's new alarm state, when it changes.
     std::optional<DropAlarmState> dropAlarm;
 };

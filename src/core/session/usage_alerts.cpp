@@ -66,6 +66,7 @@ LimitDecision UsageAlerts::CheckData(const MonthUsage& usage) {
     if (hangUp) {
         decision.action =
             locked ? LimitDecision::Action::kHangUpNow : LimitDecision::Action::kConfirmHangUp;
+        decision.countdownText = kDataCountdownText;
     } else if (window) {
         decision.action = LimitDecision::Action::kShowPopup;
         decision.popupText = DataPopupText(allowance);

@@ -52,6 +52,10 @@ class UsageAlerts {
 
     // "流量超过设定值2 GB".
     static std::wstring DataPopupText(std::int64_t allowanceBytes);
+    // The hang-up countdown's message at the allowance.
+    static constexpr const wchar_t* kDataCountdownText =
+        L"你本月的上网流量达到了你所设置的流量限额！\n"
+        L"如果你不做出任何动作本窗口会在20秒钟后自动断开连接。";
 
   private:
     SettingsStore& store_;

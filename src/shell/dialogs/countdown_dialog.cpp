@@ -26,6 +26,7 @@ CountdownDialog::~CountdownDialog() {
 }
 
 bool CountdownDialog::OnInitDialog() {
+    if (!message_.empty()) SetDlgItemTextW(Hwnd(), IDC_COUNTDOWN_MESSAGE, message_.c_str());
     if (bringToForeground_) SetForegroundWindow(Hwnd());
     // A background program is often refused the foreground: the caption and
     // the taskbar flash until the user looks.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "shell/win/dialog.h"
 
@@ -30,6 +31,9 @@ class CountdownDialog : public win::Dialog {
                     int seconds = kDefaultSeconds, TickSource ticks = {});
     ~CountdownDialog() override;
 
+    // A message in place of the template's; empty keeps the template's.
+    void SetMessage(std::wstring message) { message_ = std::move(message); }
+
     // The seconds left as of the last timer message, or -1 before the first.
     int SecondsLeft() const { return secondsLeft_; }
 
@@ -49,6 +53,7 @@ class CountdownDialog : public win::Dialog {
     std::uint64_t openedAt_ = 0;
     UINT_PTR timer_ = 0;
     int secondsLeft_ = -1;
+    std::wstring message_;
 };
 
 // Dialog 153 before hanging up at a time limit; brought to the foreground.

@@ -39,6 +39,7 @@ bool CarryOutLimitDecision(HWND owner, const LimitDecision& decision,
             return true;
         case LimitDecision::Action::kConfirmHangUp: {
             HangUpCountdownDialog countdown;
+            countdown.SetMessage(decision.countdownText);
             return countdown.DoModal(owner) != CountdownDialog::kCancel;
         }
     }
