@@ -9,7 +9,7 @@
 #  - status panes 3 and 4 ("收到N", "发送N") agree with the kernel's counters
 #    of the namespace's veth over the session, within a small margin;
 #  - after four quiet seconds pane 0 reads "网络已经空闲N秒" and the figures
-#    stay where they were;
+#    stay within a kilobyte (the kernel's neighbour probes may still cross);
 #  - taking the address away completes the record with the same byte counts.
 # Screenshot: traffic_status. Needs root and `ip netns`; else SKIPPED.
 set -euo pipefail
@@ -113,7 +113,10 @@ idle=$(pane 0)
 [[ "$idle" =~ ^网络已经空闲([0-9]+)秒$ ]] || fail "pane 0 reads '$idle' on a quiet LAN"
 ((BASH_REMATCH[1] >= 4)) || fail "idle shown after only ${BASH_REMATCH[1]}s"
 echo "pane 0: $idle"
-[[ "$(number_in "$(pane 3)")" == "$received" ]] || fail "pane 3 moved on a quiet LAN"
+# Quiet is under 100 bytes a second: the kernel's own neighbour probes may
+# still cross the link, but no more than that.
+moved=$(($(number_in "$(pane 3)") - received))
+((moved >= 0 && moved < 1024)) || fail "pane 3 moved by $moved bytes on a quiet LAN"
 
 # The end of the session: its record keeps the figures.
 lan_down
