@@ -1,6 +1,7 @@
 // Listing a month of a long history: the record file of 100,000 sessions loaded
 // into the table, the month window found and the rows' texts made, next to a
-// plain read of the same bytes for scale.
+// plain read of the same bytes for scale; and the usage chart of that month,
+// which an open chart window makes again at every tick, in hours and in bytes.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -18,8 +19,11 @@
 #include "core/base/posix_file_system.h"
 #include "core/base/session_record.h"
 #include "core/history/history_list.h"
+#include "core/history/usage_chart.h"
 #include "core/records/fix_len_rec_doc.h"
 #include "core/records/record_table.h"
+#include "core/settings/memory_settings_store.h"
+#include "core/settings/settings.h"
 #include "generated_record_file.h"
 
 namespace hourlink {
@@ -122,6 +126,32 @@ void ListMonth(benchmark::State& state) {
     state.counters["peak_rss_kb"] = static_cast<double>(usage.ru_maxrss);
 }
 BENCHMARK(ListMonth)->Unit(benchmark::kMillisecond);
+
+// The chart of the month shown, as the open chart window makes it each second
+// of a session: argument 0 in hours, 1 in bytes against an allowance.
+void UsageChartOfTheMonth(benchmark::State& state) {
+    PosixFileSystem files;
+    SilentNotifier notifier;
+    ManualClock clock(FirstStart() + (kRecords - 1) * kSpacing);
+    RecordTable table;
+    CFixLenRecDoc doc(files, clock, notifier);
+    if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
+    doc.LoadTable(table);
+    HistoryList list(table, clock);
+    list.SetStartDay(21);
+    list.SetMonth(LastMonth());
+    list.ComputeWindow();
+    list.Fill({});
+    MemorySettingsStore settings;
+    WriteSetting(settings, settings::kDataLimit, 2000);
+    const auto measure = state.range(0) == 0 ? UsageMeasure::kTime : UsageMeasure::kData;
+    for (auto _ : state) {
+        const UsageChart chart =
+            MakeUsageChart(list, settings, clock.Now(), 600, 5'000'000, measure);
+        benchmark::DoNotOptimize(MakeUsageChartTexts(chart));
+    }
+}
+BENCHMARK(UsageChartOfTheMonth)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace hourlink
