@@ -47,12 +47,15 @@ TEST(ChangedTextsTest, TheTipGoesByTheMinuteUnlessShownAndCatchesUpWhenItOpens) 
     EXPECT_FALSE(tip.Offer(L"本次:0:00:59"));
     EXPECT_TRUE(tip.Offer(L"本次:0:01:00"));  // a new minute
     EXPECT_FALSE(tip.Offer(L"本次:0:01:01"));
+    EXPECT_FALSE(tip.Offer(L"本次:0:01:01\r\n流量:1.2 MB/2 GB"));  // the data waits too
+    EXPECT_TRUE(tip.Offer(L"本次:0:02:00\r\n流量:1.3 MB/2 GB"));
+    EXPECT_FALSE(tip.Offer(L"本次:0:02:01\r\n流量:1.4 MB/2 GB"));
     EXPECT_TRUE(tip.SetShown(true));  // it opens behind: sent at once
-    EXPECT_EQ(tip.Sent(), L"本次:0:01:01");
-    EXPECT_TRUE(tip.Offer(L"本次:0:01:02"));  // shown: every second
-    EXPECT_FALSE(tip.Offer(L"本次:0:01:02"));
+    EXPECT_EQ(tip.Sent(), L"本次:0:02:01\r\n流量:1.4 MB/2 GB");
+    EXPECT_TRUE(tip.Offer(L"本次:0:02:02"));  // shown: every second
+    EXPECT_FALSE(tip.Offer(L"本次:0:02:02"));
     EXPECT_FALSE(tip.SetShown(false));
-    EXPECT_FALSE(tip.Offer(L"本次:0:01:03"));
+    EXPECT_FALSE(tip.Offer(L"本次:0:02:03"));
     EXPECT_FALSE(tip.SetShown(true) && tip.SetShown(true));  // nothing new the second time
 }
 

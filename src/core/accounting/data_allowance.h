@@ -17,6 +17,9 @@ inline constexpr std::int64_t kBytesPerMegabyte = 1'000'000;
 // The largest allowance the options take: 10,000 GB.
 inline constexpr int kMaxDataLimitGigabytes = 10'000;
 
+// The line of the tray tip that shows the month's data against the allowance.
+inline constexpr std::wstring_view kTipDataLine = L"\r\n流量:";
+
 // The allowance in bytes; 0 when none is set.
 std::int64_t ReadDataAllowance(SettingsStore& store);
 

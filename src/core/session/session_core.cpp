@@ -128,7 +128,8 @@ SessionCore::Tick SessionCore::OnTick() {
     }
     tick.warnings = alerts_.CheckWarnings(usage);
     tick.texts.data = DataText(tickSettings_);
-    if (!tick.texts.data.empty()) tick.texts.trayTip += L"\r\n流量:" + tick.texts.data;
+    if (!tick.texts.data.empty())
+        tick.texts.trayTip += std::wstring(kTipDataLine) + tick.texts.data;
     if (BackupFile::IsFullMinute(session)) tick.backup = session;
     return tick;
 }
@@ -140,7 +141,7 @@ SessionTexts SessionCore::OfflineTexts() const {
     texts.trayTip = used.trayTip;
     texts.statusPane = MakeOfflineTexts(history_.Figures()).statusPane;
     texts.data = DataText(settings_);
-    if (!texts.data.empty()) texts.trayTip += L"\r\n流量:" + texts.data;
+    if (!texts.data.empty()) texts.trayTip += std::wstring(kTipDataLine) + texts.data;
     return texts;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/accounting/data_allowance.h"
+
 namespace hourlink {
 
 bool TextSlots::Take(std::size_t slot, std::wstring_view text) {
@@ -53,10 +55,14 @@ std::wstring WithoutSeconds(std::wstring_view text) {
     return out;
 }
 
+std::wstring WithoutRunningFigures(std::wstring_view text) {
+    return WithoutSeconds(text.substr(0, text.find(kTipDataLine)));
+}
+
 bool TrayTipSchedule::Offer(std::wstring_view tip) {
     latest_ = tip;
     if (latest_ == sent_) return false;
-    if (!shown_ && WithoutSeconds(latest_) == WithoutSeconds(sent_)) return false;
+    if (!shown_ && WithoutRunningFigures(latest_) == WithoutRunningFigures(sent_)) return false;
     sent_ = latest_;
     return true;
 }

@@ -38,6 +38,9 @@ bool PaneNeedsMeasure(std::wstring_view before, std::wstring_view after);
 // `text` without the seconds of its clock times ("1:02:03" reads "1:02"), so
 // two tips that differ only in their seconds compare equal.
 std::wstring WithoutSeconds(std::wstring_view text);
+// A tray tip without what moves from one second to the next: its clocks'
+// seconds and the month's data line.
+std::wstring WithoutRunningFigures(std::wstring_view text);
 
 // When the tray icon's tip goes to the shell. Asking the shell costs it a
 // repaint, so while nobody reads the tip it is sent only when more than its
