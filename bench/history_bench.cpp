@@ -101,18 +101,28 @@ void LoadAndListMonth(benchmark::State& state) {
 }
 BENCHMARK(LoadAndListMonth)->Unit(benchmark::kMillisecond);
 
-// A month picked in the month bar: window and fill over a loaded table.
-void ListMonth(benchmark::State& state) {
+// The file loaded into a table once, and a history list of its last month.
+struct LoadedHistory {
     PosixFileSystem files;
     SilentNotifier notifier;
-    ManualClock clock(FirstStart() + (kRecords - 1) * kSpacing);
+    ManualClock clock{FirstStart() + (kRecords - 1) * kSpacing};
     RecordTable table;
-    CFixLenRecDoc doc(files, clock, notifier);
-    if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
-    doc.LoadTable(table);
-    HistoryList list(table, clock);
-    list.SetStartDay(21);
-    list.SetMonth(LastMonth());
+    HistoryList list{table, clock};
+
+    explicit LoadedHistory(benchmark::State& state) {
+        CFixLenRecDoc doc(files, clock, notifier);
+        if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
+        doc.LoadTable(table);
+        list.SetStartDay(21);
+        list.SetMonth(LastMonth());
+    }
+};
+
+// A month picked in the month bar: window and fill over a loaded table.
+void ListMonth(benchmark::State& state) {
+    LoadedHistory loaded(state);
+    HistoryList& list = loaded.list;
+    const RecordTable& table = loaded.table;
     std::size_t rows = 0;
     for (auto _ : state) {
         list.ComputeWindow();
@@ -130,16 +140,8 @@ BENCHMARK(ListMonth)->Unit(benchmark::kMillisecond);
 // The chart of the month shown, as the open chart window makes it each second
 // of a session: argument 0 in hours, 1 in bytes against an allowance.
 void UsageChartOfTheMonth(benchmark::State& state) {
-    PosixFileSystem files;
-    SilentNotifier notifier;
-    ManualClock clock(FirstStart() + (kRecords - 1) * kSpacing);
-    RecordTable table;
-    CFixLenRecDoc doc(files, clock, notifier);
-    if (!doc.OpenForUpdate(File().Path())) state.SkipWithError("open failed");
-    doc.LoadTable(table);
-    HistoryList list(table, clock);
-    list.SetStartDay(21);
-    list.SetMonth(LastMonth());
+    LoadedHistory loaded(state);
+    HistoryList& list = loaded.list;
     list.ComputeWindow();
     list.Fill({});
     MemorySettingsStore settings;
@@ -147,7 +149,7 @@ void UsageChartOfTheMonth(benchmark::State& state) {
     const auto measure = state.range(0) == 0 ? UsageMeasure::kTime : UsageMeasure::kData;
     for (auto _ : state) {
         const UsageChart chart =
-            MakeUsageChart(list, settings, clock.Now(), 600, 5'000'000, measure);
+            MakeUsageChart(list, settings, loaded.clock.Now(), 600, 5'000'000, measure);
         benchmark::DoNotOptimize(MakeUsageChartTexts(chart));
     }
 }

@@ -300,26 +300,14 @@ test::WindowPixels Picture(HIMAGELIST images, int image, COLORREF background) {
     int cx = 0;
     int cy = 0;
     ImageList_GetIconSize(images, &cx, &cy);
-    const RECT r{0, 0, cx, cy};
-    test::WindowPixels picture;
-    picture.width = cx;
-    picture.height = cy;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    HBRUSH brush = CreateSolidBrush(background);
-    FillRect(dc, &r, brush);
-    ImageList_Draw(images, image, dc, 0, 0, ILD_NORMAL);
-    GdiFlush();
-    for (int i = 0; i < cx * cy; ++i)
-        picture.pixels.push_back(static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF);
-    SelectObject(dc, old);
-    DeleteObject(brush);
-    DeleteObject(dib);
-    DeleteDC(dc);
+    test::WindowPixels picture = test::PaintedPixels(cx, cy, [&](HDC dc) {
+        const RECT r{0, 0, cx, cy};
+        HBRUSH brush = CreateSolidBrush(background);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        ImageList_Draw(images, image, dc, 0, 0, ILD_NORMAL);
+    });
+    for (std::uint32_t& c : picture.pixels) c &= 0xFFFFFF;
     return picture;
 }
 

@@ -23,30 +23,35 @@ struct WindowPixels {
 };
 
 // What the screen shows in `r`.
-inline WindowPixels CaptureScreen(const RECT& r) {
+// What `paint(dc)` draws into a width x height picture in memory, top row
+// first, a 0x00RRGGBB value per pixel.
+template <typename Paint>
+WindowPixels PaintedPixels(int width, int height, Paint&& paint) {
     WindowPixels shot;
-    shot.width = r.right - r.left;
-    shot.height = r.bottom - r.top;
+    shot.width = width;
+    shot.height = height;
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = shot.width;
-    bi.bmiHeader.biHeight = -shot.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+    paint(memory);
     GdiFlush();
     const auto* p = static_cast<const std::uint32_t*>(bits);
-    shot.pixels.assign(p, p + static_cast<std::size_t>(shot.width) * shot.height);
+    shot.pixels.assign(p, p + static_cast<std::size_t>(width) * height);
     SelectObject(memory, old);
     DeleteObject(dib);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return shot;
+}
+
+inline WindowPixels CaptureScreen(const RECT& r) {
+    return PaintedPixels(r.right - r.left, r.bottom - r.top, [&](HDC memory) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
 }
 
 // What the screen shows where the window is, frame included.

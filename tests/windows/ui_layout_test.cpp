@@ -668,27 +668,21 @@ int InkLeft(HWND header, int column) {
     item.cchTextMax = 64;
     Header_GetItem(header, column, &item);
     const int width = 64;
-    const int height = 64;
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ oldBitmap = SelectObject(dc, dib);
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
-    PatBlt(dc, 0, 0, width, height, WHITENESS);
-    SetTextColor(dc, RGB(0, 0, 0));
-    TextOutW(dc, 0, 0, title, 1);
-    GdiFlush();
+    const test::WindowPixels ink = test::PaintedPixels(width, 64, [&](HDC dc) {
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(header, WM_GETFONT, 0, 0)));
+        PatBlt(dc, 0, 0, width, 64, WHITENESS);
+        SetTextColor(dc, RGB(0, 0, 0));
+        TextOutW(dc, 0, 0, title, 1);
+        SelectObject(dc, old);
+    });
     int left = width;
-    for (int i = 0; i < width * height; ++i) {
-        const std::uint32_t c = static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF;
-        if ((c >> 16) + (c >> 8 & 0xFF) + (c & 0xFF) < 200) left = std::min(left, i % width);
+    for (std::size_t i = 0; i < ink.pixels.size(); ++i) {
+        const std::uint32_t c = ink.pixels[i] & 0xFFFFFF;
+        if ((c >> 16) + (c >> 8 & 0xFF) + (c & 0xFF) < 200) {
+            left = std::min(left, static_cast<int>(i % width));
+        }
     }
-    SelectObject(dc, oldFont);
-    SelectObject(dc, oldBitmap);
-    DeleteObject(dib);
-    DeleteDC(dc);
     return left;
 }
 
@@ -724,9 +718,9 @@ TEST_F(UiLayout, MainWindowScreenshotShowsTheSortedColumnsTitleInPlace) {
         return shot.pixels[static_cast<size_t>(y * shot.width + x)] & 0xFFFFFF;
     };
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    EXPECT_EQ(at(item.left + 1, item.top + 1),
-              static_cast<std::uint32_t>(GetRValue(face) << 16 | GetGValue(face) << 8 |
-                                         GetBValue(face)));
+    EXPECT_EQ(
+        at(item.left + 1, item.top + 1),
+        static_cast<std::uint32_t>(GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face)));
     RECT title = {item.right, item.bottom, item.left, item.top};
     for (int y = item.top; y < item.bottom; ++y) {
         for (int x = item.left; x < item.right; ++x) {
