@@ -50,8 +50,7 @@ class UsageAlertsTest : public ::testing::Test {
 
     // December 2026 of start day 1, on the 10th at noon.
     MonthUsage December(std::int64_t bytes, std::int64_t billed = 0) {
-        return {{2026, 12}, {At(2026, 12, 1), At(2027, 1, 1)}, At(2026, 12, 10, 12), billed,
-                bytes};
+        return {{2026, 12}, 1, At(2026, 12, 10, 12), billed, bytes};
     }
 };
 
@@ -132,9 +131,14 @@ TEST_F(UsageAlertsTest, EachLimitWarnsOnceAMonthAtItsShareWithThePacesDay) {
 }
 
 TEST(DataAllowance, GigabytesAreTypedAndShownToTheMegabyte) {
-    for (const auto& [text, megabytes] : std::initializer_list<std::pair<const wchar_t*, int>>{
-             {L"0", 0}, {L" 2 ", 2000}, {L"1.5", 1500}, {L"0.002", 2}, {L"10000", 10'000'000},
-             {L".5", 500}, {L"3.", 3000}}) {
+    for (const auto& [text, megabytes] :
+         std::initializer_list<std::pair<const wchar_t*, int>>{{L"0", 0},
+                                                               {L" 2 ", 2000},
+                                                               {L"1.5", 1500},
+                                                               {L"0.002", 2},
+                                                               {L"10000", 10'000'000},
+                                                               {L".5", 500},
+                                                               {L"3.", 3000}}) {
         EXPECT_EQ(ParseGigabytes(text), megabytes) << text;
     }
     for (const wchar_t* bad : {L"", L"-1", L"10000.001", L"10001", L"1.2345", L"1,5", L"1.2.3",
@@ -147,7 +151,9 @@ TEST(DataAllowance, GigabytesAreTypedAndShownToTheMegabyte) {
         EXPECT_EQ(ParseGigabytes(GigabytesText(megabytes)), megabytes);
     }
     for (const auto& [bytes, text] : std::initializer_list<std::pair<std::int64_t, const wchar_t*>>{
-             {999'999, L"999 KB"}, {12'345'678, L"12.3 MB"}, {1'234'567'890, L"1.23 GB"},
+             {999'999, L"999 KB"},
+             {12'345'678, L"12.3 MB"},
+             {1'234'567'890, L"1.23 GB"},
              {123'456'789'012, L"123.5 GB"}}) {
         EXPECT_EQ(FormatDataAmount(bytes), text);
     }

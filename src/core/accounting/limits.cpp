@@ -45,10 +45,16 @@ void LimitMonitor::SetDropAlarm(LimitDecision& decision, DropAlarmState state) {
     decision.dropAlarm = state;
 }
 
-LimitDecision LimitMonitor::HangUpWithConfirmation() const {
+LimitDecision ReachedLimitDecision(SettingsStore& store, bool locked, std::wstring popupText) {
+    const AlarmOptions options = ReadAlarmOptions(store);
     LimitDecision decision;
-    decision.action =
-        Locked() ? LimitDecision::Action::kHangUpNow : LimitDecision::Action::kConfirmHangUp;
+    if (options.hangUp) {
+        decision.action =
+            locked ? LimitDecision::Action::kHangUpNow : LimitDecision::Action::kConfirmHangUp;
+    } else if (options.window) {
+        decision.action = LimitDecision::Action::kShowPopup;
+        decision.popupText = std::move(popupText);
+    }
     return decision;
 }
 
@@ -66,9 +72,8 @@ LimitDecision LimitMonitor::CheckMonth(int accumulatedMinutes) {
     // While the program is locked the alarm stays lowered, so its actions run
     // again at every tick (with HangUp set, that hangs up at once).
     if (!Locked()) monthAlarm_ = true;
-    if (options.window && !options.hangUp) return MonthPopup();
-    if (options.hangUp) return HangUpWithConfirmation();
-    return {};
+    const LimitDecision decision = ReachedLimitDecision(store_, Locked(), {});
+    return decision.action == LimitDecision::Action::kShowPopup ? MonthPopup() : decision;
 }
 
 LimitDecision LimitMonitor::MonthPopup() {
@@ -87,20 +92,14 @@ LimitDecision LimitMonitor::MonthPopup() {
 LimitDecision LimitMonitor::CheckDay(std::int64_t todayTotal, std::int64_t sessionSeconds) {
     const int limitHours = ReadSetting(store_, settings::kDayLimit, kDefaultDayLimitHours);
     const std::int64_t minutes = (todayTotal + sessionSeconds) / 60;
-    LimitDecision decision;
     if (minutes >= std::int64_t{limitHours} * 60) {
-        if (dayAlarm_) return decision;
+        if (dayAlarm_) return {};
         dayAlarm_ = true;
+        LimitDecision decision = ReachedLimitDecision(store_, Locked(), DayPopupText(limitHours));
         SetDropAlarm(decision, DropAlarmState::kDay);
-        const AlarmOptions options = ReadAlarmOptions(store_);
-        if (options.window && !options.hangUp) {
-            decision.action = LimitDecision::Action::kShowPopup;
-            decision.popupText = DayPopupText(limitHours);
-        } else if (options.hangUp) {
-            decision.action = HangUpWithConfirmation().action;
-        }
         return decision;
     }
+    LimitDecision decision;
     if (dayAlarm_) {
         dayAlarm_ = false;
         SetDropAlarm(decision, DropAlarmState::kNone);

@@ -32,6 +32,11 @@ struct LimitDecision {
     std::optional<DropAlarmState> dropAlarm;
 };
 
+// What a limit reached asks for with the user's alarm options: the popup with
+// `popupText` (AlarmWindow without HangUp), the hang-up with its countdown
+// (HangUp; at once while the program is locked), or nothing.
+LimitDecision ReachedLimitDecision(SettingsStore& store, bool locked, std::wstring popupText);
+
 class LimitMonitor {
   public:
     // Answers whether the program lock is in force.
@@ -68,7 +73,6 @@ class LimitMonitor {
 
   private:
     bool Locked() const { return isLocked_ && isLocked_(); }
-    LimitDecision HangUpWithConfirmation() const;
     void SetDropAlarm(LimitDecision& decision, DropAlarmState state);
 
     SettingsStore& store_;

@@ -118,9 +118,8 @@ SessionCore::Tick SessionCore::OnTick() {
     tick.traffic = traffic_.Sample(network_.IsNtFamily(), ras_, name_);
     tick.trafficFigures = traffic_.Figures();
     // The month's data is judged on this tick's sample, the time on its seconds.
-    const MonthUsage usage{
-        history_.CurrentMonth(), AccountingPeriod(history_.CurrentMonth(), history_.StartDay()),
-        clock_.Now(), history_.CurrentFigures().monthBilled + session, MonthBytes()};
+    const MonthUsage usage{history_.CurrentMonth(), history_.StartDay(), clock_.Now(),
+                           history_.CurrentFigures().monthBilled + session, MonthBytes()};
     if (!limitDialogOpen_) {
         if (LimitDecision d = alerts_.CheckData(usage); d.action != LimitDecision::Action::kNone) {
             tick.decisions.push_back(std::move(d));

@@ -14,10 +14,12 @@ namespace {
 // The day on which `used` reaches `limit` at the month's average pace so far.
 std::optional<CalendarDate> ProjectedDay(const MonthUsage& usage, std::int64_t used,
                                          std::int64_t limit) {
-    const std::vector<UsageDay> days = PeriodDays(usage.period);
-    if (days.empty() || usage.now < usage.period.begin) return std::nullopt;
+    // Only a warning due asks, so the tick computes no period.
+    const Period period = AccountingPeriod(usage.month, usage.startDay);
+    const std::vector<UsageDay> days = PeriodDays(period);
+    if (days.empty() || usage.now < period.begin) return std::nullopt;
     const int total = static_cast<int>(days.size());
-    const int elapsed = usage.now >= usage.period.end ? total : DayIndexOf(days, usage.now) + 1;
+    const int elapsed = usage.now >= period.end ? total : DayIndexOf(days, usage.now) + 1;
     const int day = ProjectLimitDay(elapsed, total, used, limit);
     if (day < 0) return std::nullopt;
     return days[static_cast<std::size_t>(day)].date;
@@ -60,16 +62,9 @@ LimitDecision UsageAlerts::CheckData(const MonthUsage& usage) {
     }
     const bool locked = isLocked_ && isLocked_();
     if (!locked) WriteSetting(store_, settings::kDataAlarmed, mark);
-    LimitDecision decision;
-    const bool window = ReadSetting(store_, settings::kAlarmWindow) != 0;
-    const bool hangUp = ReadSetting(store_, settings::kHangUp) != 0;
-    if (hangUp) {
-        decision.action =
-            locked ? LimitDecision::Action::kHangUpNow : LimitDecision::Action::kConfirmHangUp;
+    LimitDecision decision = ReachedLimitDecision(store_, locked, DataPopupText(allowance));
+    if (decision.action == LimitDecision::Action::kConfirmHangUp) {
         decision.countdownText = kDataCountdownText;
-    } else if (window) {
-        decision.action = LimitDecision::Action::kShowPopup;
-        decision.popupText = DataPopupText(allowance);
     }
     return decision;
 }

@@ -16,8 +16,8 @@ namespace hourlink {
 
 // Where the current accounting month stands at a tick.
 struct MonthUsage {
-    YearMonth month;  // the current accounting month
-    Period period;    // its period
+    YearMonth month;   // the current accounting month
+    int startDay = 1;  // Property/StartDate, which places the month's period
     std::int64_t now = 0;
     // What the monthly time check counts: billed seconds with the correction
     // and the running session.
