@@ -146,6 +146,22 @@ class HourlinkViewTest : public ::testing::Test {
         Pump();
     }
 
+    // A LAN session from 11:30 on the 25th begins, as the session core passes
+    // it on: the model takes the session, the view its live row.
+    ConnectionStatus StartLiveSession(std::uint8_t continuation = 0) {
+        ConnectionStatus status;
+        status.online = 1;
+        status.start = At(2004, 3, 25, 11, 30);
+        status.type = 2;
+        status.continuation = continuation;
+        status.SetName("ADSL");
+        status.SetClientIp("10.0.0.10");
+        auto row = model_.OnSessionStart(status);
+        EXPECT_TRUE(row);
+        if (row) view_.AddLiveRow(std::move(*row));
+        return status;
+    }
+
     void Select(std::initializer_list<int> rows) {
         ListView_SetItemState(view_.Hwnd(), -1, 0, LVIS_SELECTED);
         for (int row : rows) ListView_SetItemState(view_.Hwnd(), row, LVIS_SELECTED, LVIS_SELECTED);
@@ -262,16 +278,7 @@ TEST_F(HourlinkViewTest, SelectionTotalsOfThreeRowsOfAnHour) {
 
 TEST_F(HourlinkViewTest, RunningSessionGetsALiveRowAndIsCompletedAtItsEnd) {
     view_.LoadRecords();
-    ConnectionStatus status;
-    status.online = 1;
-    status.start = At(2004, 3, 25, 11, 30);
-    status.type = 2;
-    status.SetName("ADSL");
-    status.SetClientIp("10.0.0.10");
-    // As the session core does: the model takes the session, the view its row.
-    auto row = model_.OnSessionStart(status);
-    ASSERT_TRUE(row);
-    view_.AddLiveRow(std::move(*row));
+    ConnectionStatus status = StartLiveSession();
     ASSERT_EQ(view_.RowCount(), 6);
     EXPECT_EQ(view_.ItemText(5, kColumnStart), L"2004/03/25 11:30:00");
     EXPECT_EQ(view_.ItemText(5, kColumnName), L"ADSL");
@@ -332,16 +339,7 @@ TEST_F(HourlinkViewTest, ScreenshotShowsTheLiveRowsPicture) {
     ClickHeader(kColumnStart);
     Select({1, 2});
     // A running session that continues a dropped one still shows the plain face.
-    ConnectionStatus status;
-    status.online = 1;
-    status.start = At(2004, 3, 25, 11, 30);
-    status.type = 2;
-    status.continuation = 1;
-    status.SetName("ADSL");
-    status.SetClientIp("10.0.0.10");
-    auto row = model_.OnSessionStart(status);
-    ASSERT_TRUE(row);
-    view_.AddLiveRow(std::move(*row));
+    StartLiveSession(1);
     const std::vector<std::wstring> starts = Column(kColumnStart);
     const auto live = std::find(starts.begin(), starts.end(), L"2004/03/25 11:30:00");
     ASSERT_NE(live, starts.end());
