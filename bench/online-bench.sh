@@ -25,6 +25,10 @@
 # turns, for a before-and-after comparison on the same machine and load. The
 # targets are judged on HOURLINK_EXE; the exit code is 1 when one is missed.
 #
+# REQUESTS=1 also prints which requests the program and winedevice made, per
+# case and second, and keeps each trace (trace-LABEL-RUN.log, with its marks
+# and pids) in the work folder.
+#
 # Usage: bench/online-bench.sh WINDOWS_BUILD_DIR. Needs root and `ip netns`;
 # without them it prints SKIPPED and succeeds.
 set -euo pipefail
@@ -192,6 +196,16 @@ session() {
     $figures trace "$trace" "$marks" "$work/pids.txt" | while read -r case role count elapsed; do
       echo "$label $run $case rt_$role $(echo "scale=4; $count / $elapsed" | bc)"
     done >>"$figures_of"
+    # REQUESTS=1: what the program's round trips were, per case and second.
+    if [[ -n ${REQUESTS:-} ]]; then
+      echo "$label, run $run: the program's requests per second"
+      $figures requests "$trace" "$marks" "$work/pids.txt" program
+      echo "$label, run $run: winedevice's requests per second"
+      $figures requests "$trace" "$marks" "$work/pids.txt" winedevice
+      cp "$trace" "$work/trace-$label-$run.log"
+      cp "$marks" "$work/marks-$label-$run.txt"
+      cp "$work/pids.txt" "$work/pids-$label-$run.txt"
+    fi
     rm -f "$trace"
   fi
   stop_wine

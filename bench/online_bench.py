@@ -5,6 +5,7 @@ seconds, the server round trips in a wineserver trace, and the table.
   online_bench.py sample PROGRAM_PID WINESERVER_PID SECONDS
       prints "elapsed_s program_cpu_ms program_wakeups wineserver_cpu_ms"
   online_bench.py trace TRACE_FILE MARKS_FILE PIDS_FILE
+  online_bench.py requests TRACE_FILE MARKS_FILE PIDS_FILE [ROLE]
       MARKS_FILE: "case first_byte last_byte elapsed_s" a line; PIDS_FILE:
       "role unix_pid" a line. Prints "case role round_trips elapsed_s" a line.
   online_bench.py table RESULTS_FILE TARGET_LABEL
@@ -114,6 +115,24 @@ def count_round_trips(text, marks, pids):
     return out
 
 
+def request_names(text, marks, pids, role="program"):
+    """Per case, how many of each request one role's threads made per second,
+    most first: where the round trips of a tick go."""
+    end = max(last for _, _, last, _ in marks)
+    owners = thread_owners(text[:end].decode("utf-8", "replace").splitlines())
+    wanted = {unix_pid for r, unix_pid in pids if r == role}
+    out = []
+    for case, first, last, elapsed in marks:
+        names = {}
+        for line in text[first:last].decode("utf-8", "replace").splitlines():
+            m = REQUEST.match(line)
+            if m and owners.get(m.group(1)) in wanted:
+                names[m.group(2)] = names.get(m.group(2), 0) + 1
+        for name, count in sorted(names.items(), key=lambda kv: -kv[1]):
+            out.append((case, name, count / elapsed))
+    return out
+
+
 # --- The table ------------------------------------------------------------------
 
 CASES = [("offline", "offline, hidden"), ("hidden", "online, in the tray"), ("shown", "online, window shown")]
@@ -209,6 +228,13 @@ def main(argv):
         pids = [(r, int(p)) for r, p in (l.split() for l in open(argv[4]) if l.strip())]
         for case, role, count, elapsed in count_round_trips(text, marks, pids):
             print(case, role, count, f"{elapsed:.3f}")
+        return 0
+    if len(argv) in (5, 6) and argv[1] == "requests":
+        text = open(argv[2], "rb").read()
+        marks = [(c, int(a), int(b), float(e)) for c, a, b, e in (l.split() for l in open(argv[3]) if l.strip())]
+        pids = [(r, int(p)) for r, p in (l.split() for l in open(argv[4]) if l.strip())]
+        for case, name, rate in request_names(text, marks, pids, *argv[5:]):
+            print(f"{case:8} {name:32} {rate:6.2f}")
         return 0
     if len(argv) == 4 and argv[1] == "table":
         lines, verdicts, ok = table(load(open(argv[2])), argv[3])

@@ -274,6 +274,22 @@ TEST_F(NetworkPlatformTest, InterfaceTableCountsLoopbackTraffic) {
     ASSERT_EQ(platform_.GetInterfaceTable(rows), 0u);
     EXPECT_GE(rows.size(), 2u);  // loopback and at least one more: the table grew
     for (const auto& row : rows) EXPECT_FALSE(row.description.empty());
+
+    // One row read alone, by the identifier the table gave (this platform) and
+    // by its index (a platform that never read the table), is the table's row.
+    Win32NetworkPlatform fresh;
+    for (const auto& row : rows) {
+        for (NetworkPlatform* reader : {static_cast<NetworkPlatform*>(&platform_),
+                                        static_cast<NetworkPlatform*>(&fresh)}) {
+            InterfaceRow alone;
+            ASSERT_EQ(reader->GetInterfaceRow(row.index, alone), 0u) << row.index;
+            EXPECT_EQ(alone.index, row.index);
+            EXPECT_EQ(alone.description, row.description);
+            EXPECT_GE(alone.inOctets, row.inOctets);
+        }
+    }
+    InterfaceRow none;
+    EXPECT_NE(platform_.GetInterfaceRow(0x7fffffff, none), 0u);
 }
 
 // ---- Wininet ----

@@ -398,8 +398,15 @@ std::uint32_t Win32NetworkPlatform::GetInterfaceTable(std::vector<InterfaceRow>&
     // adapters from devices.
     MIB_IF_TABLE2* table = nullptr;
     if (const DWORD result = GetIfTable2(&table); result != NO_ERROR) return result;
-    for (ULONG i = 0; i < table->NumEntries; ++i) rows.push_back(RowOf(table->Table[i]));
+    std::unordered_map<std::uint32_t, std::uint64_t> luids;
+    for (ULONG i = 0; i < table->NumEntries; ++i) {
+        const MIB_IF_ROW2& row = table->Table[i];
+        rows.push_back(RowOf(row));
+        luids[row.InterfaceIndex] = row.InterfaceLuid.Value;
+    }
     FreeMibTable(table);
+    std::lock_guard lock(luidMutex_);
+    luids_ = std::move(luids);
     return 0;
 }
 
@@ -407,6 +414,12 @@ std::uint32_t Win32NetworkPlatform::GetInterfaceRow(std::uint32_t index, Interfa
     // One interface, 64-bit counters: what a tick reads of the session's LAN.
     MIB_IF_ROW2 entry{};
     entry.InterfaceIndex = index;
+    {
+        std::lock_guard lock(luidMutex_);
+        if (const auto known = luids_.find(index); known != luids_.end()) {
+            entry.InterfaceLuid.Value = known->second;
+        }
+    }
     if (const DWORD result = GetIfEntry2(&entry); result != NO_ERROR) return result;
     row = RowOf(entry);
     return 0;

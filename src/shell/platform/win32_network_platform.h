@@ -11,7 +11,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_map>
 
 #include "core/net/network_platform.h"
 
@@ -117,6 +119,13 @@ class Win32NetworkPlatform final : public NetworkPlatform {
 
     HMODULE rasLibrary_ = nullptr;
     std::unique_ptr<RasFunctions> ras_;
+    // Each interface's locally unique identifier by index, from the last table
+    // read. A row asked for by its LUID is one request to the system; by its
+    // index the system first looks the LUID up (under Wine a second request
+    // to the network driver, every tick). A LUID is never given to another
+    // interface, so a vanished one fails rather than read a newcomer.
+    std::mutex luidMutex_;
+    std::unordered_map<std::uint32_t, std::uint64_t> luids_;
     std::shared_ptr<WinsockSession> winsock_;
 };
 

@@ -82,8 +82,9 @@ bool CDropWindow::MakeWindow() {
 bool CDropWindow::OnInitDialog() {
     // The texts given before the window existed (the template's are empty).
     for (std::size_t slot = 0; slot < std::size(kItemIds); ++slot) {
+        items_[slot] = GetDlgItem(Hwnd(), kItemIds[slot]);
         const std::wstring& text = itemTexts_.Text(slot);
-        if (!text.empty()) SetDlgItemTextW(Hwnd(), kItemIds[slot], text.c_str());
+        if (!text.empty()) SetWindowTextW(items_[slot], text.c_str());
     }
     FitDataRow();
     if (!brush_) brush_ = CreateSolidBrush(theme_.background);
@@ -118,7 +119,7 @@ void CDropWindow::SetItemText(int id, std::wstring_view text) {
     std::size_t slot = 0;
     while (slot < std::size(kItemIds) && kItemIds[slot] != id) ++slot;
     if (!itemTexts_.Take(slot, text) || !Hwnd()) return;
-    SetDlgItemTextW(Hwnd(), id, std::wstring(text).c_str());
+    SetWindowTextW(items_[slot], std::wstring(text).c_str());
 }
 
 void CDropWindow::SetMonthTime(std::wstring_view text) {

@@ -16,6 +16,8 @@
 // its double click (32771) and its close request through its Reports.
 #pragma once
 
+#include <array>
+
 #include <windows.h>
 
 #include <functional>
@@ -115,6 +117,9 @@ class CDropWindow : public win::Dialog {
     bool translucent_ = false;
     // The month, session, download, upload and data texts last set.
     TextSlots itemTexts_{5};
+    // Their labels, found once: under Wine each GetDlgItem asks the server for
+    // the window's children.
+    std::array<HWND, 5> items_{};
 };
 
 }  // namespace hourlink
