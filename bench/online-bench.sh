@@ -14,6 +14,9 @@
 #  - its wake-ups: the voluntary context switches of its threads;
 #  - wineserver's CPU time; online, what is above the offline floor of the
 #    same run.
+# Each run also measures the bare ticker (bench/online/bare_ticker.cpp): a window
+# that only shows a clock and one interface's counters once a second, online,
+# in the same Wine; the program in the tray is that plus its own work.
 # Then the same again under a tracing wineserver (-d, every request it serves)
 # with windows of TRACE_SECONDS (default 10): the server round trips of the
 # program's threads, and of Explorer's and winedevice's, which work for it
@@ -214,6 +217,33 @@ session() {
   cat "$figures_of" >>"$results"
 }
 
+# The bare ticker (bench/online/bare_ticker.cpp), a window that shows a
+# clock and one interface's counters once a second and does nothing else,
+# measured online like the program in the tray: what a tick cannot cost less
+# than under this Wine on this machine.
+ticker_session() {
+  local prog server
+  stop_wine
+  lan_on
+  in_ns wineserver -p || fail "a wineserver still runs in the prefix"
+  in_ns wine "$ticker" &
+  program_pid=$!
+  wt wait-window "Hourlink ticker" 60000 >/dev/null || fail "the bare ticker did not show its window"
+  prog=$(one_pid bare_ticker.exe)
+  server=$(one_pid 'wineserver*')
+  park_mouse
+  sleep "$settle"
+  read -r elapsed cpu wakeups server_ms < <($figures sample "$prog" "$server" "$window") ||
+    fail "no figures for the bare ticker"
+  echo "bare_ticker $run hidden cpu $(echo "scale=4; $cpu / $elapsed" | bc)" >>"$results"
+  echo "bare_ticker $run hidden wakeups $(echo "scale=4; $wakeups / $elapsed" | bc)" >>"$results"
+  stop_wine
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
+}
+ticker=$windows/bench/bare_ticker.exe
+[[ -f "$ticker" ]] || fail "no $ticker"
+
 command -v bc >/dev/null || skip "bc is needed for the arithmetic"
 echo "online-bench: ${labels[*]}; $runs runs of ${window}s windows (${trace_window}s traced) in $ns"
 for ((run = 1; run <= runs; run++)); do
@@ -226,6 +256,8 @@ for ((run = 1; run <= runs; run++)); do
       session "$label" $mode || session "$label" $mode || fail "$label: the session did not go online twice"
     done
   done
+  echo "run $run: bare_ticker"
+  ticker_session
 done
 
 echo
