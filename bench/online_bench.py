@@ -13,6 +13,7 @@ seconds, the server round trips in a wineserver trace, and the table.
       CPU as "server_raw", the floor taken off here). Prints the
       table and the targets of TARGET_LABEL; exits 1 when one is missed.
 """
+import collections
 import os
 import re
 import statistics
@@ -95,8 +96,9 @@ def thread_owners(lines):
     return owners
 
 
-def count_round_trips(text, marks, pids):
-    """Requests of each role's processes within each marked byte range.
+def requests_by_case(text, marks, pids):
+    """(case, elapsed, [(role, request name), ...]) for each marked byte range:
+    the requests of the processes of each role.
 
     A thread id is only reused after its thread ended, so the owners are taken
     from the whole trace up to the end of the last range: the program's threads
@@ -104,32 +106,31 @@ def count_round_trips(text, marks, pids):
     end = max(last for _, _, last, _ in marks)
     owners = thread_owners(text[:end].decode("utf-8", "replace").splitlines())
     role_of = {unix_pid: role for role, unix_pid in pids}
-    out = []
     for case, first, last, elapsed in marks:
-        counts = {role: 0 for role, _ in pids}
+        requests = []
         for line in text[first:last].decode("utf-8", "replace").splitlines():
             m = REQUEST.match(line)
-            if m and m.group(1) in owners and owners[m.group(1)] in role_of:
-                counts[role_of[owners[m.group(1)]]] += 1
-        out.extend((case, role, counts[role], elapsed) for role in dict.fromkeys(r for r, _ in pids))
+            if m and owners.get(m.group(1)) in role_of:
+                requests.append((role_of[owners[m.group(1)]], m.group(2)))
+        yield case, elapsed, requests
+
+
+def count_round_trips(text, marks, pids):
+    """Requests of each role's processes within each marked byte range."""
+    out = []
+    for case, elapsed, requests in requests_by_case(text, marks, pids):
+        for role in dict.fromkeys(r for r, _ in pids):
+            out.append((case, role, sum(1 for r, _ in requests if r == role), elapsed))
     return out
 
 
 def request_names(text, marks, pids, role="program"):
     """Per case, how many of each request one role's threads made per second,
     most first: where the round trips of a tick go."""
-    end = max(last for _, _, last, _ in marks)
-    owners = thread_owners(text[:end].decode("utf-8", "replace").splitlines())
-    wanted = {unix_pid for r, unix_pid in pids if r == role}
     out = []
-    for case, first, last, elapsed in marks:
-        names = {}
-        for line in text[first:last].decode("utf-8", "replace").splitlines():
-            m = REQUEST.match(line)
-            if m and owners.get(m.group(1)) in wanted:
-                names[m.group(2)] = names.get(m.group(2), 0) + 1
-        for name, count in sorted(names.items(), key=lambda kv: -kv[1]):
-            out.append((case, name, count / elapsed))
+    for case, elapsed, requests in requests_by_case(text, marks, pids):
+        names = collections.Counter(name for r, name in requests if r == role)
+        out.extend((case, name, count / elapsed) for name, count in names.most_common())
     return out
 
 

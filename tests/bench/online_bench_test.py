@@ -50,6 +50,9 @@ pids = [("program", 100), ("explorer", 300), ("child", 200)]
 counts = {role: n for _, role, n, _ in ob.count_round_trips(text, marks, pids)}
 # 0024 twice with the empty request, 0030, and 0040 now the program's.
 check(counts == {"program": 4, "explorer": 0, "child": 1}, f"round trips {counts}")
+names = {name: rate for _, name, rate in ob.request_names(text, marks, pids)}
+check(names == {"get_message": 0.5, "select": 0.5, "set_window_text": 0.5, "get_thread_times": 0.5},
+      f"the program's requests {names}")
 
 # (results lines, metric, case, expected per-run values)
 floors = [

@@ -11,19 +11,22 @@ void CachedSettingsStore::Forget() {
 
 int CachedSettingsStore::ReadInt(std::wstring_view section, std::wstring_view key,
                                  int defaultValue) {
-    IntKey id{std::wstring(section), std::wstring(key), defaultValue};
-    if (auto found = ints_.find(id); found != ints_.end()) return found->second;
+    if (auto found = ints_.find(std::tuple(section, key, defaultValue)); found != ints_.end()) {
+        return found->second;
+    }
     const int value = store_.ReadInt(section, key, defaultValue);
-    ints_.emplace(std::move(id), value);
+    ints_.emplace(IntKey{section, key, defaultValue}, value);
     return value;
 }
 
 std::wstring CachedSettingsStore::ReadString(std::wstring_view section, std::wstring_view key,
                                              std::wstring_view defaultValue) {
-    StringKey id{std::wstring(section), std::wstring(key), std::wstring(defaultValue)};
-    if (auto found = strings_.find(id); found != strings_.end()) return found->second;
+    if (auto found = strings_.find(std::tuple(section, key, defaultValue));
+        found != strings_.end()) {
+        return found->second;
+    }
     std::wstring value = store_.ReadString(section, key, defaultValue);
-    strings_.emplace(std::move(id), value);
+    strings_.emplace(StringKey{section, key, defaultValue}, value);
     return value;
 }
 

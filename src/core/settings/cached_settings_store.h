@@ -38,8 +38,23 @@ class CachedSettingsStore : public SettingsStore {
     void DropValue(std::wstring_view section, std::wstring_view key);
 
     SettingsStore& store_;
-    std::map<IntKey, int> ints_;
-    std::map<StringKey, std::wstring> strings_;
+    // Keys compare as views of their parts, so a read that hits (many a
+    // tick) is looked up by views and allocates nothing.
+    struct KeyLess {
+        using is_transparent = void;
+        template <typename A, typename B>
+        bool operator()(const A& a, const B& b) const {
+            return Views(a) < Views(b);
+        }
+        template <typename... Parts>
+        static auto Views(const std::tuple<Parts...>& key) {
+            return std::apply([](const auto&... part) { return std::tuple(View(part)...); }, key);
+        }
+        static std::wstring_view View(std::wstring_view text) { return text; }
+        static int View(int value) { return value; }
+    };
+    std::map<IntKey, int, KeyLess> ints_;
+    std::map<StringKey, std::wstring, KeyLess> strings_;
 };
 
 }  // namespace hourlink

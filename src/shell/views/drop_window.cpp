@@ -17,8 +17,8 @@ namespace {
 constexpr BYTE kTranslucentAlpha = 100;
 
 // The labels the frame's texts go to, in their slots' order.
-constexpr int kItemIds[] = {IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD,
-                            IDC_DROP_DATA};
+constexpr std::array kItemIds{IDC_DROP_MONTH, IDC_DROP_SESSION, IDC_DROP_DOWNLOAD, IDC_DROP_UPLOAD,
+                             IDC_DROP_DATA};
 constexpr std::size_t kDataSlot = 4;
 // The client height in dialog units with and without the data row.
 constexpr int kHeightWithData = 38;
@@ -81,6 +81,7 @@ bool CDropWindow::MakeWindow() {
 
 bool CDropWindow::OnInitDialog() {
     // The texts given before the window existed (the template's are empty).
+    static_assert(kItemIds.size() == kItems);
     for (std::size_t slot = 0; slot < std::size(kItemIds); ++slot) {
         items_[slot] = GetDlgItem(Hwnd(), kItemIds[slot]);
         const std::wstring& text = itemTexts_.Text(slot);

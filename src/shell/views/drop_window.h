@@ -16,10 +16,9 @@
 // its double click (32771) and its close request through its Reports.
 #pragma once
 
-#include <array>
-
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -115,11 +114,12 @@ class CDropWindow : public win::Dialog {
     HBRUSH brush_ = nullptr;
     DropAlarmState alarm_ = DropAlarmState::kNone;
     bool translucent_ = false;
-    // The month, session, download, upload and data texts last set.
-    TextSlots itemTexts_{5};
-    // Their labels, found once: under Wine each GetDlgItem asks the server for
-    // the window's children.
-    std::array<HWND, 5> items_{};
+    // The month, session, download, upload and data texts last set, and their
+    // labels, found once: under Wine each GetDlgItem asks the server for the
+    // window's children.
+    static constexpr std::size_t kItems = 5;
+    TextSlots itemTexts_{kItems};
+    std::array<HWND, kItems> items_{};
 };
 
 }  // namespace hourlink
