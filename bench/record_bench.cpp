@@ -104,12 +104,13 @@ void BM_ScanMonthWindow(benchmark::State& state) {
     const std::uint32_t to = from + kMonth;
     std::int64_t sessions = 0;
     for (auto _ : state) {
-        const std::int64_t total = table.Read([&](std::span<const SessionRecord> rows) {
+        const std::int64_t total = table.Read([&](const CompactRecords& rows) {
             std::int64_t sum = 0;
             sessions = 0;
-            for (const SessionRecord& r : rows) {
-                if (r.start >= from && r.start < to) {
-                    sum += r.duration;
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                const std::uint32_t start = rows.StartAt(i);
+                if (start >= from && start < to) {
+                    sum += rows[i].duration;
                     ++sessions;
                 }
             }

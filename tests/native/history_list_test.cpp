@@ -69,7 +69,7 @@ TEST_F(HistoryListTest, MonthWindowPutsARecordAtItsStartIntoThePreviousMonth) {
     EXPECT_EQ(FindMonthWindow(records, march), (MonthWindow{0, 1}));
     EXPECT_TRUE(FindMonthWindow(records, AccountingPeriod({2004, 6}, 21)).Empty());
     EXPECT_TRUE(FindMonthWindow(records, AccountingPeriod({2004, 1}, 21)).Empty());
-    EXPECT_TRUE(FindMonthWindow({}, april).Empty());
+    EXPECT_TRUE(FindMonthWindow(std::span<const SessionRecord>{}, april).Empty());
     // An unrepresentable period never selects anything.
     EXPECT_TRUE(FindMonthWindow(records, Period{}).Empty());
 

@@ -486,12 +486,12 @@ TEST(RecordTableTest, ReadSeesEveryRowAndHoldsWritersOffUntilItReturns) {
     table.Replace(rows);
 
     std::future<std::size_t> append;
-    const std::int64_t total = table.Read([&](std::span<const SessionRecord> view) {
+    const std::int64_t total = table.Read([&](const CompactRecords& view) {
         // A writer on another thread must wait: the rows cannot move under the scan.
         append = std::async(std::launch::async, [&] { return table.Append(Finished(kNow, 60)); });
         EXPECT_EQ(append.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
         std::int64_t sum = 0;
-        for (const SessionRecord& r : view) sum += r.duration;
+        for (std::size_t i = 0; i < view.size(); ++i) sum += view[i].duration;
         EXPECT_EQ(view.size(), rows.size());
         return sum;
     });
@@ -501,6 +501,45 @@ TEST(RecordTableTest, ReadSeesEveryRowAndHoldsWritersOffUntilItReturns) {
     for (const SessionRecord& r : rows) expected += r.duration;
     EXPECT_EQ(total, expected);
     EXPECT_EQ(table.Size(), rows.size() + 1);
+}
+
+
+TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
+    // Address fields as a file may hold them: only the first is kept as numbers.
+    const std::vector<std::string> addresses = {
+        std::string("10.0.0.2"),        std::string("255.255.255.255"),
+        std::string("0.0.0.0"),         std::string("010.0.0.2"),
+        std::string("1.2.3"),           std::string("1.2.3.4.5"),
+        std::string("256.1.1.1"),       std::string("1.2.3.4 "),
+        std::string("1.2.3.4\0x", 9),   std::string(""),
+        std::string(19, '9'),           std::string("1..2.3"),
+    };
+    std::vector<SessionRecord> rows;
+    for (const std::string& address : addresses) {
+        SessionRecord r = Finished(kNow + static_cast<std::uint32_t>(rows.size()) * 60, 61);
+        r.clientIp.fill(0);
+        std::memcpy(r.clientIp.data(), address.data(), std::min(address.size(), r.clientIp.size()));
+        r.name[20] = 'x';  // after the name's NUL: kept too
+        r.reserved72 = -2;
+        rows.push_back(r);
+    }
+    RecordTable table;
+    table.Replace(rows);
+    EXPECT_EQ(table.Snapshot(), rows);
+    EXPECT_EQ(PlainDottedAddress(rows[1].clientIp), 0xFFFFFFFFu);
+    EXPECT_FALSE(PlainDottedAddress(rows[3].clientIp).has_value());
+
+    // A month of sessions of one connection, each with its own address, shares one part.
+    CompactRecords compact;
+    for (std::uint32_t i = 0; i < 300; ++i) {
+        SessionRecord r = Started(kNow + i * 3600, ("10.1." + std::to_string(i / 256) + "." +
+                                                    std::to_string(i % 256)).c_str());
+        compact.PushBack(r);
+        EXPECT_EQ(compact[i], r);
+    }
+    compact.Set(7, rows[4]);
+    EXPECT_EQ(compact[7], rows[4]);
+    EXPECT_EQ(compact.SharedCount(), 2u);
 }
 
 }  // namespace

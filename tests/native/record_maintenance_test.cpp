@@ -295,7 +295,7 @@ TEST(PurgeDropCount, FiftyOldRecordsFromTheSecondOnStartAPurge) {
     std::vector<SessionRecord> records = History(kCutoff, 80, 0);
     records[0].start = static_cast<std::uint32_t>(kCutoff + 1);
     EXPECT_EQ(PurgeDropCount(records, kCutoff), 0u);
-    EXPECT_EQ(PurgeDropCount({}, kCutoff), 0u);
+    EXPECT_EQ(PurgeDropCount(std::span<const SessionRecord>{}, kCutoff), 0u);
 }
 
 class Purge : public Maintenance {

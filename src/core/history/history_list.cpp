@@ -107,23 +107,37 @@ std::wstring Number(std::uint64_t value) {
 
 }  // namespace
 
-MonthWindow FindMonthWindow(std::span<const SessionRecord> records, Period period) {
+namespace {
+
+// The window over `count` records whose starts `startAt` gives by index.
+template <typename StartAt>
+MonthWindow FindWindow(std::size_t count, StartAt&& startAt, Period period) {
     if (period.end <= period.begin) return {};
     const std::int64_t span = std::max(kMonthSpan, period.end - period.begin);
     int first = -1;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const std::int64_t start = records[i].start;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t start = startAt(i);
         if (start >= k1981 && start > period.begin && start - period.begin < span) {
             first = static_cast<int>(i);
             break;
         }
     }
     if (first < 0) return {};
-    for (std::size_t j = records.size(); j-- > static_cast<std::size_t>(first);) {
-        const std::int64_t start = records[j].start;
+    for (std::size_t j = count; j-- > static_cast<std::size_t>(first);) {
+        const std::int64_t start = startAt(j);
         if (start != 0 && start <= period.end) return {first, static_cast<int>(j)};
     }
     return {};
+}
+
+}  // namespace
+
+MonthWindow FindMonthWindow(std::span<const SessionRecord> records, Period period) {
+    return FindWindow(records.size(), [&](std::size_t i) { return records[i].start; }, period);
+}
+
+MonthWindow FindMonthWindow(const CompactRecords& records, Period period) {
+    return FindWindow(records.size(), [&](std::size_t i) { return records.StartAt(i); }, period);
 }
 
 std::wstring_view ConnectionTypeName(int type) {
@@ -236,14 +250,14 @@ bool HistoryList::FollowCalendar() {
 void HistoryList::ComputeWindow() {
     const Period period = ShownPeriod();
     window_ = table_.Read(
-        [&](std::span<const SessionRecord> records) { return FindMonthWindow(records, period); });
+        [&](const CompactRecords& records) { return FindMonthWindow(records, period); });
     ComputeCurrentSums();
 }
 
 void HistoryList::ComputeCurrentSums() {
     currentSums_ = {};
     const Period period = AccountingPeriod(currentMonth_, startDay_);
-    table_.Read([&](std::span<const SessionRecord> records) {
+    table_.Read([&](const CompactRecords& records) {
         const MonthWindow w = FindMonthWindow(records, period);
         if (w.Empty()) return;
         const auto last =
@@ -278,7 +292,7 @@ bool HistoryList::RollDay() {
 }
 
 template <typename Listed>
-void HistoryList::ScanWindow(std::span<const SessionRecord> records, const HistoryFilter& filter,
+void HistoryList::ScanWindow(const CompactRecords& records, const HistoryFilter& filter,
                              Listed&& listed) const {
     if (window_.Empty() || records.empty()) return;
     const auto last =
@@ -296,7 +310,7 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
     Listing listing;
     sums_ = {};
     filter_ = filter;
-    table_.Read([&](std::span<const SessionRecord> records) {
+    table_.Read([&](const CompactRecords& records) {
         if (window_.Empty() || static_cast<std::size_t>(window_.first) >= records.size()) return;
         listing.firstStart = records[static_cast<std::size_t>(window_.first)].start;
         ScanWindow(records, filter, [&](std::size_t i, const SessionRecord& r) {
@@ -320,7 +334,7 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
 
 std::vector<SummedSession> HistoryList::SummedSessions() const {
     std::vector<SummedSession> sessions;
-    table_.Read([&](std::span<const SessionRecord> records) {
+    table_.Read([&](const CompactRecords& records) {
         ScanWindow(records, filter_, [&](std::size_t, const SessionRecord& r) {
             if (r.end > r.start) sessions.push_back({r.start, r.duration, r.billed, r.Bytes()});
         });

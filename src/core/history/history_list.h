@@ -57,6 +57,7 @@ struct MonthWindow {
 // before) to the last that starts no later than its end. Records before 1981
 // are never the first. One pass at most over the table.
 MonthWindow FindMonthWindow(std::span<const SessionRecord> records, Period period);
+MonthWindow FindMonthWindow(const CompactRecords& records, Period period);
 
 // The type name of a record's type: 1 dial-up, 3 VPN, anything else ADSL.
 std::wstring_view ConnectionTypeName(int type);
@@ -195,7 +196,7 @@ class HistoryList {
     // Calls `listed(index, record)` for each record of the month window that
     // `filter` lists, in table order.
     template <typename Listed>
-    void ScanWindow(std::span<const SessionRecord> records, const HistoryFilter& filter,
+    void ScanWindow(const CompactRecords& records, const HistoryFilter& filter,
                     Listed&& listed) const;
     // The sums of the current month and of today over every listable record.
     void ComputeCurrentSums();

@@ -164,25 +164,27 @@ CFixLenRecDoc::LoadResult CFixLenRecDoc::LoadTable(RecordTable& table) {
     const std::uint64_t wanted = header_.recordCount;
     const auto count = static_cast<std::size_t>(std::min(wanted, *complete));
 
-    std::vector<SessionRecord> records;
+    CompactRecords records;
     std::vector<std::uint8_t> chunk;
     try {
-        records.reserve(count + RecordTable::kSpareRecords);
+        records.Reserve(count + RecordTable::kSpareRecords);
         chunk.resize(std::min(count, kLoadChunkRecords) * kRecordSize);
-    } catch (const std::bad_alloc&) {
-        return LoadResult::Failed;
-    }
-    std::size_t done = 0;
-    while (done < count) {
-        const std::size_t n = std::min(count - done, kLoadChunkRecords);
-        const std::size_t bytes = n * kRecordSize;
-        const std::optional<std::size_t> got =
-            file_->ReadAt(RecordOffset(static_cast<std::uint32_t>(done)), chunk.data(), bytes);
-        if (!got || *got != bytes) return LoadResult::Failed;
-        for (std::size_t i = 0; i < n; ++i) {
-            records.push_back(DecodeRecord(chunk.data() + i * kRecordSize));
+        std::size_t done = 0;
+        while (done < count) {
+            const std::size_t n = std::min(count - done, kLoadChunkRecords);
+            const std::size_t bytes = n * kRecordSize;
+            const std::optional<std::size_t> got = file_->ReadAt(
+                RecordOffset(static_cast<std::uint32_t>(done)), chunk.data(), bytes);
+            if (!got || *got != bytes) return LoadResult::Failed;
+            for (std::size_t i = 0; i < n; ++i) {
+                records.PushBack(DecodeRecord(chunk.data() + i * kRecordSize));
+            }
+            done += n;
         }
-        done += n;
+    } catch (const std::bad_alloc&) {
+        // Records that share nothing take more room than the file: a table
+        // that cannot be held is not loaded rather than loaded in part.
+        return LoadResult::Failed;
     }
     table.Replace(std::move(records));
     return count < wanted ? LoadResult::Truncated : LoadResult::Loaded;

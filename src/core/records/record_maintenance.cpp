@@ -59,12 +59,28 @@ std::int64_t PurgeCutoff(std::int64_t now, int delInterval, int startDate) {
     return now - months * kRetentionMonthSeconds;
 }
 
+namespace {
+
+// How many of `count` records to drop, from their starts by index.
+template <typename StartAt>
+std::uint32_t DropCount(std::size_t count, StartAt&& startAt, std::int64_t cutoff) {
+    if (count == 0 || startAt(0) > cutoff) return 0;
+    std::size_t old = 0;
+    for (std::size_t i = 1; i < count; ++i) {
+        if (startAt(i) <= cutoff) ++old;
+    }
+    if (old < kPurgeThreshold) return 0;
+    return static_cast<std::uint32_t>(old - kOldRecordsKept);
+}
+
+}  // namespace
+
 std::uint32_t PurgeDropCount(std::span<const SessionRecord> records, std::int64_t cutoff) {
-    if (records.empty() || records.front().start > cutoff) return 0;
-    const auto old = std::count_if(records.begin() + 1, records.end(),
-                                   [cutoff](const SessionRecord& r) { return r.start <= cutoff; });
-    if (old < static_cast<std::ptrdiff_t>(kPurgeThreshold)) return 0;
-    return static_cast<std::uint32_t>(old) - kOldRecordsKept;
+    return DropCount(records.size(), [&](std::size_t i) { return records[i].start; }, cutoff);
+}
+
+std::uint32_t PurgeDropCount(const CompactRecords& records, std::int64_t cutoff) {
+    return DropCount(records.size(), [&](std::size_t i) { return records.StartAt(i); }, cutoff);
 }
 
 std::optional<std::uint32_t> RecoveryIndex(std::uint32_t count, bool lastRecordContinues) {
@@ -112,7 +128,7 @@ std::uint32_t RecordMaintenance::CheckPurge(CFixLenRecDoc& doc, RecordTable& tab
     const int delInterval = ReadSetting(settings_, settings::kDelInterval, 3);
     const int startDate = ReadStartDay(settings_);
     const std::int64_t cutoff = PurgeCutoff(clock_.Now(), delInterval, startDate);
-    const std::uint32_t drop = table.Read([cutoff](std::span<const SessionRecord> records) {
+    const std::uint32_t drop = table.Read([cutoff](const CompactRecords& records) {
         return PurgeDropCount(records, cutoff);
     });
     if (drop == 0) {
@@ -136,8 +152,13 @@ PurgeResult RecordMaintenance::Purge(CFixLenRecDoc& doc, RecordTable& table) {
 
     std::vector<SessionRecord> kept;
     try {
-        kept = table.Read([drop](std::span<const SessionRecord> records) {
-            return std::vector<SessionRecord>(records.begin() + drop, records.end());
+        kept = table.Read([drop](const CompactRecords& records) {
+            std::vector<SessionRecord> rest;
+            rest.reserve(records.size() - static_cast<std::size_t>(drop));
+            for (auto i = static_cast<std::size_t>(drop); i < records.size(); ++i) {
+                rest.push_back(records[i]);
+            }
+            return rest;
         });
     } catch (const std::bad_alloc&) {
         return PurgeResult::Refused;

@@ -47,6 +47,7 @@ std::int64_t PurgeCutoff(std::int64_t now, int delInterval, int startDate);
 // records from index 1 on started at or before it; otherwise that number minus
 // kOldRecordsKept.
 std::uint32_t PurgeDropCount(std::span<const SessionRecord> records, std::int64_t cutoff);
+std::uint32_t PurgeDropCount(const CompactRecords& records, std::int64_t cutoff);
 
 // The record the start-up recovery looks at in a file of `count` records: the
 // last one, which a crash may have left open, unless the session running now

@@ -5,28 +5,35 @@
 
 namespace hourlink {
 
-void RecordTable::Replace(std::vector<SessionRecord> records) {
-    records.reserve(records.size() + kSpareRecords);
+void RecordTable::Replace(const std::vector<SessionRecord>& records) {
+    CompactRecords compact;
+    compact.Reserve(records.size() + kSpareRecords);
+    for (const SessionRecord& record : records) compact.PushBack(record);
+    Replace(std::move(compact));
+}
+
+void RecordTable::Replace(CompactRecords records) {
+    records.Reserve(records.size() + kSpareRecords);
     std::lock_guard lock(mutex_);
     records_ = std::move(records);
 }
 
 std::size_t RecordTable::Append(const SessionRecord& record) {
     std::lock_guard lock(mutex_);
-    if (records_.size() == records_.capacity()) {
+    if (records_.size() == records_.Capacity()) {
         // Grow by half again (at least the usual spare room), so a long run
         // with many short sessions does not reallocate at every one of them.
         const std::size_t extra = std::max(kSpareRecords, records_.size() / 2);
-        records_.reserve(records_.size() + extra);
+        records_.Reserve(records_.size() + extra);
     }
-    records_.push_back(record);
+    records_.PushBack(record);
     return records_.size() - 1;
 }
 
 bool RecordTable::Update(std::size_t index, const SessionRecord& record) {
     std::lock_guard lock(mutex_);
     if (index >= records_.size()) return false;
-    records_[index] = record;
+    records_.Set(index, record);
     return true;
 }
 
@@ -39,7 +46,7 @@ std::optional<SessionRecord> RecordTable::Get(std::size_t index) const {
 std::optional<SessionRecord> RecordTable::Last() const {
     std::lock_guard lock(mutex_);
     if (records_.empty()) return std::nullopt;
-    return records_.back();
+    return records_[records_.size() - 1];
 }
 
 std::size_t RecordTable::Size() const {
@@ -49,12 +56,15 @@ std::size_t RecordTable::Size() const {
 
 std::size_t RecordTable::Capacity() const {
     std::lock_guard lock(mutex_);
-    return records_.capacity();
+    return records_.Capacity();
 }
 
 std::vector<SessionRecord> RecordTable::Snapshot() const {
     std::lock_guard lock(mutex_);
-    return records_;
+    std::vector<SessionRecord> all;
+    all.reserve(records_.size());
+    for (std::size_t i = 0; i < records_.size(); ++i) all.push_back(records_[i]);
+    return all;
 }
 
 }  // namespace hourlink

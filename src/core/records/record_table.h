@@ -8,10 +8,10 @@
 #include <cstddef>
 #include <mutex>
 #include <optional>
-#include <span>
 #include <vector>
 
 #include "core/base/session_record.h"
+#include "core/records/compact_records.h"
 
 namespace hourlink {
 
@@ -26,7 +26,8 @@ class RecordTable {
     RecordTable& operator=(const RecordTable&) = delete;
 
     // Replaces the whole contents, keeping room for kSpareRecords more.
-    void Replace(std::vector<SessionRecord> records);
+    void Replace(const std::vector<SessionRecord>& records);
+    void Replace(CompactRecords records);
 
     // Adds a record at the end and returns its index. Grows the storage when
     // the spare room is used up.
@@ -48,12 +49,12 @@ class RecordTable {
 
     // Runs `reader` over all records, in file order, while holding the lock: no
     // copy is made, so a scan of a long history costs one pass over memory. The
-    // span is valid only during the call; `reader` must not call back into the
-    // table (the lock is not recursive). Returns what `reader` returns.
+    // records are valid only during the call; `reader` must not call back into
+    // the table (the lock is not recursive). Returns what `reader` returns.
     template <typename Reader>
     decltype(auto) Read(Reader&& reader) const {
         std::lock_guard lock(mutex_);
-        return reader(std::span<const SessionRecord>(records_));
+        return reader(static_cast<const CompactRecords&>(records_));
     }
 
     // A copy of all records.
@@ -61,7 +62,7 @@ class RecordTable {
 
   private:
     mutable std::mutex mutex_;
-    std::vector<SessionRecord> records_;
+    CompactRecords records_;
 };
 
 }  // namespace hourlink
