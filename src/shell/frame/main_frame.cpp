@@ -262,6 +262,9 @@ void CMainFrame::LayoutChildren() {
     if (!statusBar_.Hwnd()) return;
     RECT client{};
     GetClientRect(Hwnd(), &client);
+    const LaidOut now{client.right, client.bottom, dpi_};
+    if (now == laidOut_) return;
+    laidOut_ = now;
     monthBar_.AutoSize();
     // The picker may lose its font when the bar is laid out again.
     monthBar_.SetFont(statusBar_.Font());

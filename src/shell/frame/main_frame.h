@@ -247,6 +247,14 @@ class CMainFrame : public win::Window {
     // The font of the bar, the tree, the list and the text pane, for dpi_;
     // declared before them, so it goes after them.
     int dpi_ = 96;
+    // The client size and DPI the children were last laid out for: the first
+    // show's WM_SIZE, at the size the window was made with, lays out nothing.
+    struct LaidOut {
+        int width = -1;
+        int height = -1;
+        int dpi = 0;
+        bool operator==(const LaidOut&) const = default;
+    } laidOut_;
     widgets::OwnedFont font_;
     CMonthBar monthBar_;
     win::StatusBar statusBar_;
