@@ -130,7 +130,7 @@ void ListMonth(benchmark::State& state) {
         benchmark::DoNotOptimize(rows);
     }
     state.counters["rows"] = static_cast<double>(rows);
-    state.counters["table_bytes"] = static_cast<double>(table.Capacity() * sizeof(SessionRecord));
+    state.counters["table_bytes"] = static_cast<double>(table.HeldBytes());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     state.counters["peak_rss_kb"] = static_cast<double>(usage.ru_maxrss);

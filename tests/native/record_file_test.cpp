@@ -521,6 +521,7 @@ TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
         std::memcpy(r.clientIp.data(), address.data(), std::min(address.size(), r.clientIp.size()));
         r.name[20] = 'x';  // after the name's NUL: kept too
         r.reserved72 = -2;
+        if (rows.size() == 5) r.billed = 7;  // not what its duration gives
         rows.push_back(r);
     }
     RecordTable table;
@@ -537,9 +538,12 @@ TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
         compact.PushBack(r);
         EXPECT_EQ(compact[i], r);
     }
-    compact.Set(7, rows[4]);
-    EXPECT_EQ(compact[7], rows[4]);
-    EXPECT_EQ(compact.SharedCount(), 2u);
+    for (int which : {4, 5, 4}) {
+        compact.Set(7, rows[which]);
+        EXPECT_EQ(compact[7], rows[which]);
+    }
+    EXPECT_EQ(compact[8].end, 0u);  // still running
+    EXPECT_EQ(compact.SharedCount(), 3u);
 }
 
 }  // namespace

@@ -41,9 +41,33 @@ std::optional<std::uint32_t> PlainDottedAddress(const AddressField& field) {
     return address;
 }
 
-CompactRecords::Packed CompactRecords::Pack(const SessionRecord& r) {
+std::uint32_t CompactRecords::FindShared(const Shared& shared) {
+    // A history has a few connections, so a look through them all is
+    // quicker than the map's ordered search.
+    constexpr std::size_t kLookedThrough = 16;
+    if (!shared_.empty() && *shared_[lastShared_] == shared) return lastShared_;
+    if (shared_.size() <= kLookedThrough) {
+        for (std::size_t i = 0; i < shared_.size(); ++i) {
+            if (*shared_[i] == shared) return static_cast<std::uint32_t>(i);
+        }
+    }
+    const auto [it, added] =
+        sharedIndex_.try_emplace(shared, static_cast<std::uint32_t>(shared_.size()));
+    if (added) shared_.push_back(&it->first);
+    return it->second;
+}
+
+CompactRecords::Packed CompactRecords::Pack(const SessionRecord& r, std::size_t index) {
     Shared shared;
     shared.name = r.name;
+    shared.lineSpeed = r.lineSpeed;
+    shared.completedAsUsual = r.end == r.start + static_cast<std::uint32_t>(r.duration) &&
+                              r.billed == BilledSeconds(r.duration);
+    if (shared.completedAsUsual) {
+        if (!unusual_.empty()) unusual_.erase(index);
+    } else {
+        unusual_[index] = {r.end, r.billed};
+    }
     shared.marker = r.marker;
     shared.type = r.type;
     shared.continuation = r.continuation;
@@ -54,16 +78,25 @@ CompactRecords::Packed CompactRecords::Pack(const SessionRecord& r) {
     } else {
         shared.clientIp = r.clientIp;
     }
-    const auto [it, added] =
-        sharedIndex_.try_emplace(shared, static_cast<std::uint32_t>(shared_.size()));
-    if (added) shared_.push_back(&it->first);
-    return {r.start,     r.end,          r.duration, r.billed,  r.lineSpeed,
-            r.bytesReceived, r.bytesSent, address.value_or(0), it->second};
+    lastShared_ = FindShared(shared);
+    return {r.start, r.duration, r.bytesReceived, r.bytesSent, address.value_or(0), lastShared_};
 }
 
-void CompactRecords::PushBack(const SessionRecord& record) { records_.push_back(Pack(record)); }
+std::size_t CompactRecords::HeldBytes() const {
+    // A map or hash node costs about its value and four pointers.
+    constexpr std::size_t kNode = 4 * sizeof(void*);
+    return records_.capacity() * sizeof(Packed) +
+           shared_.size() * (sizeof(Shared) + sizeof(std::uint32_t) + kNode + sizeof(void*)) +
+           unusual_.size() * (sizeof(std::size_t) + sizeof(EndAndBilled) + kNode);
+}
 
-void CompactRecords::Set(std::size_t i, const SessionRecord& record) { records_[i] = Pack(record); }
+void CompactRecords::PushBack(const SessionRecord& record) {
+    records_.push_back(Pack(record, records_.size()));
+}
+
+void CompactRecords::Set(std::size_t i, const SessionRecord& record) {
+    records_[i] = Pack(record, i);
+}
 
 SessionRecord CompactRecords::operator[](std::size_t i) const {
     const Packed& p = records_[i];
@@ -71,11 +104,17 @@ SessionRecord CompactRecords::operator[](std::size_t i) const {
     SessionRecord r;
     r.marker = shared.marker;
     r.start = p.start;
-    r.end = p.end;
     r.duration = p.duration;
+    if (shared.completedAsUsual) {
+        r.end = p.start + static_cast<std::uint32_t>(p.duration);
+        r.billed = BilledSeconds(p.duration);
+    } else {
+        const EndAndBilled& aside = unusual_.at(i);
+        r.end = aside.end;
+        r.billed = aside.billed;
+    }
     r.name = shared.name;
-    r.billed = p.billed;
-    r.lineSpeed = p.lineSpeed;
+    r.lineSpeed = shared.lineSpeed;
     r.type = shared.type;
     r.clientIp = shared.numericAddress ? DottedText(p.address) : shared.clientIp;
     r.bytesReceived = p.bytesReceived;

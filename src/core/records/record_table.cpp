@@ -59,6 +59,11 @@ std::size_t RecordTable::Capacity() const {
     return records_.Capacity();
 }
 
+std::size_t RecordTable::HeldBytes() const {
+    std::lock_guard lock(mutex_);
+    return records_.HeldBytes();
+}
+
 std::vector<SessionRecord> RecordTable::Snapshot() const {
     std::lock_guard lock(mutex_);
     std::vector<SessionRecord> all;

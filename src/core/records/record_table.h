@@ -46,6 +46,8 @@ class RecordTable {
     std::size_t Size() const;
     // The number of records the table holds without allocating again.
     std::size_t Capacity() const;
+    // About how many bytes of memory the records take.
+    std::size_t HeldBytes() const;
 
     // Runs `reader` over all records, in file order, while holding the lock: no
     // copy is made, so a scan of a long history costs one pass over memory. The
