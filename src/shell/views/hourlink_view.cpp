@@ -1,6 +1,7 @@
 #include "shell/views/hourlink_view.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "core/settings/settings.h"
@@ -179,11 +180,30 @@ void CHourlinkView::Fill(const HistoryFilter& filter) {
     if (args_.listed) args_.listed();
 }
 
+CHourlinkView::RowTexts::RowTexts(const std::array<std::wstring, kHistoryColumnCount>& texts) {
+    std::size_t length = 0;
+    for (const std::wstring& text : texts) length += text.size();
+    joined_.reserve(length);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        // A cell's text is a few dozen characters at most; a longer one is cut
+        // rather than let the offsets wrap.
+        const std::size_t room = std::numeric_limits<std::uint16_t>::max() - joined_.size();
+        joined_.append(texts[i], 0, room);
+        ends_[i] = static_cast<std::uint16_t>(joined_.size());
+    }
+}
+
+std::wstring_view CHourlinkView::RowTexts::Text(std::size_t column) const {
+    if (column >= ends_.size()) return {};
+    const std::size_t begin = column == 0 ? 0 : ends_[column - 1];
+    return std::wstring_view(joined_).substr(begin, ends_[column] - begin);
+}
+
 void CHourlinkView::AddRow(HistoryRow row) {
     auto texts = std::move(row.texts);
     texts[kColumnName] = win::GbkToWide(row.name);
     const LPARAM key = static_cast<LPARAM>(rows_.size());
-    rows_.push_back(std::move(texts));
+    rows_.emplace_back(texts);
     rowRecords_.push_back(row.record);
 
     // The list asks for the texts when it shows them (LVN_GETDISPINFO): they
@@ -224,9 +244,7 @@ void CHourlinkView::GiveItemText(LVITEMW& item) const {
     const auto row =
         ListView_GetItem(Hwnd(), &key) ? static_cast<size_t>(key.lParam) : rows_.size();
     const auto column = static_cast<size_t>(item.iSubItem);
-    const std::wstring_view text = row < rows_.size() && column < rows_[row].size()
-                                       ? std::wstring_view(rows_[row][column])
-                                       : std::wstring_view();
+    const std::wstring_view text = row < rows_.size() ? rows_[row].Text(column) : std::wstring_view();
     const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
     text.copy(item.pszText, n);
     item.pszText[n] = L'\0';
@@ -261,7 +279,7 @@ int CALLBACK CHourlinkView::CompareRows(LPARAM a, LPARAM b, LPARAM self) {
     const auto ia = static_cast<size_t>(a);
     const auto ib = static_cast<size_t>(b);
     if (ia >= rows.size() || ib >= rows.size()) return 0;
-    return CompareSortTexts(rows[ia][column], rows[ib][column], LocaleCompare);
+    return CompareSortTexts(rows[ia].Text(column), rows[ib].Text(column), LocaleCompare);
 }
 
 void CHourlinkView::ShowContextMenu() {

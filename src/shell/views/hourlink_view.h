@@ -146,8 +146,19 @@ class CHourlinkView : public widgets::CListViewEx {
     HistoryFilter treeFilter_;
     bool notLoaded_ = true;
     std::int64_t firstRecordStart_ = 0;
-    // The texts of the rows, the name converted; an item's lParam indexes it.
-    std::vector<std::array<std::wstring, kHistoryColumnCount>> rows_;
+    // A row's texts, the name converted, one after the other in one string:
+    // a long month's rows then cost one allocation each, not one a cell.
+    class RowTexts {
+      public:
+        explicit RowTexts(const std::array<std::wstring, kHistoryColumnCount>& texts);
+        std::wstring_view Text(std::size_t column) const;
+
+      private:
+        std::wstring joined_;
+        std::array<std::uint16_t, kHistoryColumnCount> ends_{};
+    };
+    // The rows' texts; an item's lParam indexes them.
+    std::vector<RowTexts> rows_;
     // The table index of each of those rows' records.
     std::vector<std::uint32_t> rowRecords_;
 };
