@@ -544,6 +544,19 @@ TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
     }
     EXPECT_EQ(compact[8].end, 0u);  // still running
     EXPECT_EQ(compact.SharedCount(), 3u);
+
+    // Past the few parts that are looked through, the ordered index finds them:
+    // forty connections in turn, each found again rather than added twice.
+    CompactRecords many;
+    std::vector<SessionRecord> expected;
+    for (std::uint32_t i = 0; i < 120; ++i) {
+        SessionRecord r = Finished(kNow + i * 3600, 60);
+        r.SetName("VPN " + std::to_string(i % 40));
+        many.PushBack(r);
+        expected.push_back(r);
+    }
+    EXPECT_EQ(many.SharedCount(), 40u);
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(many[i], expected[i]);
 }
 
 }  // namespace
