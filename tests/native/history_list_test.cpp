@@ -36,6 +36,11 @@ class HistoryListTest : public ::testing::Test {
         return s;
     }
 
+    // A listed row as the list shows it: the texts made from its record now.
+    HistoryRow Shown(const ListedRow& row) const {
+        return MakeHistoryRow(table.Get(row.record).value(), row.record);
+    }
+
     RecordTable table;
     ManualClock clock{At(2004, 3, 25, 12)};
     HistoryList list{table, clock};
@@ -92,7 +97,7 @@ TEST_F(HistoryListTest, RecordsOf2020AndLaterAreListedAndSummedButNotThoseBefore
     EXPECT_EQ(list.Window(), (MonthWindow{1, 1}));
     auto listing = list.Fill({});
     ASSERT_EQ(listing.rows.size(), 1u);
-    EXPECT_EQ(listing.rows[0].texts[kColumnStart], L"2021/05/03 00:00:00");
+    EXPECT_EQ(Shown(listing.rows[0]).texts[kColumnStart], L"2021/05/03 00:00:00");
     EXPECT_EQ(listing.sums.monthOnline, 3600);
 
     list.SetMonth({2037, 5});
@@ -131,17 +136,17 @@ TEST_F(HistoryListTest, FillSumsOnlyTheFinishedRowsTheFilterAccepts) {
     ASSERT_EQ(all.rows.size(), 5u);
     EXPECT_EQ(all.sums, (HistorySums{3600 + 62 + 1800 + 600, 3600 + 120 + 1800 + 600, 2400, 2400}));
     EXPECT_EQ(all.firstStart, At(2004, 3, 1, 8));
-    const HistoryRow& modem = all.rows[0];
+    const HistoryRow modem = Shown(all.rows[0]);
     EXPECT_EQ(modem.texts[kColumnEnd], L"2004/03/01 09:00:00");
     EXPECT_EQ(modem.texts[kColumnDuration], L"1:00:00");
     EXPECT_EQ(modem.texts[kColumnMinutes], L"60");
     EXPECT_EQ(modem.texts[kColumnType], L"拨号上网");
     EXPECT_EQ(modem.texts[kColumnClientIp], L"10.0.0.2");
     EXPECT_EQ(modem.name, "Modem 56K");
-    EXPECT_EQ(modem.image, kImageNormal);
+    EXPECT_EQ(all.rows[0].image, kImageNormal);
     EXPECT_EQ(all.rows[2].image, kImageContinued);
-    EXPECT_EQ(all.rows[3].texts[kColumnType], L"虚拟专用网");
-    const HistoryRow& running = all.rows[4];
+    EXPECT_EQ(Shown(all.rows[3]).texts[kColumnType], L"虚拟专用网");
+    const HistoryRow running = Shown(all.rows[4]);
     EXPECT_EQ(running.texts[kColumnEnd], kOpenCell);
     EXPECT_EQ(running.texts[kColumnDuration], kOpenCell);
     EXPECT_EQ(running.texts[kColumnMinutes], kOpenCell);
@@ -228,9 +233,10 @@ TEST_F(HistoryListTest, LiveRowFollowsTheWatchersDecisionAboutTheRecord) {
     const auto row = list.OnSessionStart(first);
     ASSERT_TRUE(row);
     EXPECT_EQ(row->record, 2u);
-    EXPECT_EQ(row->texts[kColumnStart], L"2004/03/25 11:00:00");
-    EXPECT_EQ(row->texts[kColumnType], L"ADSL上网");
-    EXPECT_EQ(row->texts[kColumnClientIp], L"10.0.0.9");
+    const HistoryRow texts = Shown(*row);
+    EXPECT_EQ(texts.texts[kColumnStart], L"2004/03/25 11:00:00");
+    EXPECT_EQ(texts.texts[kColumnType], L"ADSL上网");
+    EXPECT_EQ(texts.texts[kColumnClientIp], L"10.0.0.9");
     EXPECT_EQ(row->image, kImageNormal);
     EXPECT_EQ(table.Size(), 3u);
     EXPECT_EQ(list.Window(), (MonthWindow{0, 2}));
@@ -248,7 +254,7 @@ TEST_F(HistoryListTest, LiveRowFollowsTheWatchersDecisionAboutTheRecord) {
     // A refill shows the running session with blank end, duration and minutes.
     const auto listing = list.Fill({});
     ASSERT_EQ(listing.rows.size(), 4u);
-    EXPECT_EQ(listing.rows.back().texts[kColumnDuration], kOpenCell);
+    EXPECT_EQ(Shown(listing.rows.back()).texts[kColumnDuration], kOpenCell);
     EXPECT_EQ(listing.sums.monthOnline, 1200);
 
     ConnectionStatus end = Status(At(2004, 3, 25, 11, 0, 9));

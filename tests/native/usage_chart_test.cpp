@@ -313,7 +313,7 @@ TEST_F(UsageChartTest, CsvOfATwoRowMonth) {
     list.ComputeWindow();
     const auto rows = list.Fill({}).rows;
     std::vector<SessionRecord> shown;
-    for (const HistoryRow& row : rows) shown.push_back(*table.Get(row.record));
+    for (const ListedRow& row : rows) shown.push_back(*table.Get(row.record));
 
     const GbkDecoder decode = [](std::string_view gbk) {
         return gbk == "\xbf\xed\xb4\xf8\xc1\xac\xbd\xd3" ? std::string("宽带连接")

@@ -232,16 +232,31 @@ TEST_F(HourlinkViewTest, AFileThatCannotBeOpenedIsReportedAndTheTableStillListed
 
 TEST_F(HourlinkViewTest, HeaderClicksSortAscendingThenDescending) {
     view_.LoadRecords();
+    Select({1, 2});  // the sessions of 9:59:59 and 10:00:00
+    ListView_SetItemState(view_.Hwnd(), 2, LVIS_FOCUSED, LVIS_FOCUSED);
+    const auto selected = [this] {
+        std::vector<int> rows;
+        for (int i = ListView_GetNextItem(view_.Hwnd(), -1, LVNI_SELECTED); i >= 0;
+             i = ListView_GetNextItem(view_.Hwnd(), i, LVNI_SELECTED)) {
+            rows.push_back(i);
+        }
+        return rows;
+    };
     ClickHeader(kColumnDuration);
     EXPECT_EQ(view_.Header().SortColumn(), kColumnDuration);
     EXPECT_FALSE(view_.Header().Descending());
     EXPECT_EQ(
         Column(kColumnDuration),
         (std::vector<std::wstring>{L"1:00:00", L"1:00:00", L"1:00:00", L"9:59:59", L"10:00:00"}));
+    // The selection and the focus move with their rows.
+    EXPECT_EQ(selected(), (std::vector<int>{3, 4}));
+    EXPECT_EQ(ListView_GetNextItem(view_.Hwnd(), -1, LVNI_FOCUSED), 4);
     ClickHeader(kColumnDuration);
     EXPECT_TRUE(view_.Header().Descending());
     EXPECT_EQ(Column(kColumnDuration).front(), L"10:00:00");
     EXPECT_EQ(Column(kColumnDuration)[1], L"9:59:59");
+    EXPECT_EQ(selected(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(ListView_GetNextItem(view_.Hwnd(), -1, LVNI_FOCUSED), 0);
 
     // Another column starts ascending: addresses part by part.
     ClickHeader(kColumnClientIp);

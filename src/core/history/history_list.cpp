@@ -105,6 +105,10 @@ std::wstring Number(std::uint64_t value) {
     return buffer;
 }
 
+int RowImage(const SessionRecord& record) {
+    return record.continuation == 0 ? kImageNormal : kImageContinued;
+}
+
 }  // namespace
 
 namespace {
@@ -177,7 +181,7 @@ bool IsListable(const SessionRecord& record) {
 HistoryRow MakeHistoryRow(const SessionRecord& record, std::uint32_t index) {
     HistoryRow row;
     row.record = index;
-    row.image = record.continuation == 0 ? kImageNormal : kImageContinued;
+    row.image = RowImage(record);
     auto& t = row.texts;
     t[kColumnStart] = FormatLocalTime(record.start);
     if (record.end > record.start) {
@@ -323,7 +327,7 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
                     sums_.todayBilled += r.billed;
                 }
             }
-            listing.rows.push_back(MakeHistoryRow(r, static_cast<std::uint32_t>(i)));
+            listing.rows.push_back({static_cast<std::uint32_t>(i), RowImage(r)});
         });
     });
     listing.sums = sums_;
@@ -368,7 +372,7 @@ AccountingFigures HistoryList::CurrentFigures() const {
             currentSums_.todayOnline, currentSums_.monthBytes};
 }
 
-std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& status) {
+std::optional<ListedRow> HistoryList::OnSessionStart(const ConnectionStatus& status) {
     if (status.start == 0 || !IsTimedConnectionType(status.type)) return std::nullopt;
     // The watcher continued the file's last record: the table's last record is
     // that same session, listed already.
@@ -391,9 +395,8 @@ std::optional<HistoryRow> HistoryList::OnSessionStart(const ConnectionStatus& st
     if (status.start <= period.begin || status.start > period.end) return std::nullopt;
     if (window_.Empty()) window_.first = static_cast<int>(index);
     window_.last = static_cast<int>(index);
-    HistoryRow row = MakeHistoryRow(live, static_cast<std::uint32_t>(index));
-    row.image = kImageNormal;  // the running session's face, whatever its continuation
-    return row;
+    // The running session's face, whatever its continuation.
+    return ListedRow{static_cast<std::uint32_t>(index), kImageNormal};
 }
 
 void HistoryList::OnSessionEnd(const ConnectionStatus& status, std::uint32_t received,

@@ -88,6 +88,15 @@ struct HistoryRow {
 };
 HistoryRow MakeHistoryRow(const SessionRecord& record, std::uint32_t index);
 
+// A row as a listing gives it: which record, and its picture. Its texts are
+// made from the record when they are shown (MakeHistoryRow), so a long month
+// costs the list a few bytes a row.
+struct ListedRow {
+    std::uint32_t record = 0;  // index in the table
+    int image = kImageNormal;
+    friend bool operator==(const ListedRow&, const ListedRow&) = default;
+};
+
 // Seconds summed over the listed finished sessions.
 struct HistorySums {
     std::int64_t monthOnline = 0;
@@ -116,7 +125,7 @@ std::int64_t LocalMidnightOf(std::int64_t t);
 class HistoryList {
   public:
     struct Listing {
-        std::vector<HistoryRow> rows;
+        std::vector<ListedRow> rows;
         HistorySums sums;
         std::int64_t firstStart = 0;  // start of the window's first record; 0 when empty
     };
@@ -183,7 +192,7 @@ class HistoryList {
     // last one) and returns its live row when it is new and belongs to the
     // month shown. Nothing for a block without a start time or of a connection
     // that is not timed (the file never holds those).
-    std::optional<HistoryRow> OnSessionStart(const ConnectionStatus& status);
+    std::optional<ListedRow> OnSessionStart(const ConnectionStatus& status);
     // The session ended: completes its record from the block and the traffic
     // figures and recomputes the window. The record completed is the last one
     // when it is this session's (the same start, or the record the watcher

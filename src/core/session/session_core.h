@@ -65,7 +65,7 @@ class SessionCore {
         std::wstring startText;  // at a connect: the session's start, for the month bar
         // At a connect: the running session's row, when the month shown lists it
         // and the list is not listed again anyway.
-        std::optional<HistoryRow> liveRow;
+        std::optional<ListedRow> liveRow;
         // The list is to be listed again: a session ended, or the month moved.
         bool relist = false;
     };

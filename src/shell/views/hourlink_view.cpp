@@ -1,7 +1,7 @@
 #include "shell/views/hourlink_view.h"
 
 #include <algorithm>
-#include <limits>
+#include <numeric>
 #include <utility>
 
 #include "core/settings/settings.h"
@@ -67,7 +67,7 @@ bool CHourlinkView::Create(Args args) {
     }
     args_ = std::move(args);
     if (!widgets::CListViewEx::Create(args_.parent, args_.id,
-                                      LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS)) {
+                                      LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS | LVS_OWNERDATA)) {
         return false;
     }
     ListView_SetExtendedListViewStyle(Hwnd(),
@@ -128,9 +128,12 @@ void CHourlinkView::ApplyTreeSelection(std::wstring_view text) {
     Fill(treeFilter_);
 }
 
-void CHourlinkView::AddLiveRow(HistoryRow row) {
-    AddRow(std::move(row));
-    ListView_EnsureVisible(Hwnd(), ListView_GetItemCount(Hwnd()) - 1, FALSE);
+void CHourlinkView::AddLiveRow(ListedRow row) {
+    rows_.push_back(row);
+    texts_.reset();
+    const int count = static_cast<int>(rows_.size());
+    ListView_SetItemCountEx(Hwnd(), count, LVSICF_NOSCROLL);
+    ListView_EnsureVisible(Hwnd(), count - 1, FALSE);
 }
 
 void CHourlinkView::ListAgain() {
@@ -162,16 +165,14 @@ int CHourlinkView::RowCount() const {
 }
 
 void CHourlinkView::Fill(const HistoryFilter& filter) {
-    SendMessageW(Hwnd(), WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(Hwnd());
-    rows_.clear();
-    rowRecords_.clear();
     HistoryList::Listing listing = model_->Fill(filter);
-    rows_.reserve(listing.rows.size());
-    ListView_SetItemCount(Hwnd(), static_cast<int>(listing.rows.size()));
-    for (HistoryRow& row : listing.rows) AddRow(std::move(row));
+    SendMessageW(Hwnd(), WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(Hwnd());  // the selection goes with the rows
+    rows_ = std::move(listing.rows);
+    texts_.reset();
+    const int count = static_cast<int>(rows_.size());
+    ListView_SetItemCountEx(Hwnd(), count, 0);
     SendMessageW(Hwnd(), WM_SETREDRAW, TRUE, 0);
-    const int count = ListView_GetItemCount(Hwnd());
     if (count > 0) ListView_EnsureVisible(Hwnd(), count - 1, FALSE);
     InvalidateRect(Hwnd(), nullptr, TRUE);
 
@@ -180,71 +181,34 @@ void CHourlinkView::Fill(const HistoryFilter& filter) {
     if (args_.listed) args_.listed();
 }
 
-CHourlinkView::RowTexts::RowTexts(const std::array<std::wstring, kHistoryColumnCount>& texts) {
-    std::size_t length = 0;
-    for (const std::wstring& text : texts) length += text.size();
-    joined_.reserve(length);
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        // A cell's text is a few dozen characters at most; a longer one is cut
-        // rather than let the offsets wrap.
-        const std::size_t room = std::numeric_limits<std::uint16_t>::max() - joined_.size();
-        joined_.append(texts[i], 0, room);
-        ends_[i] = static_cast<std::uint16_t>(joined_.size());
+const HistoryRow& CHourlinkView::RowTexts(std::uint32_t record) const {
+    if (!texts_ || texts_->record != record) {
+        const std::optional<SessionRecord> found = args_.table->Get(record);
+        texts_ = found ? MakeHistoryRow(*found, record) : HistoryRow{};
+        texts_->record = record;
+        texts_->texts[kColumnName] = win::GbkToWide(texts_->name);
     }
-}
-
-std::wstring_view CHourlinkView::RowTexts::Text(std::size_t column) const {
-    if (column >= ends_.size()) return {};
-    const std::size_t begin = column == 0 ? 0 : ends_[column - 1];
-    return std::wstring_view(joined_).substr(begin, ends_[column] - begin);
-}
-
-void CHourlinkView::AddRow(HistoryRow row) {
-    auto texts = std::move(row.texts);
-    texts[kColumnName] = win::GbkToWide(row.name);
-    const LPARAM key = static_cast<LPARAM>(rows_.size());
-    rows_.emplace_back(texts);
-    rowRecords_.push_back(row.record);
-
-    // The list asks for the texts when it shows them (LVN_GETDISPINFO): they
-    // are kept once, in rows_, not a second time by the list.
-    LVITEMW item{};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    item.iItem = ListView_GetItemCount(Hwnd());
-    item.pszText = LPSTR_TEXTCALLBACKW;
-    item.iImage = row.image;
-    item.lParam = key;
-    const int at = ListView_InsertItem(Hwnd(), &item);
-    if (at < 0) return;
-    for (int column = 1; column < kHistoryColumnCount; ++column) {
-        ListView_SetItemText(Hwnd(), at, column, LPSTR_TEXTCALLBACKW);
-    }
+    return *texts_;
 }
 
 std::vector<SessionRecord> CHourlinkView::ShownRecords() const {
     std::vector<SessionRecord> records;
-    const int count = ListView_GetItemCount(Hwnd());
-    for (int i = 0; i < count; ++i) {
-        LVITEMW item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = i;
-        if (!ListView_GetItem(Hwnd(), &item)) continue;
-        const auto key = static_cast<std::size_t>(item.lParam);
-        if (key >= rowRecords_.size()) continue;
-        if (auto record = args_.table->Get(rowRecords_[key])) records.push_back(*record);
+    records.reserve(rows_.size());
+    for (const ListedRow& row : rows_) {
+        if (auto record = args_.table->Get(row.record)) records.push_back(*record);
     }
     return records;
 }
 
-void CHourlinkView::GiveItemText(LVITEMW& item) const {
+void CHourlinkView::GiveItem(LVITEMW& item) const {
+    if (item.iItem < 0 || static_cast<std::size_t>(item.iItem) >= rows_.size()) return;
+    const ListedRow& row = rows_[static_cast<std::size_t>(item.iItem)];
+    if (item.mask & LVIF_IMAGE) item.iImage = row.image;
     if ((item.mask & LVIF_TEXT) == 0 || !item.pszText || item.cchTextMax <= 0) return;
-    LVITEMW key{};
-    key.mask = LVIF_PARAM;
-    key.iItem = item.iItem;
-    const auto row =
-        ListView_GetItem(Hwnd(), &key) ? static_cast<size_t>(key.lParam) : rows_.size();
-    const auto column = static_cast<size_t>(item.iSubItem);
-    const std::wstring_view text = row < rows_.size() ? rows_[row].Text(column) : std::wstring_view();
+    std::wstring_view text;
+    if (item.iSubItem >= 0 && item.iSubItem < kHistoryColumnCount) {
+        text = RowTexts(row.record).texts[static_cast<std::size_t>(item.iSubItem)];
+    }
     const size_t n = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
     text.copy(item.pszText, n);
     item.pszText[n] = L'\0';
@@ -268,18 +232,44 @@ void CHourlinkView::SortByColumn(int column) {
     if (column < 0 || column >= kHistoryColumnCount) return;
     const bool swapped = sort_.Click(column);
     header_.SetSortImage(column, swapped);
-    ListView_SortItems(Hwnd(), CompareRows, reinterpret_cast<LPARAM>(this));
-}
 
-int CALLBACK CHourlinkView::CompareRows(LPARAM a, LPARAM b, LPARAM self) {
-    const auto* view = reinterpret_cast<const CHourlinkView*>(self);
-    if (view->sort_.Swapped()) std::swap(a, b);
-    const auto column = static_cast<size_t>(view->sort_.Column());
-    const auto& rows = view->rows_;
-    const auto ia = static_cast<size_t>(a);
-    const auto ib = static_cast<size_t>(b);
-    if (ia >= rows.size() || ib >= rows.size()) return 0;
-    return CompareSortTexts(rows[ia].Text(column), rows[ib].Text(column), LocaleCompare);
+    // Each row's text of the column, made once; equal texts keep their order.
+    std::vector<std::wstring> keys;
+    keys.reserve(rows_.size());
+    for (const ListedRow& row : rows_) {
+        keys.push_back(RowTexts(row.record).texts[static_cast<std::size_t>(column)]);
+    }
+    std::vector<std::uint32_t> order(rows_.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (swapped) std::swap(a, b);
+        return CompareSortTexts(keys[a], keys[b], LocaleCompare) < 0;
+    });
+
+    // The list knows its selection and focus by position: they move with
+    // their rows, quietly, since what is selected has not changed.
+    std::vector<bool> selected(rows_.size());
+    for (int i = ListView_GetNextItem(Hwnd(), -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(Hwnd(), i, LVNI_SELECTED)) {
+        selected[static_cast<std::size_t>(i)] = true;
+    }
+    const int focused = ListView_GetNextItem(Hwnd(), -1, LVNI_FOCUSED);
+    std::vector<ListedRow> sorted;
+    sorted.reserve(rows_.size());
+    for (std::uint32_t i : order) sorted.push_back(rows_[i]);
+    rows_ = std::move(sorted);
+
+    movingSelection_ = true;
+    ListView_SetItemState(Hwnd(), -1, 0, LVIS_SELECTED);
+    for (std::size_t at = 0; at < order.size(); ++at) {
+        const int to = static_cast<int>(at);
+        if (selected[order[at]]) ListView_SetItemState(Hwnd(), to, LVIS_SELECTED, LVIS_SELECTED);
+        if (static_cast<int>(order[at]) == focused) {
+            ListView_SetItemState(Hwnd(), to, LVIS_FOCUSED, LVIS_FOCUSED);
+        }
+    }
+    movingSelection_ = false;
+    InvalidateRect(Hwnd(), nullptr, FALSE);
 }
 
 void CHourlinkView::ShowContextMenu() {
@@ -317,7 +307,7 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
             return true;
         }
         if (header->code == LVN_GETDISPINFOW) {
-            GiveItemText(reinterpret_cast<NMLVDISPINFOW*>(lp)->item);
+            GiveItem(reinterpret_cast<NMLVDISPINFOW*>(lp)->item);
             result = 0;
             return true;
         }
@@ -326,10 +316,20 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
             result = 0;
             return true;
         }
-        if (header->code == LVN_ITEMCHANGED) {
-            const auto* change = reinterpret_cast<const NMLISTVIEW*>(lp);
-            if (((change->uOldState ^ change->uNewState) & LVIS_SELECTED) &&
-                args_.selectionChanged) {
+        // A virtual list tells a range's change (a shift-click) at once.
+        if (header->code == LVN_ITEMCHANGED || header->code == LVN_ODSTATECHANGED) {
+            UINT before = 0;
+            UINT after = 0;
+            if (header->code == LVN_ITEMCHANGED) {
+                const auto* change = reinterpret_cast<const NMLISTVIEW*>(lp);
+                before = change->uOldState;
+                after = change->uNewState;
+            } else {
+                const auto* change = reinterpret_cast<const NMLVODSTATECHANGE*>(lp);
+                before = change->uOldState;
+                after = change->uNewState;
+            }
+            if (((before ^ after) & LVIS_SELECTED) && !movingSelection_ && args_.selectionChanged) {
                 args_.selectionChanged();
             }
             return false;

@@ -20,10 +20,10 @@
 // The Windows headers that need <windows.h> first:
 #include <commctrl.h>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,7 +90,7 @@ class CHourlinkView : public widgets::CListViewEx {
     // The device tree's selection; ignored until the records are loaded.
     void ApplyTreeSelection(std::wstring_view text);
     // The running session's row, added at the end of the list.
-    void AddLiveRow(HistoryRow row);
+    void AddLiveRow(ListedRow row);
     // Lists the month shown again with no filter, as after a session's end.
     void ListAgain();
 
@@ -131,11 +131,12 @@ class CHourlinkView : public widgets::CListViewEx {
     // Each column as wide as its title with its margin at the DPI.
     int ColumnWidth(int column, const std::wstring& title) const;
     void Fill(const HistoryFilter& filter);
-    void AddRow(HistoryRow row);
-    // Fills an LVN_GETDISPINFO request with the text of its row and column.
-    void GiveItemText(LVITEMW& item) const;
+    // Fills an LVN_GETDISPINFO request with the picture and text of its row.
+    void GiveItem(LVITEMW& item) const;
+    // The texts of the record at table index `record`, made once for the
+    // cells of a row drawn one after the other.
+    const HistoryRow& RowTexts(std::uint32_t record) const;
     void ShowContextMenu();
-    static int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM self);
 
     Args args_;
     std::unique_ptr<CFixLenRecDoc> reader_;
@@ -146,21 +147,14 @@ class CHourlinkView : public widgets::CListViewEx {
     HistoryFilter treeFilter_;
     bool notLoaded_ = true;
     std::int64_t firstRecordStart_ = 0;
-    // A row's texts, the name converted, one after the other in one string:
-    // a long month's rows then cost one allocation each, not one a cell.
-    class RowTexts {
-      public:
-        explicit RowTexts(const std::array<std::wstring, kHistoryColumnCount>& texts);
-        std::wstring_view Text(std::size_t column) const;
-
-      private:
-        std::wstring joined_;
-        std::array<std::uint16_t, kHistoryColumnCount> ends_{};
-    };
-    // The rows' texts; an item's lParam indexes them.
-    std::vector<RowTexts> rows_;
-    // The table index of each of those rows' records.
-    std::vector<std::uint32_t> rowRecords_;
+    // The rows in the list's order. The list is virtual (LVS_OWNERDATA): it
+    // holds no items and asks for what it draws, whose texts are made from
+    // the table then. A month of thousands of sessions costs 8 bytes a row.
+    std::vector<ListedRow> rows_;
+    // The texts of the row made last, the name converted.
+    mutable std::optional<HistoryRow> texts_;
+    // A sort is moving the selection with the rows.
+    bool movingSelection_ = false;
 };
 
 }  // namespace hourlink
