@@ -530,19 +530,26 @@ TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
     EXPECT_EQ(PlainDottedAddress(rows[1].clientIp), 0xFFFFFFFFu);
     EXPECT_FALSE(PlainDottedAddress(rows[3].clientIp).has_value());
 
-    // A month of sessions of one connection, each with its own address, shares one part.
+    // A month of sessions of one connection, each with its own address, shares
+    // one part; their figures run to the ends of their fields.
     CompactRecords compact;
+    std::vector<SessionRecord> month;
     for (std::uint32_t i = 0; i < 300; ++i) {
         SessionRecord r = Started(kNow + i * 3600, ("10.1." + std::to_string(i / 256) + "." +
                                                     std::to_string(i % 256)).c_str());
+        r.duration = i % 3 == 0 ? -static_cast<std::int32_t>(i) : static_cast<std::int32_t>(i * 4099);
+        r.bytesReceived = i * 2654435761u;
+        r.bytesSent = i % 2 == 0 ? 0xFFFFFFFFu : i;
         compact.PushBack(r);
+        month.push_back(r);
         EXPECT_EQ(compact[i], r);
     }
-    for (int which : {4, 5, 4}) {
-        compact.Set(7, rows[which]);
-        EXPECT_EQ(compact[7], rows[which]);
+    // Records rewritten long after, some by longer ones and some by shorter.
+    for (auto [at, which] : {std::pair{7, 4}, {7, 5}, {7, 4}, {250, 5}, {299, 4}}) {
+        compact.Set(static_cast<std::size_t>(at), rows[static_cast<std::size_t>(which)]);
+        month[static_cast<std::size_t>(at)] = rows[static_cast<std::size_t>(which)];
     }
-    EXPECT_EQ(compact[8].end, 0u);  // still running
+    for (std::size_t i = 0; i < month.size(); ++i) EXPECT_EQ(compact[i], month[i]) << i;
     EXPECT_EQ(compact.SharedCount(), 3u);
 
     // Past the few parts that are looked through, the ordered index finds them:

@@ -19,6 +19,35 @@ AddressField DottedText(std::uint32_t address) {
     return field;
 }
 
+// Numbers of seven bits a byte, low bits first; a byte with its top bit set
+// has more after it.
+void PutNumber(std::uint32_t value, std::vector<std::uint8_t>& bytes) {
+    while (value >= 0x80) {
+        bytes.push_back(static_cast<std::uint8_t>(value | 0x80));
+        value >>= 7;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(value));
+}
+
+std::uint32_t TakeNumber(const std::uint8_t*& at) {
+    std::uint32_t value = 0;
+    for (int shift = 0;; shift += 7) {
+        const std::uint8_t byte = *at++;
+        value |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+        if ((byte & 0x80) == 0) return value;
+    }
+}
+
+// A duration below 0 (a damaged record) in a few bytes too.
+std::uint32_t Folded(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return (bits << 1) ^ (value < 0 ? 0xFFFFFFFFu : 0u);
+}
+
+std::int32_t Unfolded(std::uint32_t bits) {
+    return static_cast<std::int32_t>((bits >> 1) ^ (0u - (bits & 1)));
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> PlainDottedAddress(const AddressField& field) {
@@ -79,34 +108,106 @@ CompactRecords::Packed CompactRecords::Pack(const SessionRecord& r, std::size_t 
         shared.clientIp = r.clientIp;
     }
     lastShared_ = FindShared(shared);
-    return {r.start, r.duration, r.bytesReceived, r.bytesSent, address.value_or(0), lastShared_};
+    return {r.duration, r.bytesReceived, r.bytesSent, address.value_or(0), lastShared_};
+}
+
+void CompactRecords::PackBlock(const Packed* records, std::size_t count,
+                               std::vector<std::uint8_t>& bytes) {
+    // Sessions of one connection mostly keep its address, or change its
+    // last numbers: packed as the bits that differ from the one before.
+    Packed before;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Packed& p = records[i];
+        PutNumber(Folded(p.duration), bytes);
+        PutNumber(p.bytesReceived, bytes);
+        PutNumber(p.bytesSent, bytes);
+        PutNumber(p.address ^ before.address, bytes);
+        PutNumber(p.shared ^ before.shared, bytes);
+        before = p;
+    }
+}
+
+void CompactRecords::Unpack(std::size_t block, std::size_t count, Block& out) const {
+    const std::uint8_t* at = packed_.data() + blockStarts_[block];
+    Packed before;
+    for (std::size_t i = 0; i < count; ++i) {
+        Packed& p = out[i];
+        p.duration = Unfolded(TakeNumber(at));
+        p.bytesReceived = TakeNumber(at);
+        p.bytesSent = TakeNumber(at);
+        p.address = TakeNumber(at) ^ before.address;
+        p.shared = TakeNumber(at) ^ before.shared;
+        before = p;
+    }
 }
 
 std::size_t CompactRecords::HeldBytes() const {
     // A map or hash node costs about its value and four pointers.
     constexpr std::size_t kNode = 4 * sizeof(void*);
-    return records_.capacity() * sizeof(Packed) +
+    return starts_.capacity() * sizeof(std::uint32_t) + packed_.size() +
+           blockStarts_.capacity() * sizeof(std::uint32_t) + recent_.capacity() * sizeof(Packed) +
            shared_.size() * (sizeof(Shared) + sizeof(std::uint32_t) + kNode + sizeof(void*)) +
            unusual_.size() * (sizeof(std::size_t) + sizeof(EndAndBilled) + kNode);
 }
 
+void CompactRecords::Reserve(std::size_t count) {
+    starts_.reserve(count);
+    blockStarts_.reserve(count / kBlock + 1);
+}
+
 void CompactRecords::PushBack(const SessionRecord& record) {
-    records_.push_back(Pack(record, records_.size()));
+    recent_.push_back(Pack(record, starts_.size()));
+    starts_.push_back(record.start);
+    if (recent_.size() < 2 * kBlock) return;
+    // The older block of the two waiting is packed; the newer stays as it is.
+    blockStarts_.push_back(static_cast<std::uint32_t>(packed_.size()));
+    PackBlock(recent_.data(), kBlock, packed_);
+    recent_.erase(recent_.begin(), recent_.begin() + kBlock);
 }
 
 void CompactRecords::Set(std::size_t i, const SessionRecord& record) {
-    records_[i] = Pack(record, i);
+    starts_[i] = record.start;
+    const Packed packed = Pack(record, i);
+    if (i >= PackedCount()) {
+        recent_[i - PackedCount()] = packed;
+        return;
+    }
+    // An older record: its block is packed again in its place, and the
+    // blocks after it move by the difference.
+    const std::size_t block = i / kBlock;
+    Block records;
+    Unpack(block, kBlock, records);
+    records[i % kBlock] = packed;
+    std::vector<std::uint8_t> bytes;
+    PackBlock(records.data(), kBlock, bytes);
+    const std::size_t begin = blockStarts_[block];
+    const std::size_t end =
+        block + 1 < blockStarts_.size() ? blockStarts_[block + 1] : packed_.size();
+    const auto shift = static_cast<std::int64_t>(bytes.size()) - static_cast<std::int64_t>(end - begin);
+    packed_.erase(packed_.begin() + static_cast<std::ptrdiff_t>(begin),
+                  packed_.begin() + static_cast<std::ptrdiff_t>(end));
+    packed_.insert(packed_.begin() + static_cast<std::ptrdiff_t>(begin), bytes.begin(), bytes.end());
+    for (std::size_t b = block + 1; b < blockStarts_.size(); ++b) {
+        blockStarts_[b] = static_cast<std::uint32_t>(blockStarts_[b] + shift);
+    }
 }
 
 SessionRecord CompactRecords::operator[](std::size_t i) const {
-    const Packed& p = records_[i];
+    Packed p;
+    if (i >= PackedCount()) {
+        p = recent_[i - PackedCount()];
+    } else {
+        Block records;
+        Unpack(i / kBlock, i % kBlock + 1, records);
+        p = records[i % kBlock];
+    }
     const Shared& shared = *shared_[p.shared];
     SessionRecord r;
     r.marker = shared.marker;
-    r.start = p.start;
+    r.start = starts_[i];
     r.duration = p.duration;
     if (shared.completedAsUsual) {
-        r.end = p.start + static_cast<std::uint32_t>(p.duration);
+        r.end = r.start + static_cast<std::uint32_t>(p.duration);
         r.billed = BilledSeconds(p.duration);
     } else {
         const EndAndBilled& aside = unusual_.at(i);

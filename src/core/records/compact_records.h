@@ -1,13 +1,16 @@
-// The record table's storage: 24 bytes a record instead of the file's 84, so a
-// long history costs less than a third of its file in memory. What records
-// share (connection name, type, line speed, marker, continuation, the reserved
-// field) is kept once and referred to. A client address in its plain dotted
-// form ("10.0.0.1") is kept as its four numbers, any other content of that
-// field with the shared part. The end and billed time are not kept when they
-// follow from the start and duration, as they do for every completed session;
-// a record whose do not (one still running, or a damaged one) keeps them
-// aside. A record reads back byte for byte as it was stored, including
-// whatever follows the NUL of its texts.
+// The record table's storage: a long history in about a fifth of its file's
+// size. What records share (connection name, type, line speed, marker,
+// continuation, the reserved field) is kept once and referred to. A client
+// address in its plain dotted form ("10.0.0.1") is kept as its four numbers,
+// any other content of that field with the shared part. The end and billed
+// time are not kept when they follow from the start and duration, as they do
+// for every completed session; a record whose do not (one still running, or a
+// damaged one) keeps them aside. Every start is kept as it is, for the scans
+// that read nothing else; the rest of a record is packed with variable-length
+// numbers in blocks of kBlock, each address as its difference from the one
+// before, so a session costs a few bytes beyond its start. The last records,
+// which a running session rewrites, stay unpacked. A record reads back byte
+// for byte as it was stored, including whatever follows the NUL of its texts.
 #pragma once
 
 #include <array>
@@ -24,6 +27,9 @@ namespace hourlink {
 
 class CompactRecords {
   public:
+    // Records packed together; reading one unpacks at most this many.
+    static constexpr std::size_t kBlock = 16;
+
     CompactRecords() = default;
     // Moves keep the shared parts where they are; a copy would not.
     CompactRecords(CompactRecords&&) = default;
@@ -31,15 +37,15 @@ class CompactRecords {
     CompactRecords(const CompactRecords&) = delete;
     CompactRecords& operator=(const CompactRecords&) = delete;
 
-    std::size_t size() const { return records_.size(); }
-    bool empty() const { return records_.empty(); }
+    std::size_t size() const { return starts_.size(); }
+    bool empty() const { return starts_.empty(); }
     // The record at `i` (below size()), whole.
     SessionRecord operator[](std::size_t i) const;
     // Only its start, for scans that look at nothing else.
-    std::uint32_t StartAt(std::size_t i) const { return records_[i].start; }
+    std::uint32_t StartAt(std::size_t i) const { return starts_[i]; }
 
-    std::size_t Capacity() const { return records_.capacity(); }
-    void Reserve(std::size_t count) { records_.reserve(count); }
+    std::size_t Capacity() const { return starts_.capacity(); }
+    void Reserve(std::size_t count);
     void PushBack(const SessionRecord& record);
     // Overwrites the record at `i` (below size()).
     void Set(std::size_t i, const SessionRecord& record);
@@ -47,7 +53,8 @@ class CompactRecords {
     // The number of distinct shared parts held; a history of one connection
     // has one or two.
     std::size_t SharedCount() const { return shared_.size(); }
-    // About how many bytes of memory the records take, spare room included.
+    // About how many bytes of memory the records take: the room reserved for
+    // starts included, the packed bytes as far as they are used.
     std::size_t HeldBytes() const;
 
   private:
@@ -65,27 +72,40 @@ class CompactRecords {
         std::int16_t reserved72 = 0;
         auto operator<=>(const Shared&) const = default;
     };
+    // A record's own figures besides its start.
     struct Packed {
-        std::uint32_t start;
-        std::int32_t duration;
-        std::uint32_t bytesReceived;
-        std::uint32_t bytesSent;
-        std::uint32_t address;  // the dotted address's numbers, first one highest
-        std::uint32_t shared;   // index into shared_
+        std::int32_t duration = 0;
+        std::uint32_t bytesReceived = 0;
+        std::uint32_t bytesSent = 0;
+        std::uint32_t address = 0;  // the dotted address's numbers, first one highest
+        std::uint32_t shared = 0;   // index into shared_
     };
-    static_assert(sizeof(Packed) == 24);
     struct EndAndBilled {
         std::uint32_t end;
         std::int32_t billed;
     };
+    using Block = std::array<Packed, kBlock>;
 
     // The index of `shared` in shared_, added when it is new.
     std::uint32_t FindShared(const Shared& shared);
     // Packs `record` as the one at `index`, keeping its end and billed time
     // aside when they do not follow from its start and duration.
     Packed Pack(const SessionRecord& record, std::size_t index);
+    // The first `count` records of the packed block `block`.
+    void Unpack(std::size_t block, std::size_t count, Block& out) const;
+    // Appends `count` records to `bytes`, packed as one block.
+    static void PackBlock(const Packed* records, std::size_t count,
+                          std::vector<std::uint8_t>& bytes);
+    std::size_t PackedCount() const { return blockStarts_.size() * kBlock; }
 
-    std::vector<Packed> records_;
+    std::vector<std::uint32_t> starts_;
+    // The records below PackedCount(), block after block, and where each
+    // block begins.
+    std::vector<std::uint8_t> packed_;
+    std::vector<std::uint32_t> blockStarts_;
+    // The records from PackedCount() on; packed a block at a time once
+    // more than two blocks' worth wait.
+    std::vector<Packed> recent_;
     std::unordered_map<std::size_t, EndAndBilled> unusual_;
     // Each shared part once; shared_ points into the map's nodes, which stay put.
     std::map<Shared, std::uint32_t> sharedIndex_;
