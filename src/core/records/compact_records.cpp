@@ -153,6 +153,11 @@ std::size_t CompactRecords::HeldBytes() const {
 void CompactRecords::Reserve(std::size_t count) {
     starts_.reserve(count);
     blockStarts_.reserve(count / kBlock + 1);
+    // Room for what a record usually packs into: the packed bytes then
+    // seldom grow by steps, whose freed buffers would stay in the heap.
+    // Room not written to is not resident.
+    constexpr std::size_t kUsualPackedBytes = 12;
+    packed_.reserve(count * kUsualPackedBytes);
 }
 
 void CompactRecords::PushBack(const SessionRecord& record) {
