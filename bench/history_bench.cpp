@@ -161,7 +161,8 @@ void BusyHistoryTable(benchmark::State& state) {
     for (auto _ : state) {
         const std::int64_t sum = table.Read([](const CompactRecords& all) {
             std::int64_t total = 0;
-            for (std::size_t i = 0; i < all.size(); ++i) total += all[i].duration;
+            all.ForEach(0, all.size(),
+                        [&](std::size_t, const SessionRecord& r) { total += r.duration; });
             return total;
         });
         benchmark::DoNotOptimize(sum);

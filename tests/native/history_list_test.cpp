@@ -358,6 +358,14 @@ TEST(SortCompare, ComparesEachKindByItsValues) {
     EXPECT_GT(CompareSortTexts(L"ADSL", L"VPN", reversed), 0);
 }
 
+TEST(SortCompare, OrderOfAColumnKeepsEqualRowsInPlaceBothWays) {
+    const std::vector<std::wstring> durations{L"1:00:00", L"10:00:00", L"1:00:00", L"9:59:59",
+                                              L"1:00:00"};
+    EXPECT_EQ(SortOrder(durations, false), (std::vector<std::uint32_t>{0, 2, 4, 3, 1}));
+    EXPECT_EQ(SortOrder(durations, true), (std::vector<std::uint32_t>{1, 3, 0, 2, 4}));
+    EXPECT_TRUE(SortOrder({}, true).empty());
+}
+
 TEST(SortCompare, SecondClickOnAColumnTurnsTheOrderRound) {
     ColumnSortState sort;
     EXPECT_FALSE(sort.Click(2));  // ascending

@@ -550,6 +550,13 @@ TEST(RecordTableTest, RecordsReadBackByteForByteWhileSharedPartsAreKeptOnce) {
         month[static_cast<std::size_t>(at)] = rows[static_cast<std::size_t>(which)];
     }
     for (std::size_t i = 0; i < month.size(); ++i) EXPECT_EQ(compact[i], month[i]) << i;
+    // A scan from inside a block to the unpacked end sees the same records.
+    std::size_t next = 5;
+    compact.ForEach(5, month.size(), [&](std::size_t i, const SessionRecord& r) {
+        ASSERT_EQ(i, next++);
+        EXPECT_EQ(r, month[i]) << i;
+    });
+    EXPECT_EQ(next, month.size());
     EXPECT_EQ(compact.SharedCount(), 3u);
 
     // Past the few parts that are looked through, the ordered index finds them:

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <cwchar>
+#include <numeric>
 #include <tuple>
 
 #include "core/base/time_format.h"
@@ -264,19 +265,19 @@ void HistoryList::ComputeCurrentSums() {
     table_.Read([&](const CompactRecords& records) {
         const MonthWindow w = FindMonthWindow(records, period);
         if (w.Empty()) return;
-        const auto last =
-            std::min<std::size_t>(static_cast<std::size_t>(w.last), records.size() - 1);
-        for (auto i = static_cast<std::size_t>(w.first); i <= last; ++i) {
-            const SessionRecord& r = records[i];
-            if (!IsListable(r) || r.end <= r.start) continue;
-            currentSums_.monthOnline += r.duration;
-            currentSums_.monthBilled += r.billed;
-            currentSums_.monthBytes += r.Bytes();
-            if (static_cast<std::int64_t>(r.start) >= midnight_) {
-                currentSums_.todayOnline += r.duration;
-                currentSums_.todayBilled += r.billed;
-            }
-        }
+        const auto end =
+            std::min<std::size_t>(static_cast<std::size_t>(w.last) + 1, records.size());
+        records.ForEach(static_cast<std::size_t>(w.first), end,
+                        [&](std::size_t, const SessionRecord& r) {
+                            if (!IsListable(r) || r.end <= r.start) return;
+                            currentSums_.monthOnline += r.duration;
+                            currentSums_.monthBilled += r.billed;
+                            currentSums_.monthBytes += r.Bytes();
+                            if (static_cast<std::int64_t>(r.start) >= midnight_) {
+                                currentSums_.todayOnline += r.duration;
+                                currentSums_.todayBilled += r.billed;
+                            }
+                        });
     });
 }
 
@@ -299,13 +300,12 @@ template <typename Listed>
 void HistoryList::ScanWindow(const CompactRecords& records, const HistoryFilter& filter,
                              Listed&& listed) const {
     if (window_.Empty() || records.empty()) return;
-    const auto last =
-        std::min<std::size_t>(static_cast<std::size_t>(window_.last), records.size() - 1);
-    const auto first = static_cast<std::size_t>(window_.first);
-    for (std::size_t i = first; i <= last; ++i) {
-        const SessionRecord& r = records[i];
-        if (IsListable(r) && filter.Accepts(r)) listed(i, r);
-    }
+    const auto end =
+        std::min<std::size_t>(static_cast<std::size_t>(window_.last) + 1, records.size());
+    records.ForEach(static_cast<std::size_t>(window_.first), end,
+                    [&](std::size_t i, const SessionRecord& r) {
+                        if (IsListable(r) && filter.Accepts(r)) listed(i, r);
+                    });
 }
 
 HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
@@ -456,6 +456,17 @@ int CompareSortTexts(std::wstring_view a, std::wstring_view b, TextCompare textC
             break;
     }
     return textCompare ? textCompare(a, b) : OrdinalCompare(a, b);
+}
+
+std::vector<std::uint32_t> SortOrder(const std::vector<std::wstring>& texts, bool descending,
+                                     TextCompare textCompare) {
+    std::vector<std::uint32_t> order(texts.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (descending) std::swap(a, b);
+        return CompareSortTexts(texts[a], texts[b], textCompare) < 0;
+    });
+    return order;
 }
 
 bool ColumnSortState::Click(int column) {

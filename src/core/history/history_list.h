@@ -239,6 +239,12 @@ SortKind ClassifySortText(std::wstring_view text);
 using TextCompare = int (*)(std::wstring_view a, std::wstring_view b);
 int CompareSortTexts(std::wstring_view a, std::wstring_view b, TextCompare textCompare = nullptr);
 
+// The order of a column sort: the positions of `texts` (each row's cell of
+// the column) as CompareSortTexts orders them, ascending or else descending;
+// rows whose texts compare equal keep their order.
+std::vector<std::uint32_t> SortOrder(const std::vector<std::wstring>& texts, bool descending,
+                                     TextCompare textCompare = nullptr);
+
 // The column sort's state: a click on the sorted column turns the direction
 // round, a click on another column starts ascending.
 class ColumnSortState {

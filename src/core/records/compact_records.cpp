@@ -198,14 +198,13 @@ void CompactRecords::Set(std::size_t i, const SessionRecord& record) {
 }
 
 SessionRecord CompactRecords::operator[](std::size_t i) const {
-    Packed p;
-    if (i >= PackedCount()) {
-        p = recent_[i - PackedCount()];
-    } else {
-        Block records;
-        Unpack(i / kBlock, i % kBlock + 1, records);
-        p = records[i % kBlock];
-    }
+    if (i >= PackedCount()) return Whole(i, recent_[i - PackedCount()]);
+    Block records;
+    Unpack(i / kBlock, i % kBlock + 1, records);
+    return Whole(i, records[i % kBlock]);
+}
+
+SessionRecord CompactRecords::Whole(std::size_t i, const Packed& p) const {
     const Shared& shared = *shared_[p.shared];
     SessionRecord r;
     r.marker = shared.marker;

@@ -43,6 +43,21 @@ class CompactRecords {
     SessionRecord operator[](std::size_t i) const;
     // Only its start, for scans that look at nothing else.
     std::uint32_t StartAt(std::size_t i) const { return starts_[i]; }
+    // Calls `visit(i, record)` for the records from `first` up to `end`
+    // (at most size()) in order, unpacking each block once: a scan's way,
+    // where operator[] would unpack a block's front again for every record.
+    template <typename Visit>
+    void ForEach(std::size_t first, std::size_t end, Visit&& visit) const {
+        Block block;
+        for (std::size_t i = first; i < end; ++i) {
+            if (i >= PackedCount()) {
+                visit(i, Whole(i, recent_[i - PackedCount()]));
+                continue;
+            }
+            if (i == first || i % kBlock == 0) Unpack(i / kBlock, kBlock, block);
+            visit(i, Whole(i, block[i % kBlock]));
+        }
+    }
 
     std::size_t Capacity() const { return starts_.capacity(); }
     void Reserve(std::size_t count);
@@ -91,6 +106,8 @@ class CompactRecords {
     // Packs `record` as the one at `index`, keeping its end and billed time
     // aside when they do not follow from its start and duration.
     Packed Pack(const SessionRecord& record, std::size_t index);
+    // The record at `i`, whose own figures are `packed`.
+    SessionRecord Whole(std::size_t i, const Packed& packed) const;
     // The first `count` records of the packed block `block`.
     void Unpack(std::size_t block, std::size_t count, Block& out) const;
     // Appends `count` records to `bytes`, packed as one block.

@@ -155,9 +155,8 @@ PurgeResult RecordMaintenance::Purge(CFixLenRecDoc& doc, RecordTable& table) {
         kept = table.Read([drop](const CompactRecords& records) {
             std::vector<SessionRecord> rest;
             rest.reserve(records.size() - static_cast<std::size_t>(drop));
-            for (auto i = static_cast<std::size_t>(drop); i < records.size(); ++i) {
-                rest.push_back(records[i]);
-            }
+            records.ForEach(static_cast<std::size_t>(drop), records.size(),
+                            [&](std::size_t, const SessionRecord& r) { rest.push_back(r); });
             return rest;
         });
     } catch (const std::bad_alloc&) {

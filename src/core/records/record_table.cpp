@@ -68,7 +68,8 @@ std::vector<SessionRecord> RecordTable::Snapshot() const {
     std::lock_guard lock(mutex_);
     std::vector<SessionRecord> all;
     all.reserve(records_.size());
-    for (std::size_t i = 0; i < records_.size(); ++i) all.push_back(records_[i]);
+    records_.ForEach(0, records_.size(),
+                     [&](std::size_t, const SessionRecord& record) { all.push_back(record); });
     return all;
 }
 

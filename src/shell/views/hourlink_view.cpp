@@ -1,7 +1,6 @@
 #include "shell/views/hourlink_view.h"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 
 #include "core/settings/settings.h"
@@ -233,18 +232,13 @@ void CHourlinkView::SortByColumn(int column) {
     const bool swapped = sort_.Click(column);
     header_.SetSortImage(column, swapped);
 
-    // Each row's text of the column, made once; equal texts keep their order.
+    // Each row's text of the column, made once.
     std::vector<std::wstring> keys;
     keys.reserve(rows_.size());
     for (const ListedRow& row : rows_) {
         keys.push_back(RowTexts(row.record).texts[static_cast<std::size_t>(column)]);
     }
-    std::vector<std::uint32_t> order(rows_.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (swapped) std::swap(a, b);
-        return CompareSortTexts(keys[a], keys[b], LocaleCompare) < 0;
-    });
+    const std::vector<std::uint32_t> order = SortOrder(keys, swapped, LocaleCompare);
 
     // The list knows its selection and focus by position: they move with
     // their rows, quietly, since what is selected has not changed.
