@@ -254,15 +254,16 @@ TEST(LimitPopup, FrameCarriesOutDecisions) {
 
 // --- screenshots ---
 
-// The pixels of a window as the screen shows it, saved as `name`.png.
+// The pixels the window draws, above every other window, saved as `name`.png.
 std::vector<std::uint32_t> Capture(HWND hwnd, const char* name) {
+    const test::AboveAll above(hwnd);
     RedrawWindow(hwnd, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     for (int i = 0; i < 10; ++i) {
         win::MessageLoop().RunPending();
         Sleep(50);
     }
-    test::WindowPixels shot = test::CaptureWindow(hwnd);
+    test::WindowPixels shot = test::CaptureOwnPixels(hwnd);
     const std::string path = test::ScreenshotPath(name);
     EXPECT_TRUE(test::SavePng(shot, path)) << path;
     return std::move(shot.pixels);

@@ -362,13 +362,14 @@ TEST_F(HourlinkViewTest, ScreenshotShowsTheLiveRowsPicture) {
     SetForegroundWindow(frame_.Hwnd());
     SetFocus(view_.Hwnd());
     SetWindowPos(frame_.Hwnd(), HWND_TOP, 0, 0, 1000, 420, SWP_SHOWWINDOW);
+    const test::AboveAll above(frame_.Hwnd());
     RedrawWindow(frame_.Hwnd(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     for (int i = 0; i < 10; ++i) {
         Pump();
         Sleep(50);
     }
-    const test::WindowPixels shot = test::CaptureWindow(frame_.Hwnd());
+    const test::WindowPixels shot = test::CaptureOwnPixels(frame_.Hwnd());
     const std::string path = test::ScreenshotPath("history_view");
     ASSERT_TRUE(test::SavePng(shot, path)) << path;
 

@@ -22,7 +22,6 @@ struct WindowPixels {
     std::vector<std::uint32_t> pixels;
 };
 
-// What the screen shows in `r`.
 // What `paint(dc)` draws into a width x height picture in memory, top row
 // first, a 0x00RRGGBB value per pixel.
 template <typename Paint>
@@ -46,6 +45,7 @@ WindowPixels PaintedPixels(int width, int height, Paint&& paint) {
     return shot;
 }
 
+// What the screen shows in `r`.
 inline WindowPixels CaptureScreen(const RECT& r) {
     return PaintedPixels(r.right - r.left, r.bottom - r.top, [&](HDC memory) {
         HDC screen = GetDC(nullptr);
@@ -54,11 +54,52 @@ inline WindowPixels CaptureScreen(const RECT& r) {
     });
 }
 
+// Keeps a window's top-level above every other window of the desktop, always-on-
+// top ones included, while it lives; the window keeps its place on top of the
+// ordinary windows afterwards. Test programs share one desktop, and a window of
+// another one (a maximised frame, an always-on-top popup) may lie over the
+// window whose pixels are read off the screen.
+class AboveAll {
+public:
+    explicit AboveAll(HWND hwnd)
+        : top_(GetAncestor(hwnd, GA_ROOT)),
+          wasTopmost_((GetWindowLongPtrW(top_, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0) {
+        SetWindowPos(top_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ~AboveAll() {
+        if (!wasTopmost_)
+            SetWindowPos(top_, HWND_NOTOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    AboveAll(const AboveAll&) = delete;
+    AboveAll& operator=(const AboveAll&) = delete;
+
+private:
+    HWND top_;
+    bool wasTopmost_;
+};
+
 // What the screen shows where the window is, frame included.
 inline WindowPixels CaptureWindow(HWND hwnd) {
     RECT r{};
     GetWindowRect(hwnd, &r);
     return CaptureScreen(r);
+}
+
+// What the window itself has drawn, frame included, read from its top-level's
+// own pixels rather than the screen's.
+inline WindowPixels CaptureOwnPixels(HWND hwnd) {
+    HWND top = GetAncestor(hwnd, GA_ROOT);
+    RECT r{};
+    RECT topRect{};
+    GetWindowRect(hwnd, &r);
+    GetWindowRect(top, &topRect);
+    return PaintedPixels(r.right - r.left, r.bottom - r.top, [&](HDC memory) {
+        HDC window = GetWindowDC(top);
+        BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, window, r.left - topRect.left,
+               r.top - topRect.top, SRCCOPY);
+        ReleaseDC(top, window);
+    });
 }
 
 inline std::uint32_t PngCrc32(const std::uint8_t* data, std::size_t size) {

@@ -694,13 +694,14 @@ TEST_F(UiLayout, MainWindowScreenshotShowsTheSortedColumnsTitleInPlace) {
     monthBar.SetSessionTime(L"0:10:00");
     monthBar.SetSessionStart(L"2004/03/01 08:00:00");
     SetWindowPos(frame.Hwnd(), HWND_TOP, 0, 0, 1024, 600, SWP_SHOWWINDOW);
+    const test::AboveAll above(frame.Hwnd());
     RedrawWindow(frame.Hwnd(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
     for (int i = 0; i < 10; ++i) {
         Pump();
         Sleep(50);
     }
-    const test::WindowPixels shot = test::CaptureWindow(frame.Hwnd());
+    const test::WindowPixels shot = test::CaptureOwnPixels(frame.Hwnd());
     const std::string path = test::ScreenshotPath("ui_layout");
     ASSERT_TRUE(test::SavePng(shot, path)) << path;
 

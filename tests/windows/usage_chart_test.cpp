@@ -120,7 +120,7 @@ class UsageChartTest : public ::testing::Test {
         Pump();
     }
 
-    // What the screen shows of the window once it has changed from `before`
+    // What the window draws once it has changed from `before`
     // and two looks agree (the window and its buttons painted), or at the
     // deadline what it shows then.
     static test::WindowPixels SettledShot(HWND hwnd, const test::WindowPixels& before) {
@@ -128,7 +128,7 @@ class UsageChartTest : public ::testing::Test {
         test::WindowPixels last = before;
         for (;;) {
             Pump();
-            test::WindowPixels shot = test::CaptureWindow(hwnd);
+            test::WindowPixels shot = test::CaptureOwnPixels(hwnd);
             const bool settled = shot.pixels != before.pixels && shot.pixels == last.pixels;
             if (settled || GetTickCount64() >= deadline) return shot;
             last = std::move(shot);
@@ -164,9 +164,10 @@ TEST_F(UsageChartTest, OpensFromTheMenuFollowsThePickerAndTheTick) {
     // The screenshot for people, and the lines it must show: the blue month,
     // the red limit and the orange projection.
     SetWindowPos(chart.Hwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+    const test::AboveAll above(chart.Hwnd());
     Pump();
     ASSERT_TRUE(test::SaveScreenshot(chart.Hwnd(), "usage_chart"));
-    const test::WindowPixels shot = test::CaptureWindow(chart.Hwnd());
+    const test::WindowPixels shot = test::CaptureOwnPixels(chart.Hwnd());
     const auto has = [&](std::uint32_t rgb) {
         return std::count(shot.pixels.begin(), shot.pixels.end(), rgb) > 20;
     };
