@@ -366,6 +366,34 @@ TEST(SortCompare, OrderOfAColumnKeepsEqualRowsInPlaceBothWays) {
     EXPECT_TRUE(SortOrder({}, true).empty());
 }
 
+TEST(TypeAhead, FindsTheFirstRowFromTheStartThatBeginsWithWhatWasTyped) {
+    const std::vector<std::wstring> starts{L"2004/03/02 08:00", L"2004/03/12 19:00",
+                                           L"2004/03/25 08:00", L"2004/03/12 20:00", L"ADSL"};
+    const RowText textOf = [&](std::size_t row) { return std::wstring_view(starts[row]); };
+    struct Case {
+        int start;
+        const wchar_t* typed;
+        bool partial;
+        bool wrap;
+        int found;
+    };
+    const Case cases[] = {
+        {0, L"2004/03/1", true, true, 1},    // the first from the start
+        {2, L"2004/03/1", true, true, 3},    // on from the start, not from the top
+        {4, L"2004/03/0", true, true, 0},    // round to the top
+        {4, L"2004/03/0", true, false, -1},  // not round without wrapping
+        {-1, L"adsl", true, true, 4},        // either case; no start is the top
+        {9, L"2004/03/25", true, true, 2},   // a start past the end is the top
+        {0, L"2004/03/12", false, true, -1}, // a whole text must match whole
+        {0, L"", true, true, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FindTypedRow(starts.size(), c.start, c.typed, c.partial, c.wrap, textOf), c.found)
+            << c.start << " " << std::wstring(c.typed).size();
+    }
+    EXPECT_EQ(FindTypedRow(0, 0, L"2004", true, true, textOf), -1);
+}
+
 TEST(SortCompare, SecondClickOnAColumnTurnsTheOrderRound) {
     ColumnSortState sort;
     EXPECT_FALSE(sort.Click(2));  // ascending

@@ -206,6 +206,11 @@ TEST_F(HourlinkViewTest, ListsTheMonthFromTheRecordFileWithItsTotals) {
     EXPECT_EQ(view_.ItemText(0, kColumnSent), L"52000");
     EXPECT_EQ(view_.ItemText(0, kColumnReceived), L"416000");
     EXPECT_EQ(view_.ItemText(1, kColumnSent), L"");
+    // A search by text, as typing in the list makes, finds a row by its start.
+    LVFINDINFOW find{LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP, L"2004/03/1", 0, {}, 0};
+    EXPECT_EQ(ListView_FindItem(view_.Hwnd(), -1, &find), 3);
+    find.psz = L"2004/03/0";
+    EXPECT_EQ(ListView_FindItem(view_.Hwnd(), 3, &find), 0);
 
     // The tree's choices filter the month; the month bar's picks change it.
     view_.ApplyTreeSelection(L"虚拟专用网");

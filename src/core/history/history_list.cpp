@@ -469,6 +469,25 @@ std::vector<std::uint32_t> SortOrder(const std::vector<std::wstring>& texts, boo
     return order;
 }
 
+int FindTypedRow(std::size_t count, int start, std::wstring_view typed, bool partial, bool wrap,
+                 const RowText& textOf) {
+    if (typed.empty() || count == 0) return -1;
+    const auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
+    const auto matches = [&](std::wstring_view text) {
+        if (text.size() < typed.size() || (!partial && text.size() != typed.size())) return false;
+        return std::equal(typed.begin(), typed.end(), text.begin(),
+                          [&](wchar_t a, wchar_t b) { return fold(a) == fold(b); });
+    };
+    const std::size_t from =
+        start < 0 || static_cast<std::size_t>(start) >= count ? 0 : static_cast<std::size_t>(start);
+    const std::size_t looks = wrap || from == 0 ? count : count - from;
+    for (std::size_t i = 0; i < looks; ++i) {
+        const std::size_t row = (from + i) % count;
+        if (matches(textOf(row))) return static_cast<int>(row);
+    }
+    return -1;
+}
+
 bool ColumnSortState::Click(int column) {
     swapped_ = column == column_ ? !swapped_ : false;
     column_ = column;

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -244,6 +245,14 @@ int CompareSortTexts(std::wstring_view a, std::wstring_view b, TextCompare textC
 // rows whose texts compare equal keep their order.
 std::vector<std::uint32_t> SortOrder(const std::vector<std::wstring>& texts, bool descending,
                                      TextCompare textCompare = nullptr);
+
+// The row a typed search finds (the list's type-ahead): the first of `count`
+// rows from `start` on, and then from the top when `wrap`, whose text
+// (`textOf(row)`) begins with `typed`, or is `typed` when not `partial`; ASCII
+// letters match either case. -1 when no row does or nothing was typed.
+using RowText = std::function<std::wstring_view(std::size_t row)>;
+int FindTypedRow(std::size_t count, int start, std::wstring_view typed, bool partial, bool wrap,
+                 const RowText& textOf);
 
 // The column sort's state: a click on the sorted column turns the direction
 // round, a click on another column starts ascending.

@@ -213,6 +213,19 @@ void CHourlinkView::GiveItem(LVITEMW& item) const {
     item.pszText[n] = L'\0';
 }
 
+int CHourlinkView::FindItem(const NMLVFINDITEMW& find) const {
+    // Typing in the list, or a search by text, looks at the first column.
+    // LVFI_SUBSTRING means the same as LVFI_PARTIAL; this SDK lacks its name.
+    constexpr UINT kSubstring = 0x0004;
+    const LVFINDINFOW& info = find.lvfi;
+    const bool partial = (info.flags & (LVFI_PARTIAL | kSubstring)) != 0;
+    if ((info.flags & (LVFI_STRING | LVFI_PARTIAL | kSubstring)) == 0 || !info.psz) return -1;
+    return FindTypedRow(rows_.size(), find.iStart, info.psz, partial, (info.flags & LVFI_WRAP) != 0,
+                        [this](std::size_t at) -> std::wstring_view {
+                            return RowTexts(rows_[at].record).texts[kColumnStart];
+                        });
+}
+
 bool CHourlinkView::CanSumSelection() const {
     return SelectionTotals::Enabled(static_cast<int>(ListView_GetSelectedCount(Hwnd())));
 }
@@ -303,6 +316,10 @@ bool CHourlinkView::OnReflected(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
         if (header->code == LVN_GETDISPINFOW) {
             GiveItem(reinterpret_cast<NMLVDISPINFOW*>(lp)->item);
             result = 0;
+            return true;
+        }
+        if (header->code == LVN_ODFINDITEMW) {
+            result = FindItem(*reinterpret_cast<const NMLVFINDITEMW*>(lp));
             return true;
         }
         if (header->code == NM_RCLICK) {

@@ -133,6 +133,8 @@ class CHourlinkView : public widgets::CListViewEx {
     void Fill(const HistoryFilter& filter);
     // Fills an LVN_GETDISPINFO request with the picture and text of its row.
     void GiveItem(LVITEMW& item) const;
+    // Answers an LVN_ODFINDITEM search: the row found, or -1.
+    int FindItem(const NMLVFINDITEMW& find) const;
     // The texts of the record at table index `record`, made once for the
     // cells of a row drawn one after the other.
     const HistoryRow& RowTexts(std::uint32_t record) const;
