@@ -558,7 +558,7 @@ bool ShowsRule(const CPPTooltip& tip, size_t line, COLORREF colour) {
     const TipRect& content = tip.Shape().content;
     int y = content.top + layout.lines[line].height / 2;
     for (size_t i = 0; i < line; ++i) y += layout.lines[i].height;
-    const test::WindowPixels shot = test::CaptureWindow(tip.Hwnd());
+    const test::WindowPixels shot = test::CaptureOwnPixels(tip.Hwnd());
     const std::uint32_t rgb = GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
     const auto at = [&](int x, int row) {
         return shot.pixels[static_cast<size_t>(row * shot.width + x)] & 0xFFFFFF;
