@@ -114,6 +114,19 @@ int RowImage(const SessionRecord& record) {
 
 namespace {
 
+// Adds a finished session (its end after its start) to the month's sums, and to
+// today's when it started at or after `midnight`.
+void CountFinished(HistorySums& sums, const SessionRecord& r, std::int64_t midnight) {
+    if (r.end <= r.start) return;
+    sums.monthOnline += r.duration;
+    sums.monthBilled += r.billed;
+    sums.monthBytes += r.Bytes();
+    if (static_cast<std::int64_t>(r.start) >= midnight) {
+        sums.todayOnline += r.duration;
+        sums.todayBilled += r.billed;
+    }
+}
+
 // The window over `count` records whose starts `startAt` gives by index.
 template <typename StartAt>
 MonthWindow FindWindow(std::size_t count, StartAt&& startAt, Period period) {
@@ -269,14 +282,7 @@ void HistoryList::ComputeCurrentSums() {
             std::min<std::size_t>(static_cast<std::size_t>(w.last) + 1, records.size());
         records.ForEach(static_cast<std::size_t>(w.first), end,
                         [&](std::size_t, const SessionRecord& r) {
-                            if (!IsListable(r) || r.end <= r.start) return;
-                            currentSums_.monthOnline += r.duration;
-                            currentSums_.monthBilled += r.billed;
-                            currentSums_.monthBytes += r.Bytes();
-                            if (static_cast<std::int64_t>(r.start) >= midnight_) {
-                                currentSums_.todayOnline += r.duration;
-                                currentSums_.todayBilled += r.billed;
-                            }
+                            if (IsListable(r)) CountFinished(currentSums_, r, midnight_);
                         });
     });
 }
@@ -318,15 +324,7 @@ HistoryList::Listing HistoryList::Fill(const HistoryFilter& filter) {
         if (window_.Empty() || static_cast<std::size_t>(window_.first) >= records.size()) return;
         listing.firstStart = records[static_cast<std::size_t>(window_.first)].start;
         ScanWindow(records, filter, [&](std::size_t i, const SessionRecord& r) {
-            if (r.end > r.start) {
-                sums_.monthOnline += r.duration;
-                sums_.monthBilled += r.billed;
-                sums_.monthBytes += r.Bytes();
-                if (static_cast<std::int64_t>(r.start) >= midnight_) {
-                    sums_.todayOnline += r.duration;
-                    sums_.todayBilled += r.billed;
-                }
-            }
+            CountFinished(sums_, r, midnight_);
             listing.rows.push_back({static_cast<std::uint32_t>(i), RowImage(r)});
         });
     });
